@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Sonavela needs.
+# This is the only list of packages in the project; add new ones here.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  g++ cmake ninja-build pkg-config
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # MIDI: rtmidi must come in the same transaction as jackd2, or apt picks
+  # another JACK and a later jackd2 install removes librtmidi-dev.
+  librtmidi-dev libjack-jackd2-dev jackd2 libasound2-dev
+  # built-in synthesizer and a General MIDI SoundFont
+  libfluidsynth-dev timgm6mb-soundfont
+  # dialog: Qt 6 Widgets, Japanese fonts, a virtual display for tests
+  qt6-base-dev fonts-ipafont-mincho fonts-ipafont-gothic xvfb xauth
+  # independent readers used by tests
+  python3 python3-mido sox
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=()
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO=(sudo -E)
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${SUDO[@]}" apt-get update -qq
+"${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

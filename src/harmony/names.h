@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "harmony/chord.h"
+#include "harmony/note.h"
+
+namespace sonavela::harmony {
+
+// Appends the letter (whatever it is) and "#", "##", "b", "bb", or "?" for
+// any other non-zero accidental.
+void AppendNoteName(std::string& text, SpelledNote note);
+
+// "C   : Am": the key padded to four columns, ": ", the chord name with its
+// suffix ("", "m", "dim", or "?" for any other shape).
+[[nodiscard]] std::string FormatStepLine(Key key, const Chord& chord);
+
+}  // namespace sonavela::harmony
