@@ -2,25 +2,26 @@
 // Public surface that the playback layer relies on; the generator layer owns
 // the rest of this file.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
+#include "generator/candidate_keys.h"
+#include "generator/plan.h"
+#include "generator/random_source.h"
 #include "generator/rules.h"
+#include "generator/search.h"
 #include "harmony/chord.h"
 #include "harmony/note.h"
 
 namespace sonavela::generator {
 
-struct ProgressionStep {
-  harmony::Key key;
-  harmony::Chord chord;
-
-  friend bool operator==(const ProgressionStep&, const ProgressionStep&) = default;
-};
-
+// The engine of the progression: the rule tables, the home key, the queue of
+// planned steps and the little state the next search starts from.
 class ProgressionGenerator {
  public:
-  static constexpr std::int32_t MaxDepth = 16;
+  static constexpr std::int32_t MaxDepth = ProgressionSearch::MaxDepth;
 
   ProgressionGenerator();  // C major, no rules, the tonic step queued
 
@@ -37,6 +38,52 @@ class ProgressionGenerator {
   // Initial state of the random source (1 at program start). Never reseeded
   // by Reset.
   void SetRandomState(std::uint32_t state);
+  [[nodiscard]] std::uint32_t RandomState() const { return random_.State(); }
+
+  [[nodiscard]] harmony::Key HomeKey() const { return homeKey_; }
+  [[nodiscard]] const harmony::Chord& PreviousChord() const { return previousChord_; }
+  [[nodiscard]] const ProgressionStep& CurrentStep() const { return currentStep_; }
+  [[nodiscard]] std::int32_t StepsAway() const { return stepsAway_; }
+  [[nodiscard]] const StepQueue& Queue() const { return queue_; }
+
+  [[nodiscard]] std::span<const ConnectionRule> ConnectionRules() const {
+    return {connectionRules_.data(), connectionCount_};
+  }
+  [[nodiscard]] std::span<const SubstitutionRule> SubstitutionRules() const {
+    return {substitutionRules_.data(), substitutionCount_};
+  }
+
+  // Every candidate of the next stretch from the current state, as Advance
+  // would weigh them, without drawing or changing anything.
+  [[nodiscard]] PlanSet CollectPlans();
+
+  // The two levels of the search. Collecting (probeOnly false) appends every
+  // candidate to `set` and answers false; probing answers whether a way home
+  // exists and leaves `set` alone. `depth` is at least 0.
+  bool SearchPivots(bool probeOnly, std::int32_t depth, const harmony::Chord& previous,
+                    const ProgressionStep& current, PlanSet& set);
+  bool SearchChains(bool probeOnly, std::int32_t depth, const harmony::Chord& previous,
+                    const harmony::Chord& pivot, harmony::Key newKey,
+                    harmony::ScaleDegree pivotDegree, std::int32_t substitutionWeight,
+                    PlanSet& set);
+
+  // Size figures of the search caches, for the benchmarks.
+  [[nodiscard]] const ProgressionSearch& Search() const { return search_; }
+
+ private:
+  [[nodiscard]] SearchTables Tables() const;
+
+  std::array<ConnectionRule, RuleCapacity> connectionRules_{};
+  std::size_t connectionCount_ = 0;
+  std::array<SubstitutionRule, RuleCapacity> substitutionRules_{};
+  std::size_t substitutionCount_ = 0;
+  harmony::Key homeKey_{{'C', 0}, harmony::kMajor};
+  StepQueue queue_;
+  harmony::Chord previousChord_{};
+  ProgressionStep currentStep_{};
+  std::int32_t stepsAway_ = 0;
+  RandomSource random_;
+  ProgressionSearch search_;
 };
 
 }  // namespace sonavela::generator

@@ -51,6 +51,14 @@ extern const std::array<std::string_view, 11> DefaultSubstitutionRules;
 [[nodiscard]] std::optional<ConnectionRule> ParseConnectionRule(std::string_view line);
 [[nodiscard]] std::optional<SubstitutionRule> ParseSubstitutionRule(std::string_view line);
 
+// Number of degrees before the ending 0 (all 20 slots when none is 0).
+[[nodiscard]] std::size_t ChainLength(const ConnectionRule& rule);
+
+// The weight a rule carries in the choice: a negative weight counts as 0.
+[[nodiscard]] constexpr std::int64_t EffectiveWeight(std::int32_t weight) {
+  return weight < 0 ? 0 : weight;
+}
+
 // "%4.4s" of the weight, five blanks, the rule text; both inputs lose their
 // trailing white space first.
 [[nodiscard]] std::string FormatRuleLine(std::string_view weight, std::string_view ruleText);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,12 @@ class ControlInputs {
   [[nodiscard]] virtual std::vector<std::string> SubstitutionLines() const = 0;
 };
 
+// Called for every step that is played, after its line was shown, with the
+// line's text. A MIDI-file recorder, for one, needs every step and the moment
+// it sounded.
+using StepListener =
+    std::function<void(const generator::ProgressionStep& step, const std::string& line)>;
+
 // Start / tick / stop: the only place where the generator, the MIDI port and
 // the result list meet. The dialog and the command line both drive it.
 class PlaybackControl {
@@ -54,12 +61,25 @@ class PlaybackControl {
   PlaybackControl(generator::ProgressionGenerator& generator, midi::MidiPort& port,
                   ResultList& results, StepTimer& timer, const ControlInputs& inputs);
 
+  // Restarts from the tonic of the home key with freshly loaded rules and
+  // (re-)arms the timer.
   void Start();
+  // Plays and shows the next step; ticks of any other timer id are ignored.
   void Tick(unsigned timerId);
+  // Silences the device and disarms the timer; the list and the generator
+  // stay as they are.
   void Stop();
 
   void SendInstrument();
   void ShowStep(const generator::ProgressionStep& step);
+
+  // The period with which Start arms the timer; takes effect at the next
+  // Start. Zero asks for ticks as fast as the front end can deliver them.
+  void SetPeriod(std::chrono::milliseconds period) { period_ = period; }
+  [[nodiscard]] std::chrono::milliseconds Period() const { return period_; }
+
+  // Replaces the listener; an empty function removes it.
+  void SetStepListener(StepListener listener) { listener_ = std::move(listener); }
 
   // What LoadRules reported at the last Start (skipped and ignored lines), so
   // that the front end can tell the user.
@@ -67,12 +87,15 @@ class PlaybackControl {
 
  private:
   void PlayNext();
+  void ShowLine(const std::string& line);
 
   generator::ProgressionGenerator& generator_;
   midi::MidiPort& port_;
   ResultList& results_;
   StepTimer& timer_;
   const ControlInputs& inputs_;
+  std::chrono::milliseconds period_ = kStepPeriod;
+  StepListener listener_;
   generator::LoadReport lastReport_{};
 };
 

@@ -1,0 +1,5 @@
+# Included from bench/CMakeLists.txt. A program that prints its figures:
+# Advance over 10,000 steps for several tables, the literal search beside it.
+add_executable(generator_bench ${CMAKE_CURRENT_LIST_DIR}/generator_advance_bench.cpp)
+target_include_directories(generator_bench PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../tests/generator)
+target_link_libraries(generator_bench PRIVATE sonavela::generator sonavela::warnings)

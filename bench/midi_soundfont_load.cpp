@@ -1,0 +1,90 @@
+// Prints how long the built-in synthesizer takes to load a SoundFont, how
+// much resident memory the loaded synthesizer costs, and how fast it renders.
+//   midi_soundfont_load [soundfont.sf2]
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "harmony/chord.h"
+#include "midi/midi_port.h"
+#include "midi/synth_renderer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double ResidentMiB() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0;
+  long resident = 0;
+  statm >> size >> resident;
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) /
+         (1024.0 * 1024.0);
+}
+
+double Milliseconds(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace sonavela::midi;
+  SynthRendererOptions options;
+  options.soundFont = argc > 1 ? argv[1] : "/usr/share/sounds/sf2/TimGM6mb.sf2";
+
+  constexpr int kRuns = 5;
+  std::vector<double> loads;
+  double firstDelta = 0.0;
+  double firstLoad = 0.0;
+  for (int run = 0; run < kRuns; ++run) {
+    const double before = ResidentMiB();
+    const auto start = Clock::now();
+    SynthRenderer renderer(options);
+    if (!renderer.Begin("/dev/null")) {
+      std::fprintf(stderr, "%s\n", renderer.LastError().c_str());
+      return 1;
+    }
+    loads.push_back(Milliseconds(Clock::now() - start));
+    if (run == 0) {
+      firstDelta = ResidentMiB() - before;
+      firstLoad = loads.back();
+    }
+  }
+  std::sort(loads.begin(), loads.end());
+  std::printf("soundfont: %s\n", options.soundFont.c_str());
+  std::printf("load time: first %.1f ms, median %.1f ms, min %.1f ms over %d fresh synthesizers\n",
+              firstLoad, loads[kRuns / 2], loads.front(), kRuns);
+  std::printf("resident memory of the loaded synthesizer (first load): %.1f MiB\n", firstDelta);
+
+  // Rendering speed for the program's pace: one chord every 2 s.
+  auto renderer = std::make_shared<SynthRenderer>(options);
+  MidiPort port(std::make_unique<RendererBackend>(renderer, "/dev/null"));
+  if (!port.OpenDevice(0)) {
+    std::fprintf(stderr, "%s\n", port.LastError().c_str());
+    return 1;
+  }
+  port.ProgramChange(49);
+  const sonavela::harmony::Chord chords[] = {{{'C', 0}, sonavela::harmony::kMajorTriad},
+                                             {{'A', 0}, sonavela::harmony::kMinorTriad}};
+  constexpr int kChords = 30;
+  const auto start = Clock::now();
+  for (int i = 0; i < kChords; ++i) {
+    port.PlayChord(chords[i % 2]);
+    if (!renderer->Advance(std::chrono::milliseconds(2000))) {
+      std::fprintf(stderr, "%s\n", renderer->LastError().c_str());
+      return 1;
+    }
+  }
+  const double elapsed = Milliseconds(Clock::now() - start);
+  std::printf("offline rendering: %d chords (%d s of audio) in %.0f ms, %.0fx real time\n", kChords,
+              kChords * 2, elapsed, kChords * 2000.0 / elapsed);
+  return 0;
+}

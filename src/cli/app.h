@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "cli/terminal.h"
+#include "midi/midi_backend.h"
+
+namespace sonavela::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// What the program needs from its surroundings, so that it can be run against
+// other streams and devices than the process's own.
+struct Environment {
+  FdWriter& out;
+  FdWriter& err;
+  StopSignal& stop;
+  // The MIDI output devices that --device and --list-devices index.
+  std::function<std::unique_ptr<midi::MidiBackend>()> makeBackend;
+};
+
+// The whole command line; `args` excludes the program name. Returns the exit
+// status.
+[[nodiscard]] int RunCli(std::span<const std::string_view> args, Environment& env);
+
+}  // namespace sonavela::cli

@@ -1,0 +1,69 @@
+#include "generator/load_rules.h"
+
+namespace sonavela::generator {
+
+namespace {
+
+constexpr harmony::Key kCMajor{{'C', 0}, harmony::kMajor};
+constexpr harmony::Key kAMinor{{'A', 0}, harmony::kMinor};
+
+// The chain of a connection line holds more degrees than a rule can.
+bool ChainTooLong(std::string_view line) {
+  if (line.size() < kMinConnectionLineLength)
+    return false;
+  const char last = line.back();
+  const std::size_t degrees = line.size() - 10 - (last >= '1' && last <= '7' ? 0 : 1);
+  return degrees > kMaxChainDegrees;
+}
+
+template <typename Parse, typename Add, typename Check>
+void LoadLines(std::span<const std::string> lines, bool lastLineIsEmptyLine, Parse parse, Add add,
+               Check check, std::size_t& shortLines, std::size_t& ignoredRules) {
+  std::size_t count = lines.size();
+  if (lastLineIsEmptyLine && count > 0)
+    --count;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string_view line = RemoveTrailingWhiteSpace(lines[i]);
+    check(line);
+    const auto rule = parse(line);
+    if (!rule) {
+      ++shortLines;
+    } else if (!add(*rule)) {
+      ++ignoredRules;
+    }
+  }
+}
+
+LoadReport Load(ProgressionGenerator& generator, std::span<const std::string> connectionLines,
+                std::span<const std::string> substitutionLines, bool minorKey,
+                bool lastLineIsEmptyLine) {
+  LoadReport report;
+  generator.ClearRules();
+  generator.SetHomeKey(minorKey ? kAMinor : kCMajor);
+  LoadLines(
+      connectionLines, lastLineIsEmptyLine,
+      [](std::string_view line) { return ParseConnectionRule(line); },
+      [&](const ConnectionRule& rule) { return generator.AddConnectionRule(rule); },
+      [&](std::string_view line) { report.cutConnectionChains += ChainTooLong(line) ? 1 : 0; },
+      report.shortConnectionLines, report.ignoredConnectionRules);
+  LoadLines(
+      substitutionLines, lastLineIsEmptyLine,
+      [](std::string_view line) { return ParseSubstitutionRule(line); },
+      [&](const SubstitutionRule& rule) { return generator.AddSubstitutionRule(rule); },
+      [](std::string_view) {}, report.shortSubstitutionLines, report.ignoredSubstitutionRules);
+  return report;
+}
+
+}  // namespace
+
+LoadReport LoadRules(ProgressionGenerator& generator, std::span<const std::string> connectionLines,
+                     std::span<const std::string> substitutionLines, bool minorKey) {
+  return Load(generator, connectionLines, substitutionLines, minorKey, true);
+}
+
+LoadReport LoadRuleTables(ProgressionGenerator& generator, const RuleTables& tables,
+                          bool minorKey) {
+  return Load(generator, tables.connection, tables.substitution, minorKey, false);
+}
+
+}  // namespace sonavela::generator

@@ -1,0 +1,51 @@
+#pragma once
+// The text of a rule file: UTF-8, "#" comment lines and empty lines ignored,
+// "[connection]" and "[substitution]" start the two tables, every other line
+// is one rule line in the fixed-column form of the rule lists. Reading and
+// writing the file itself is left to the caller.
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sonavela::generator {
+
+inline constexpr std::string_view kConnectionSection = "[connection]";
+inline constexpr std::string_view kSubstitutionSection = "[substitution]";
+
+// Rule lines without trailing white space, in file order. Unlike the lists of
+// the dialog, there is no empty last line.
+struct RuleTables {
+  std::vector<std::string> connection;
+  std::vector<std::string> substitution;
+
+  friend bool operator==(const RuleTables&, const RuleTables&) = default;
+};
+
+struct RuleFileReading {
+  RuleTables tables;                  // empty when there is any problem
+  std::vector<std::string> problems;  // "rules.txt:7: ...", in line order
+
+  [[nodiscard]] bool Ok() const { return problems.empty(); }
+};
+
+// Every problem of the text is reported, each with `fileName` and its line
+// number; a text with any problem loads nothing.
+[[nodiscard]] RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName);
+
+struct RuleFileWriting {
+  std::string text;                   // empty when there is any problem
+  std::vector<std::string> problems;  // "connection rule 3: ...": lines a file cannot hold
+
+  [[nodiscard]] bool Ok() const { return problems.empty(); }
+};
+
+// The text of a rule file holding the given lines, which ParseRuleFile reads
+// back to the same lines with trailing white space removed. Lines that are
+// empty once trailing white space is removed hold no rule (the lists' empty
+// last line among them) and are left out.
+[[nodiscard]] RuleFileWriting FormatRuleFile(std::span<const std::string> connectionLines,
+                                             std::span<const std::string> substitutionLines);
+
+}  // namespace sonavela::generator

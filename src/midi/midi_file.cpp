@@ -1,0 +1,318 @@
+#include "midi/midi_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+#include <utility>
+
+#if defined(_WIN32)
+#include <fstream>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace sonavela::midi {
+
+namespace {
+
+constexpr std::uint8_t kNoteOff = 0x80;
+constexpr std::uint8_t kNoteOn = 0x90;
+constexpr std::uint8_t kControlChange = 0xB0;
+constexpr std::uint8_t kAllNotesOffController = 0x7B;
+constexpr std::uint8_t kReleaseVelocity = 0x40;
+constexpr std::uint32_t kMaxTempo = 0xFFFFFF;
+constexpr std::int64_t kMaxDelta = 0x0FFFFFFF;
+constexpr std::chrono::milliseconds kFallbackChordLength{2000};
+
+void PutVariableLength(std::vector<std::uint8_t>& out, std::uint64_t value) {
+  std::uint8_t groups[10];
+  int count = 0;
+  do {
+    groups[count++] = static_cast<std::uint8_t>(value & 0x7F);
+    value >>= 7;
+  } while (value != 0);
+  while (count > 0) {
+    --count;
+    out.push_back(static_cast<std::uint8_t>(groups[count] | (count > 0 ? 0x80 : 0x00)));
+  }
+}
+
+void PutBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i)
+    out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// Data bytes that follow a status byte of a channel message.
+int DataLength(std::uint8_t status) {
+  switch (status & 0xF0) {
+    case 0xC0:
+    case 0xD0:
+      return 1;
+    default:
+      return 2;
+  }
+}
+
+}  // namespace
+
+MidiFileRecording::MidiFileRecording(MidiFileOptions options) : options_(std::move(options)) {
+  if (options_.chordLength <= std::chrono::milliseconds::zero()) {
+    options_.chordLength = kFallbackChordLength;
+  }
+  options_.ticksPerQuarter = std::clamp(options_.ticksPerQuarter, 1, 0x7FFF);
+}
+
+void MidiFileRecording::SetTime(std::chrono::milliseconds time) {
+  time_ = std::max(time_, time);
+}
+
+std::uint32_t MidiFileRecording::TempoMicroseconds() const {
+  // A 4/4 bar per chord: a quarter note is a quarter of the chord.
+  const std::int64_t tempo = options_.chordLength.count() * 1000 / 4;
+  return static_cast<std::uint32_t>(std::clamp<std::int64_t>(tempo, 1, kMaxTempo));
+}
+
+std::int64_t MidiFileRecording::TickAt(std::chrono::milliseconds time) const {
+  const std::int64_t us = time.count() * 1000;
+  const std::int64_t tempo = TempoMicroseconds();
+  return (us * options_.ticksPerQuarter + tempo / 2) / tempo;
+}
+
+void MidiFileRecording::Track::PutDelta(std::int64_t tick) {
+  std::int64_t delta = std::max<std::int64_t>(tick - lastTick, 0);
+  // A delta is at most four bytes long; a longer pause (days of playing
+  // without a message) is bridged by empty text events.
+  while (delta > kMaxDelta) {
+    PutVariableLength(bytes, kMaxDelta);
+    bytes.insert(bytes.end(), {0xFF, 0x01, 0x00});
+    delta -= kMaxDelta;
+  }
+  PutVariableLength(bytes, static_cast<std::uint64_t>(delta));
+  lastTick = std::max(lastTick, tick);
+}
+
+void MidiFileRecording::Track::Put(std::int64_t tick, std::initializer_list<std::uint8_t> event) {
+  PutDelta(tick);
+  bytes.insert(bytes.end(), event);
+}
+
+void MidiFileRecording::Track::PutMeta(std::int64_t tick, std::uint8_t type,
+                                       std::string_view data) {
+  PutDelta(tick);
+  bytes.insert(bytes.end(), {0xFF, type});
+  PutVariableLength(bytes, data.size());
+  bytes.insert(bytes.end(), data.begin(), data.end());
+}
+
+void MidiFileRecording::NotesOff(std::int64_t tick, Track& into, Sounding& sounding, int channel) {
+  for (auto it = sounding.begin(); it != sounding.end();) {
+    const int noteChannel = *it / 128;
+    if (channel >= 0 && noteChannel != channel) {
+      ++it;
+      continue;
+    }
+    into.Put(tick, {static_cast<std::uint8_t>(kNoteOff | noteChannel),
+                    static_cast<std::uint8_t>(*it % 128), kReleaseVelocity});
+    it = sounding.erase(it);
+  }
+}
+
+void MidiFileRecording::AddMessage(std::uint32_t message) {
+  const auto status = static_cast<std::uint8_t>(message & 0xFF);
+  const auto data1 = static_cast<std::uint8_t>((message >> 8) & 0x7F);
+  const auto data2 = static_cast<std::uint8_t>((message >> 16) & 0x7F);
+  if (status < 0x80 || status >= 0xF0) {
+    return;  // only channel messages belong in the file
+  }
+  const std::int64_t tick = TickAt(time_);
+  const int channel = status & 0x0F;
+  const int key = channel * 128 + data1;
+
+  if ((status & 0xF0) == kControlChange && data1 == kAllNotesOffController) {
+    NotesOff(tick, track_, sounding_, channel);
+    return;
+  }
+  if ((status & 0xF0) == kNoteOn && data2 > 0) {
+    // A repeated note-on would leave the first note without an end.
+    if (sounding_.contains(key)) {
+      track_.Put(tick, {static_cast<std::uint8_t>(kNoteOff | channel), data1, kReleaseVelocity});
+    }
+    sounding_.insert(key);
+  } else if ((status & 0xF0) == kNoteOff || (status & 0xF0) == kNoteOn) {
+    sounding_.erase(key);
+  }
+  if (DataLength(status) == 2) {
+    track_.Put(tick, {status, data1, data2});
+  } else {
+    track_.Put(tick, {status, data1});
+  }
+}
+
+void MidiFileRecording::AddMarker(std::string_view text) {
+  track_.PutMeta(TickAt(time_), 0x06, text);
+}
+
+void MidiFileRecording::Clear() {
+  track_ = {};
+  sounding_.clear();
+  time_ = std::chrono::milliseconds{0};
+}
+
+std::vector<std::uint8_t> MidiFileRecording::Encode(std::chrono::milliseconds end) const {
+  Track head;
+  head.PutMeta(0, 0x03, options_.trackName);
+  std::vector<std::uint8_t> tempo;
+  PutBigEndian(tempo, TempoMicroseconds(), 3);
+  head.PutMeta(0, 0x51, std::string_view(reinterpret_cast<const char*>(tempo.data()), 3));
+  head.PutMeta(0, 0x58, std::string_view("\x04\x02\x18\x08", 4));  // 4/4
+
+  Track tail;
+  tail.lastTick = track_.lastTick;
+  const std::int64_t endTick = std::max(track_.lastTick, TickAt(end));
+  Sounding sounding = sounding_;
+  NotesOff(endTick, tail, sounding, -1);
+  tail.PutMeta(endTick, 0x2F, {});
+
+  const std::size_t length = head.bytes.size() + track_.bytes.size() + tail.bytes.size();
+  std::vector<std::uint8_t> file{'M', 'T', 'h', 'd'};
+  file.reserve(22 + length);
+  PutBigEndian(file, 6, 4);
+  PutBigEndian(file, 0, 2);  // format 0
+  PutBigEndian(file, 1, 2);  // one track
+  PutBigEndian(file, static_cast<std::uint32_t>(options_.ticksPerQuarter), 2);
+  file.insert(file.end(), {'M', 'T', 'r', 'k'});
+  PutBigEndian(file, static_cast<std::uint32_t>(length), 4);
+  file.insert(file.end(), head.bytes.begin(), head.bytes.end());
+  file.insert(file.end(), track_.bytes.begin(), track_.bytes.end());
+  file.insert(file.end(), tail.bytes.begin(), tail.bytes.end());
+  return file;
+}
+
+namespace {
+
+std::string SaveError(const std::filesystem::path& path, const std::string& why) {
+  return "Cannot save the MIDI file \"" + path.string() + "\": " + why + ".";
+}
+
+std::filesystem::path TemporaryNear(const std::filesystem::path& path, unsigned attempt) {
+#if defined(_WIN32)
+  const std::string process = "0";
+#else
+  const std::string process = std::to_string(getpid());
+#endif
+  // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on a
+  // chain of string operator+ starting with a literal.
+  std::string name(1, '.');
+  name += path.filename().string();
+  name += '.';
+  name += process;
+  name += '.';
+  name += std::to_string(attempt);
+  name += ".tmp";
+  std::filesystem::path temporary = path;
+  temporary.replace_filename(name);
+  return temporary;
+}
+
+#if defined(_WIN32)
+
+std::string WriteAndReplace(const std::filesystem::path& path,
+                            const std::vector<std::uint8_t>& bytes) {
+  const std::filesystem::path temporary = TemporaryNear(path, 0);
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      return SaveError(path, "writing failed");
+    }
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);  // replaces an existing file
+  if (error) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    return SaveError(path, error.message());
+  }
+  return {};
+}
+
+#else
+
+std::string WriteAndReplace(const std::filesystem::path& path,
+                            const std::vector<std::uint8_t>& bytes) {
+  // O_EXCL: never write into a file someone else (or a symlink) put there.
+  std::filesystem::path temporary;
+  int fd = -1;
+  for (unsigned attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temporary = TemporaryNear(path, attempt);
+    fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) {
+      return SaveError(path, std::strerror(errno));
+    }
+  }
+  if (fd < 0) {
+    return SaveError(path, "no temporary file name is free");
+  }
+  auto fail = [&](int error) {
+    if (fd >= 0) {
+      close(fd);
+    }
+    unlink(temporary.c_str());
+    return SaveError(path, std::strerror(error));
+  };
+
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return fail(errno);
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  if (fsync(fd) != 0) {
+    return fail(errno);
+  }
+  const int closed = close(fd);
+  fd = -1;
+  if (closed != 0) {
+    return fail(errno);
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    return fail(errno);
+  }
+  // Make the rename itself durable. Some file systems cannot sync a
+  // directory; the new file is complete and in place either way.
+  std::filesystem::path directory = path.parent_path();
+  if (directory.empty()) {
+    directory = ".";
+  }
+  if (const int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+    (void)fsync(dir);
+    close(dir);
+  }
+  return {};
+}
+
+#endif
+
+}  // namespace
+
+std::string SaveMidiFile(const std::filesystem::path& path, const MidiFileRecording& recording,
+                         std::chrono::milliseconds end) {
+  if (path.empty() || !path.has_filename()) {
+    return SaveError(path, "no file name was given");
+  }
+  return WriteAndReplace(path, recording.Encode(end));
+}
+
+}  // namespace sonavela::midi

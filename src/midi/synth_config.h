@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sonavela::midi {
+
+// Where the built-in synthesizer looks for a General MIDI SoundFont when no
+// path is given: these files, in this order.
+[[nodiscard]] std::vector<std::string> DefaultSoundFontCandidates();
+
+struct SoundFontLookup {
+  std::string path;   // empty when nothing usable was found
+  std::string error;  // why, for the user, when `path` is empty
+};
+
+// `explicitPath`, else the environment variable SONAVELA_SOUNDFONT, else the
+// first existing default candidate. A path the user named explicitly is never
+// silently replaced by another: if it does not exist, the lookup fails.
+[[nodiscard]] SoundFontLookup FindSoundFont(const std::string& explicitPath);
+
+// The FluidSynth audio drivers to try, in order: `explicitDriver`, else the
+// environment variable SONAVELA_AUDIO_DRIVER, else the platform's usual
+// outputs: on Linux pulseaudio (also served by PipeWire), alsa, jack, sdl2.
+// The "file" driver is used only when named.
+[[nodiscard]] std::vector<std::string> AudioDriverCandidates(const std::string& explicitDriver);
+
+}  // namespace sonavela::midi

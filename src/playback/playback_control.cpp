@@ -1,0 +1,69 @@
+#include "playback/playback_control.h"
+
+#include <utility>
+
+#include "generator/rules.h"
+#include "harmony/names.h"
+
+namespace sonavela::playback {
+
+PlaybackControl::PlaybackControl(generator::ProgressionGenerator& generator, midi::MidiPort& port,
+                                 ResultList& results, StepTimer& timer, const ControlInputs& inputs)
+    : generator_(generator), port_(port), results_(results), timer_(timer), inputs_(inputs) {}
+
+void PlaybackControl::SendInstrument() {
+  // The field is read the way the C runtime reads a number: "  49" is 49 and
+  // text without digits is 0; the port decides what an odd number means.
+  port_.ProgramChange(generator::ParseLeadingInt(inputs_.InstrumentText()));
+}
+
+void PlaybackControl::Start() {
+  SendInstrument();
+  const std::vector<std::string> connection = inputs_.ConnectionLines();
+  const std::vector<std::string> substitution = inputs_.SubstitutionLines();
+  lastReport_ = generator::LoadRules(generator_, connection, substitution, inputs_.MinorKey());
+  results_.Clear();
+  generator_.Reset();
+  port_.AllNotesOff();
+  PlayNext();
+  // Armed before the search so that a slow Advance delays nothing but itself.
+  timer_.Arm(kStepTimerId, period_);
+  generator_.Advance();
+}
+
+void PlaybackControl::Tick(unsigned timerId) {
+  if (timerId != kStepTimerId) {
+    return;
+  }
+  PlayNext();
+  generator_.Advance();
+}
+
+void PlaybackControl::Stop() {
+  port_.AllNotesOff();
+  timer_.Disarm(kStepTimerId);
+}
+
+void PlaybackControl::ShowStep(const generator::ProgressionStep& step) {
+  ShowLine(harmony::FormatStepLine(step.key, step.chord));
+}
+
+void PlaybackControl::ShowLine(const std::string& line) {
+  if (results_.Count() >= ResultListLimit) {
+    results_.DeleteFirst();
+  }
+  results_.Append(line);
+  results_.Select(results_.Count() - 1);
+}
+
+void PlaybackControl::PlayNext() {
+  const generator::ProgressionStep step = generator_.PopStep();
+  port_.PlayChord(step.chord);
+  const std::string line = harmony::FormatStepLine(step.key, step.chord);
+  ShowLine(line);
+  if (listener_) {
+    listener_(step, line);
+  }
+}
+
+}  // namespace sonavela::playback

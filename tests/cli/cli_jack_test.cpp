@@ -1,0 +1,86 @@
+// Ctrl-C while sonavela-cli plays into a DAW: a private JACK server with a
+// recording MIDI client stands in for the DAW, and the program must leave it
+// silent (all notes off) before it exits.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "jack_harness.h"
+#include "subprocess.h"
+
+namespace sonavela::cli {
+namespace {
+
+using testing::CountLines;
+using ::testing::ElementsAreArray;
+
+constexpr std::chrono::seconds kServerStart{15};
+constexpr std::chrono::seconds kDelivery{5};
+
+std::string DeviceIndexOf(const std::string& listing, const std::string& name) {
+  std::istringstream lines(listing);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const std::size_t tab = line.find('\t');
+    if (tab != std::string::npos && line.substr(tab + 1) == name) {
+      return line.substr(0, tab);
+    }
+  }
+  return {};
+}
+
+TEST(CliJackTest, InterruptSilencesTheDeviceAndExitsCleanly) {
+  const std::string pid = std::to_string(::getpid());
+  const std::string serverName = "sonavela_cli_test_" + pid;
+  // Inherited by the program under test.
+  ::setenv("JACK_NO_START_SERVER", "1", 1);
+  ::setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
+
+  midi::testing::JackTestServer server;
+  ASSERT_TRUE(server.Start(serverName, kServerStart)) << server.Error();
+  midi::testing::JackMidiSink sink;
+  ASSERT_TRUE(sink.Open(serverName, "sonavela_daw_" + pid)) << sink.Error();
+
+  const testing::ProcessResult listing = testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"});
+  ASSERT_EQ(listing.status, 0) << listing.err;
+  const std::string device = DeviceIndexOf(listing.out, sink.PortName());
+  ASSERT_FALSE(device.empty()) << sink.PortName() << " not in\n" << listing.out;
+
+  testing::ProcessOptions options;
+  options.trigger = [](const std::string& out) { return CountLines(out) >= 2; };
+  options.signal = SIGINT;
+  const testing::ProcessResult r =
+      testing::RunProgram(SONAVELA_CLI_PATH, {"--device", device, "--interval", "200"}, options);
+  EXPECT_TRUE(r.exited);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "C   : C\nC   : Am\n");
+
+  std::vector<std::uint8_t> expected;
+  auto add = [&](std::initializer_list<std::uint8_t> bytes) {
+    expected.insert(expected.end(), bytes.begin(), bytes.end());
+  };
+  auto notes = [&](std::initializer_list<int> keys) {
+    for (int key : keys) {
+      add({0x90, static_cast<std::uint8_t>(key), 0x40});
+    }
+  };
+  add({0xB0, 0x7B, 0x00});                                // device opened
+  add({0xB0, 0x7B, 0x00, 0xC0, 0x30, 0xB0, 0x7B, 0x00});  // instrument 49, silence
+  add({0xB0, 0x7B, 0x00});                                // C major
+  notes({96, 91, 88, 84, 79, 76, 72, 67, 64, 60, 48});
+  add({0xB0, 0x7B, 0x00});  // A minor
+  notes({96, 93, 88, 84, 81, 76, 72, 69, 64, 57, 45});
+  add({0xB0, 0x7B, 0x00});  // Ctrl-C: stop
+  add({0xB0, 0x7B, 0x00});  // and close the device
+  EXPECT_THAT(sink.WaitForBytes(expected.size(), kDelivery), ElementsAreArray(expected));
+}
+
+}  // namespace
+}  // namespace sonavela::cli

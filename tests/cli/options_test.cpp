@@ -1,0 +1,168 @@
+#include "cli/options.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace sonavela::cli {
+namespace {
+
+using ::testing::HasSubstr;
+
+std::variant<Options, UsageError> Parse(std::vector<std::string_view> args) {
+  return ParseOptions(args);
+}
+
+Options ParseOk(std::vector<std::string_view> args) {
+  auto result = Parse(args);
+  if (auto* error = std::get_if<UsageError>(&result)) {
+    ADD_FAILURE() << "unexpected usage error: " << error->message;
+    return {};
+  }
+  return std::get<Options>(result);
+}
+
+std::string ParseError(std::vector<std::string_view> args) {
+  auto result = Parse(args);
+  if (auto* error = std::get_if<UsageError>(&result)) {
+    return error->message;
+  }
+  ADD_FAILURE() << "accepted although it should not be";
+  return {};
+}
+
+TEST(OptionsTest, Defaults) {
+  const Options o = ParseOk({});
+  EXPECT_EQ(o.action, Action::kPlay);
+  EXPECT_EQ(o.device, 0u);
+  EXPECT_EQ(o.instrument, 49);
+  EXPECT_FALSE(o.minor);
+  EXPECT_FALSE(o.rulesFile);
+  EXPECT_FALSE(o.steps);
+  EXPECT_EQ(o.interval, std::chrono::milliseconds{2000});
+  EXPECT_EQ(o.seed, 1u);
+  EXPECT_FALSE(o.wavFile);
+}
+
+TEST(OptionsTest, EveryOptionInBothSpellings) {
+  for (const bool joined : {false, true}) {
+    SCOPED_TRACE(joined ? "--name=value" : "--name value");
+    std::vector<std::string> raw = {"--device",   "3",        "--instrument", "128",
+                                    "--rules",    "my.rules", "--steps",      "7",
+                                    "--interval", "0",        "--seed",       "4294967295"};
+    std::vector<std::string_view> args;
+    std::vector<std::string> storage;
+    if (joined) {
+      for (std::size_t i = 0; i < raw.size(); i += 2) {
+        storage.push_back(raw[i] + "=" + raw[i + 1]);
+      }
+      args.assign(storage.begin(), storage.end());
+    } else {
+      args.assign(raw.begin(), raw.end());
+    }
+    args.push_back("--minor");
+    const Options o = ParseOk(args);
+    EXPECT_EQ(o.device, 3u);
+    EXPECT_EQ(o.instrument, 128);
+    EXPECT_TRUE(o.minor);
+    EXPECT_EQ(o.rulesFile, "my.rules");
+    EXPECT_EQ(o.steps, 7u);
+    EXPECT_EQ(o.interval, std::chrono::milliseconds{0});
+    EXPECT_EQ(o.seed, 4294967295u);
+  }
+}
+
+TEST(OptionsTest, DeviceNoneAndLaterOptionsWin) {
+  EXPECT_EQ(ParseOk({"--device", "none"}).device, std::nullopt);
+  EXPECT_EQ(ParseOk({"--device", "none", "--device", "2"}).device, 2u);
+  EXPECT_EQ(ParseOk({"--steps", "2", "--steps", "5"}).steps, 5u);
+}
+
+TEST(OptionsTest, Actions) {
+  EXPECT_EQ(ParseOk({"--help"}).action, Action::kHelp);
+  EXPECT_EQ(ParseOk({"-h"}).action, Action::kHelp);
+  EXPECT_EQ(ParseOk({"--steps", "3", "--help", "--bogus"}).action, Action::kHelp);
+  EXPECT_EQ(ParseOk({"--version"}).action, Action::kVersion);
+  EXPECT_EQ(ParseOk({"--list-devices"}).action, Action::kListDevices);
+  EXPECT_EQ(ParseOk({"--print-rules"}).action, Action::kPrintRules);
+  // --wav's own conditions only matter when something is played.
+  EXPECT_EQ(ParseOk({"--wav", "x.wav", "--print-rules"}).action, Action::kPrintRules);
+}
+
+TEST(OptionsTest, NumbersAreValidatedStrictly) {
+  const struct {
+    std::vector<std::string_view> args;
+    const char* message;
+  } cases[] = {
+      {{"--steps", "0"}, "--steps: '0' is not a whole number from 1 to 1000000000"},
+      {{"--steps", "3x"}, "--steps: '3x' is not a whole number from 1 to 1000000000"},
+      {{"--steps", "-1"}, "--steps: '-1' is not a whole number from 1 to 1000000000"},
+      {{"--steps", "+3"}, "--steps: '+3' is not a whole number from 1 to 1000000000"},
+      {{"--steps", " 3"}, "--steps: ' 3' is not a whole number from 1 to 1000000000"},
+      {{"--steps="}, "--steps: '' is not a whole number from 1 to 1000000000"},
+      {{"--steps", "99999999999999999999999"},
+       "--steps: '99999999999999999999999' is not a whole number from 1 to 1000000000"},
+      {{"--instrument", "0"}, "--instrument: '0' is not a whole number from 1 to 128"},
+      {{"--instrument", "129"}, "--instrument: '129' is not a whole number from 1 to 128"},
+      {{"--interval", "3600001"}, "--interval: '3600001' is not a whole number from 0 to 3600000"},
+      {{"--interval", "1.5"}, "--interval: '1.5' is not a whole number from 0 to 3600000"},
+      {{"--seed", "4294967296"}, "--seed: '4294967296' is not a whole number from 0 to 4294967295"},
+      {{"--device", "first"},
+       "--device: 'first' is neither a device index nor 'none' (see --list-devices)"},
+      {{"--device", "-1"},
+       "--device: '-1' is neither a device index nor 'none' (see --list-devices)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseError(c.args), c.message);
+  }
+}
+
+TEST(OptionsTest, MalformedCommandLines) {
+  const struct {
+    std::vector<std::string_view> args;
+    const char* message;
+  } cases[] = {
+      {{"--bogus"}, "unknown option '--bogus' (see --help)"},
+      {{"--bogus=1"}, "unknown option '--bogus' (see --help)"},
+      {{"-x"}, "unknown option '-x' (see --help)"},
+      {{"play"}, "unexpected argument 'play' (see --help)"},
+      {{"-"}, "unexpected argument '-' (see --help)"},
+      {{"--steps"}, "option '--steps' needs a value"},
+      {{"--minor=yes"}, "option '--minor' takes no value"},
+      {{"--rules="}, "--rules: the file name is empty"},
+      {{"--list-devices", "--print-rules"}, "--list-devices and --print-rules cannot be combined"},
+      {{"--wav", "x.wav"}, "--wav needs --steps, so that the recording has an end"},
+      {{"--wav", "x.wav", "--steps", "2", "--device", "1"},
+       "--wav renders the built-in synthesizer and cannot be combined with --device"},
+      {{"--wav", "x.wav", "--steps", "2", "--interval", "0"},
+       "--wav needs an --interval above 0: each chord lasts the interval"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseError(c.args), c.message);
+  }
+}
+
+TEST(OptionsTest, WavWithStepsIsAccepted) {
+  const Options o = ParseOk({"--wav", "out.wav", "--steps", "4", "--interval", "500"});
+  EXPECT_EQ(o.wavFile, "out.wav");
+  EXPECT_EQ(o.steps, 4u);
+}
+
+TEST(OptionsTest, HelpNamesEveryOptionWithItsDefault) {
+  const std::string help = HelpText();
+  for (const char* option :
+       {"--device", "--list-devices", "--instrument", "--minor", "--rules", "--print-rules",
+        "--steps", "--interval", "--seed", "--wav", "--help", "--version"}) {
+    EXPECT_THAT(help, HasSubstr(option));
+  }
+  EXPECT_THAT(help, HasSubstr("default 49"));
+  EXPECT_THAT(help, HasSubstr("default 2000"));
+  EXPECT_THAT(help, HasSubstr("default 1)"));
+  EXPECT_THAT(help, HasSubstr("default 0, the built-in"));
+}
+
+}  // namespace
+}  // namespace sonavela::cli

@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "generator/candidate_keys.h"
+#include "generator/generator.h"
+#include "generator/random_source.h"
+#include "generator_test_support.h"
+
+namespace sonavela::generator {
+namespace {
+
+using harmony::Major;
+using harmony::Minor;
+using harmony::N;
+
+TEST(RandomSource, ReproducesTheCRuntimeSequence) {
+  RandomSource random;
+  EXPECT_EQ(random.State(), 1u);
+  EXPECT_EQ(random.Next(), 41);
+  EXPECT_EQ(random.Next(), 18467);
+  EXPECT_EQ(random.Next(), 6334);
+  EXPECT_EQ(random.Next(), 26500);
+  EXPECT_EQ(random.Next(), 19169);
+
+  RandomSource again;
+  EXPECT_EQ(DrawThirtyBits(again), 1361955);
+
+  // The state wraps modulo 2^32 and only bits 16..30 are returned.
+  RandomSource high(0xFFFFFFFFu);
+  const std::uint32_t next = 0xFFFFFFFFu * 214013u + 2531011u;
+  EXPECT_EQ(high.Next(), static_cast<std::int32_t>((next >> 16) & 0x7FFF));
+  EXPECT_EQ(high.State(), next);
+}
+
+TEST(CandidateTonics, RunByFifthsFromGFlatWithTheirRelativeMinors) {
+  const std::vector<std::pair<std::string, std::string>> expected{
+      {"Gb", "Eb"}, {"Db", "Bb"}, {"Ab", "F"},  {"Eb", "C"}, {"Bb", "G"}, {"F", "D"},
+      {"C", "A"},   {"G", "E"},   {"D", "B"},   {"A", "F#"}, {"E", "C#"}, {"B", "G#"},
+      {"F#", "D#"}, {"C#", "A#"}, {"G#", "E#"}, {"D#", "B#"}};
+  const auto& rows = CandidateTonics();
+  for (std::size_t k = 0; k < expected.size(); ++k) {
+    EXPECT_EQ(rows[k].major, Major(expected[k].first)) << k;
+    EXPECT_EQ(rows[k].minor, Minor(expected[k].second)) << k;
+    EXPECT_EQ(CandidateKeys()[2 * k], rows[k].major);
+    EXPECT_EQ(CandidateKeys()[2 * k + 1], rows[k].minor);
+  }
+  EXPECT_EQ(CandidateKeyIndex(Major("C")), 12);
+  EXPECT_EQ(CandidateKeyIndex(Minor("A")), 13);
+  EXPECT_EQ(CandidateKeyIndex(Major("Cb")), -1);
+}
+
+TEST(ProgressionGenerator, StartsInCMajorWithTheTonicQueued) {
+  ProgressionGenerator generator;
+  EXPECT_EQ(generator.HomeKey(), Major("C"));
+  EXPECT_EQ(generator.StepsAway(), 0);
+  EXPECT_EQ(generator.PreviousChord().root.letter, ' ');
+  EXPECT_EQ(generator.CurrentStep().key.tonic.letter, ' ');
+  EXPECT_EQ(generator.CurrentStep().chord, Maj("C"));
+  EXPECT_EQ(generator.RandomState(), 1u);
+  ASSERT_EQ(generator.Queue().size(), 1u);
+  EXPECT_EQ(generator.PopStep(), Step(Major("C"), Maj("C")));
+  EXPECT_TRUE(generator.Queue().empty());
+}
+
+TEST(ProgressionGenerator, ResetStartsAgainAtTheTonicOfTheHomeKey) {
+  ProgressionGenerator generator;
+  LoadDefaults(generator, false);
+  generator.Reset();
+  for (int i = 0; i < 6; ++i) {
+    (void)generator.PopStep();
+    generator.Advance();
+  }
+  generator.SetHomeKey(Minor("A"));
+  generator.Reset();
+  ASSERT_EQ(generator.Queue().size(), 1u);
+  EXPECT_EQ(generator.StepsAway(), 0);
+  EXPECT_EQ(generator.PreviousChord().root.letter, ' ');
+  // The search starts with no key established; the mode stays the home key's.
+  EXPECT_EQ(generator.CurrentStep().key, (harmony::Key{{' ', 0}, 'm'}));
+  EXPECT_EQ(generator.PopStep(), Step(Minor("A"), Min("A")));
+}
+
+TEST(ProgressionGenerator, PopStepOnAnEmptyQueueGivesTheCurrentStep) {
+  ProgressionGenerator generator;
+  (void)generator.PopStep();
+  const ProgressionStep again = generator.PopStep();
+  EXPECT_EQ(again, generator.CurrentStep());
+  EXPECT_TRUE(generator.Queue().empty());
+}
+
+TEST(ProgressionGenerator, RuleTablesHoldAtMostTheCapacity) {
+  ProgressionGenerator generator;
+  ConnectionRule rule;
+  rule.Weight = 1;
+  for (std::size_t i = 0; i < RuleCapacity; ++i)
+    EXPECT_TRUE(generator.AddConnectionRule(rule));
+  rule.Weight = 2;
+  EXPECT_FALSE(generator.AddConnectionRule(rule));
+  EXPECT_EQ(generator.ConnectionRules().size(), RuleCapacity);
+  EXPECT_EQ(generator.ConnectionRules().back().Weight, 1);
+  for (std::size_t i = 0; i < RuleCapacity; ++i) {
+    EXPECT_TRUE(generator.AddSubstitutionRule(SubstitutionRule{}));
+  }
+  EXPECT_FALSE(generator.AddSubstitutionRule(SubstitutionRule{}));
+
+  generator.ClearRules();
+  EXPECT_TRUE(generator.ConnectionRules().empty());
+  EXPECT_TRUE(generator.SubstitutionRules().empty());
+  EXPECT_TRUE(generator.AddConnectionRule(rule));
+  EXPECT_EQ(generator.ConnectionRules()[0].Weight, 2);
+}
+
+TEST(Advance, DoesNothingWhileStepsAreQueued) {
+  ProgressionGenerator generator;
+  LoadDefaults(generator, false);
+  generator.Reset();
+  generator.Advance();
+  EXPECT_EQ(generator.Queue().size(), 1u);
+  EXPECT_EQ(generator.RandomState(), 1u);
+  EXPECT_EQ(generator.CurrentStep().key.tonic.letter, ' ');
+}
+
+TEST(Advance, FirstLinesOfAProgressionWithTheDefaultTables) {
+  ProgressionGenerator generator;
+  LoadDefaults(generator, false);
+  generator.Reset();
+  std::vector<std::string> lines;
+  for (int i = 0; i < 3; ++i) {
+    lines.push_back(Line(generator.PopStep()));
+    generator.Advance();
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"C   : C", "C   : Am", "C   : Dm"}));
+
+  ProgressionGenerator minor;
+  LoadDefaults(minor, true);
+  minor.Reset();
+  lines.clear();
+  for (int i = 0; i < 2; ++i) {
+    lines.push_back(Line(minor.PopStep()));
+    minor.Advance();
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"Am  : Am", "Am  : F"}));
+}
+
+TEST(Advance, TheRandomSequenceRunsOnAcrossResets) {
+  ProgressionGenerator generator;
+  LoadDefaults(generator, false);
+  generator.Reset();
+  (void)generator.PopStep();
+  generator.Advance();
+  const std::uint32_t afterFirst = generator.RandomState();
+  EXPECT_NE(afterFirst, 1u);
+  generator.Reset();
+  EXPECT_EQ(generator.RandomState(), afterFirst);
+  generator.SetRandomState(1);
+  (void)generator.PopStep();
+  generator.Advance();
+  EXPECT_EQ(generator.PopStep(), Step(Major("C"), Min("A")));
+}
+
+TEST(Advance, WithEmptyTablesRepeatsTheTonicWithNoKey) {
+  ProgressionGenerator generator;
+  EXPECT_EQ(generator.PopStep(), Step(Major("C"), Maj("C")));
+  for (int i = 0; i < 3; ++i) {
+    generator.Advance();
+    const ProgressionStep step = generator.PopStep();
+    EXPECT_EQ(step.key, (harmony::Key{{' ', 0}, ' '}));
+    EXPECT_EQ(step.chord, Maj("C"));
+    EXPECT_EQ(Line(step), "    : C");
+  }
+  EXPECT_EQ(generator.RandomState(), 1u);
+}
+
+TEST(Advance, FindsNothingWithoutATonicReReading) {
+  ProgressionGenerator generator;
+  std::vector<std::string> substitution(DefaultSubstitutionRules.begin() + 1,
+                                        DefaultSubstitutionRules.end());
+  substitution.emplace_back();
+  LoadRules(generator, ListLines(DefaultConnectionRules), substitution, false);
+  generator.Reset();
+  (void)generator.PopStep();
+  EXPECT_TRUE(generator.CollectPlans().Plans.empty());
+  generator.Advance();
+  EXPECT_EQ(generator.Queue().size(), 1u);
+  EXPECT_EQ(generator.RandomState(), 1u);
+  EXPECT_EQ(generator.StepsAway(), 0);
+}
+
+TEST(Advance, WeightZeroCandidatesAreNeverChosen) {
+  const auto run = [](const std::vector<std::string>& connection) {
+    ProgressionGenerator generator;
+    LoadRules(generator, connection, std::vector<std::string>{"  40     ?11", "  40     ?66", ""},
+              false);
+    generator.Reset();
+    (void)generator.PopStep();
+    const PlanSet set = generator.CollectPlans();
+    generator.Advance();
+    return std::pair{set, generator.PopStep()};
+  };
+  // All candidates weigh 0 (a negative weight counts as 0): the step repeats.
+  const auto [none, repeated] = run({"   0     ?16", "  -5     ?14", ""});
+  EXPECT_EQ(none.Plans.size(), 2u);
+  EXPECT_EQ(none.TotalWeight, 0);
+  EXPECT_EQ(repeated.chord, Maj("C"));
+  EXPECT_EQ(repeated.key.tonic.letter, ' ');
+  // Whatever is drawn, the weighted one is chosen.
+  const auto [some, chosen] = run({"   0     ?16", "   3     ?14", "  -9     ?15", ""});
+  ASSERT_EQ(some.Plans.size(), 3u);
+  EXPECT_EQ(some.TotalWeight, 120);
+  EXPECT_EQ(chosen, Step(Major("C"), Maj("F")));
+}
+
+TEST(Advance, TotalWeightDoesNotOverflow) {
+  ProgressionGenerator generator;
+  const std::vector<std::string> connection{"9999     ?16", "9999     ?14", "9999     ?15", ""};
+  std::vector<std::string> substitution(RuleCapacity, "9999     ?11");
+  substitution.emplace_back();
+  LoadRules(generator, connection, substitution, false);
+  generator.Reset();
+  (void)generator.PopStep();
+  const PlanSet set = generator.CollectPlans();
+  EXPECT_EQ(set.Plans.size(), 3 * RuleCapacity);
+  EXPECT_EQ(set.TotalWeight, std::int64_t{9999} * 9999 * 3 * 1000);
+  generator.Advance();
+  EXPECT_EQ(generator.PopStep(), Step(Major("C"), Min("A")));
+}
+
+TEST(Advance, SkipsChainsWithoutAChordOfTheirOwn) {
+  ProgressionGenerator generator;
+  // "?1M" is the pivot alone, "?0" and "?102" end at once: with them alone the
+  // search would go round in circles without adding a step.
+  LoadRules(generator, std::vector<std::string>{"  50     ?1M", "  50     ?0", "  50     ?102", ""},
+            std::vector<std::string>{"  40     ?11", ""}, false);
+  generator.Reset();
+  (void)generator.PopStep();
+  EXPECT_TRUE(generator.CollectPlans().Plans.empty());
+  generator.Advance();
+  EXPECT_EQ(generator.PopStep().chord, Maj("C"));
+}
+
+TEST(Advance, LongChainsQueueAllTheirChords) {
+  ProgressionGenerator generator;
+  LoadRules(generator, std::vector<std::string>{"  10     ?1452m", ""},
+            std::vector<std::string>{"  40     ?11", ""}, false);
+  generator.Reset();
+  (void)generator.PopStep();
+  generator.Advance();
+  ASSERT_EQ(generator.Queue().size(), 3u);
+  EXPECT_EQ(generator.PopStep(), Step(Major("C"), Maj("F")));
+  EXPECT_EQ(generator.PopStep(), Step(Major("C"), Maj("G")));
+  // "m" on the minor II leaves it minor; a whole tone below D is C, plain.
+  EXPECT_EQ(generator.PopStep(), Step(Major("C"), Min("D")));
+  EXPECT_EQ(generator.CurrentStep(), Step(Major("C"), Min("D")));
+  EXPECT_EQ(generator.PreviousChord(), Maj("C"));
+}
+
+TEST(Advance, NoTriadAndNeitherMajorNorMinorMatchesNoSubstitution) {
+  // An empty chord (degree 3 of a minor key) has pivot degree 0: even a rule
+  // whose from-degree digit is 0 does not match it.
+  ProgressionGenerator generator;
+  LoadRules(
+      generator, std::vector<std::string>{"  10     m15", "  10     m53", ""},
+      std::vector<std::string>{"  40     ?11", "  40     ?55", "  40     ?00", "  40     ?03", ""},
+      true);
+  generator.Reset();
+  (void)generator.PopStep();
+  generator.Advance();
+  EXPECT_EQ(generator.PopStep(), Step(Minor("A"), Maj("E")));
+  generator.Advance();
+  const ProgressionStep empty = generator.PopStep();
+  EXPECT_EQ(Line(empty), "Am  :  ?");
+  PlanSet set;
+  EXPECT_FALSE(generator.SearchPivots(true, 0, Maj("E"), empty, set));
+  EXPECT_TRUE(generator.CollectPlans().Plans.empty());
+  generator.Advance();
+  EXPECT_EQ(generator.PopStep(), empty);
+}
+
+}  // namespace
+}  // namespace sonavela::generator

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <gmock/gmock.h>
+
+#include <string>
+#include <vector>
+
+#include "generator/rule_file.h"
+#include "generator/rules.h"
+#include "generator_test_support.h"
+
+namespace sonavela::generator {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+TEST(ParseRuleFile, ReadsBothSectionsIgnoringCommentsAndEmptyLines) {
+  const std::string text =
+      "# my rules\n"
+      "\n"
+      "[connection]\n"
+      "  80     ?16\n"
+      "  40     ?251   \r\n"
+      "   \t\n"
+      "# a comment with UTF-8: \xE3\x82\xB3\xE3\x83\xBC\xE3\x83\x89\n"
+      "[substitution]\r\n"
+      "  40     ?11\n"
+      "  80      24";  // no final newline
+  const RuleFileReading reading = ParseRuleFile(text, "rules.txt");
+  EXPECT_TRUE(reading.Ok());
+  EXPECT_THAT(reading.tables.connection, ElementsAre("  80     ?16", "  40     ?251"));
+  EXPECT_THAT(reading.tables.substitution, ElementsAre("  40     ?11", "  80      24"));
+}
+
+TEST(ParseRuleFile, AMissingSectionGivesAnEmptyTable) {
+  const RuleFileReading reading = ParseRuleFile("[substitution]\n  40     ?11\n", "r.txt");
+  EXPECT_TRUE(reading.Ok());
+  EXPECT_TRUE(reading.tables.connection.empty());
+  EXPECT_EQ(reading.tables.substitution.size(), 1u);
+  EXPECT_TRUE(ParseRuleFile("", "r.txt").Ok());
+  EXPECT_TRUE(ParseRuleFile("\xEF\xBB\xBF# BOM first\n[connection]\n  10     ?15\n", "r.txt").Ok());
+}
+
+TEST(ParseRuleFile, ReportsEveryProblemWithFileAndLineAndLoadsNothing) {
+  const std::string text =
+      "  40     ?11\n"                    // 1: before any section
+      "[connection]\n"                    // 2
+      "  80     ?16\n"                    // 3: fine
+      "  80     ?1\xC3\xA9\n"             // 4: non-ASCII
+      "  80     \n"                       // 5: too short
+      "  80     ?12345671234567123456\n"  // 6: 20 degrees
+      "  80     ?1234567123456712345M\n"  // 7: 19 degrees and a correction: fine
+      "[chords]\n"                        // 8: unknown section
+      "  10     ?15\n"                    // 9: inside the unknown section, not reported again
+      "[substitution]\n"                  // 10
+      "  40     ?1\n"                     // 11: too short
+      "  40     ?1\t2\n";                 // 12: control character
+  const RuleFileReading reading = ParseRuleFile(text, "rules.txt");
+  EXPECT_FALSE(reading.Ok());
+  EXPECT_TRUE(reading.tables.connection.empty());
+  EXPECT_TRUE(reading.tables.substitution.empty());
+  ASSERT_EQ(reading.problems.size(), 7u);
+  EXPECT_THAT(reading.problems[0], HasSubstr("rules.txt:1: rule line before any section"));
+  EXPECT_THAT(reading.problems[1], HasSubstr("rules.txt:4: non-ASCII"));
+  EXPECT_THAT(reading.problems[2], HasSubstr("rules.txt:5: connection rule line too short"));
+  EXPECT_THAT(reading.problems[3], HasSubstr("rules.txt:6: chain of 20 degrees"));
+  EXPECT_THAT(reading.problems[4], HasSubstr("rules.txt:8: unknown section \"[chords]\""));
+  EXPECT_THAT(reading.problems[5], HasSubstr("rules.txt:11: substitution rule line too short"));
+  EXPECT_THAT(reading.problems[6], HasSubstr("rules.txt:12: control character"));
+}
+
+TEST(ParseRuleFile, RefusesMoreThanTheCapacityOnce) {
+  std::string text = "[connection]\n";
+  for (std::size_t i = 0; i < RuleCapacity + 3; ++i)
+    text += "  10     ?15\n";
+  text += "[substitution]\n  40     ?11\n";
+  const RuleFileReading reading = ParseRuleFile(text, "big.txt");
+  ASSERT_EQ(reading.problems.size(), 1u);
+  EXPECT_EQ(reading.problems[0], "big.txt:1002: more than 1000 connection rules");
+
+  std::string full = "[connection]\n";
+  for (std::size_t i = 0; i < RuleCapacity; ++i)
+    full += "  10     ?15\n";
+  EXPECT_TRUE(ParseRuleFile(full, "full.txt").Ok());
+}
+
+TEST(FormatRuleFile, ReadsBackToTheSameLines) {
+  const auto connection = ListLines(DefaultConnectionRules);
+  const auto substitution = ListLines(DefaultSubstitutionRules);
+  const RuleFileWriting writing = FormatRuleFile(connection, substitution);
+  ASSERT_TRUE(writing.Ok());
+  EXPECT_TRUE(writing.text.starts_with("# Sonavela rule tables\n"));
+  const RuleFileReading reading = ParseRuleFile(writing.text, "defaults.txt");
+  ASSERT_TRUE(reading.Ok());
+  EXPECT_EQ(reading.tables.connection,
+            std::vector<std::string>(DefaultConnectionRules.begin(), DefaultConnectionRules.end()));
+  EXPECT_EQ(reading.tables.substitution, std::vector<std::string>(DefaultSubstitutionRules.begin(),
+                                                                  DefaultSubstitutionRules.end()));
+}
+
+TEST(FormatRuleFile, WritesEmptyTablesAndDropsBlankLines) {
+  const std::vector<std::string> none;
+  const std::vector<std::string> withBlank{"  40     ?11  ", "   ", ""};
+  const RuleFileWriting writing = FormatRuleFile(none, withBlank);
+  ASSERT_TRUE(writing.Ok());
+  const RuleFileReading reading = ParseRuleFile(writing.text, "x.txt");
+  ASSERT_TRUE(reading.Ok());
+  EXPECT_TRUE(reading.tables.connection.empty());
+  EXPECT_THAT(reading.tables.substitution, ElementsAre("  40     ?11"));
+}
+
+TEST(FormatRuleFile, RefusesLinesAFileCannotHold) {
+  const std::vector<std::string> connection{"#123     ?16", "  10     ?1\xC3\xA9", "  10     ?15"};
+  const std::vector<std::string> substitution{"  40     ?1", "[abc     ?11"};
+  const RuleFileWriting writing = FormatRuleFile(connection, substitution);
+  EXPECT_FALSE(writing.Ok());
+  EXPECT_TRUE(writing.text.empty());
+  EXPECT_THAT(writing.problems,
+              ElementsAre(HasSubstr("connection rule 1: a rule line may not start with \"#\""),
+                          HasSubstr("connection rule 2: non-ASCII"),
+                          HasSubstr("substitution rule 1: substitution rule line too short"),
+                          HasSubstr("substitution rule 2: a rule line may not start with \"[\"")));
+}
+
+}  // namespace
+}  // namespace sonavela::generator

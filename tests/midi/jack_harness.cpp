@@ -1,0 +1,215 @@
+#include "jack_harness.h"
+
+#include <jack/midiport.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace sonavela::midi::testing {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::chrono::milliseconds kPoll{50};
+
+bool ServerAnswers(const std::string& server) {
+  jack_status_t status{};
+  const std::string probe = "sonavela_probe_" + std::to_string(getpid());
+  jack_client_t* client = jack_client_open(
+      probe.c_str(), static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
+      server.c_str());
+  if (client == nullptr) {
+    return false;
+  }
+  jack_client_close(client);
+  return true;
+}
+
+// libjack reports every failed connection attempt while the server boots.
+void Quiet(const char* /*message*/) {}
+
+}  // namespace
+
+JackTestServer::~JackTestServer() {
+  Stop();
+}
+
+bool JackTestServer::Start(const std::string& name, std::chrono::milliseconds timeout) {
+  name_ = name;
+  logPath_ = "/tmp/" + name + ".jackd.log";
+  const pid_t parent = getpid();
+  pid_ = fork();
+  if (pid_ < 0) {
+    error_ = std::string("fork failed: ") + std::strerror(errno);
+    return false;
+  }
+  if (pid_ == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) {
+      _exit(126);
+    }
+    std::FILE* log = std::fopen(logPath_.c_str(), "w");
+    if (log != nullptr) {
+      dup2(fileno(log), STDOUT_FILENO);
+      dup2(fileno(log), STDERR_FILENO);
+    }
+    // No realtime scheduling (containers refuse it); the dummy driver needs
+    // no sound card. Periods of 1024 frames leave room for a burst of events.
+    execlp("jackd", "jackd", "--no-realtime", "--name", name_.c_str(), "-d", "dummy", "-r", "48000",
+           "-p", "1024", static_cast<char*>(nullptr));
+    std::fprintf(stderr, "cannot run jackd: %s\n", std::strerror(errno));
+    _exit(127);
+  }
+
+  jack_set_error_function(&Quiet);
+  jack_set_info_function(&Quiet);
+  const auto deadline = Clock::now() + timeout;
+  while (Clock::now() < deadline) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      error_ = "jackd exited during start-up (install the package jackd2): " + LogText();
+      return false;
+    }
+    if (ServerAnswers(name_)) {
+      return true;
+    }
+    std::this_thread::sleep_for(kPoll);
+  }
+  error_ = "jackd did not answer within " + std::to_string(timeout.count()) + " ms: " + LogText();
+  Stop();
+  return false;
+}
+
+void JackTestServer::Stop() {
+  if (pid_ <= 0) {
+    return;
+  }
+  kill(pid_, SIGTERM);
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  int status = 0;
+  while (waitpid(pid_, &status, WNOHANG) == 0) {
+    if (Clock::now() >= deadline) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  pid_ = -1;
+  std::remove(logPath_.c_str());
+}
+
+std::string JackTestServer::LogText() const {
+  std::ifstream log(logPath_);
+  std::ostringstream text;
+  text << log.rdbuf();
+  return text.str();
+}
+
+JackMidiSink::~JackMidiSink() {
+  if (client_ != nullptr) {
+    jack_deactivate(client_);
+    jack_client_close(client_);
+  }
+  if (ring_ != nullptr) {
+    jack_ringbuffer_free(ring_);
+  }
+}
+
+bool JackMidiSink::Open(const std::string& server, const std::string& clientName) {
+  ring_ = jack_ringbuffer_create(1 << 16);
+  jack_status_t status{};
+  client_ = jack_client_open(
+      clientName.c_str(),
+      static_cast<jack_options_t>(JackNoStartServer | JackServerName | JackUseExactName), &status,
+      server.c_str());
+  if (client_ == nullptr) {
+    error_ =
+        "cannot open the JACK client " + clientName + " (status " + std::to_string(status) + ")";
+    return false;
+  }
+  port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  if (port_ == nullptr || jack_set_process_callback(client_, &Process, this) != 0 ||
+      jack_activate(client_) != 0) {
+    error_ = "cannot set up the MIDI input port of " + clientName;
+    return false;
+  }
+  return true;
+}
+
+std::string JackMidiSink::PortName() const {
+  return port_ == nullptr ? std::string() : std::string(jack_port_name(port_));
+}
+
+int JackMidiSink::Process(jack_nframes_t frames, void* self) {
+  auto* sink = static_cast<JackMidiSink*>(self);
+  void* buffer = jack_port_get_buffer(sink->port_, frames);
+  const jack_nframes_t count = jack_midi_get_event_count(buffer);
+  for (jack_nframes_t i = 0; i < count; ++i) {
+    jack_midi_event_t event;
+    if (jack_midi_event_get(&event, buffer, i) == 0) {
+      jack_ringbuffer_write(sink->ring_, reinterpret_cast<const char*>(event.buffer), event.size);
+    }
+  }
+  return 0;
+}
+
+bool JackMidiSink::ConnectFrom(const std::string& source, std::chrono::milliseconds timeout) {
+  if (client_ == nullptr || port_ == nullptr) {
+    error_ = "the sink is not open";
+    return false;
+  }
+  const int result = jack_connect(client_, source.c_str(), jack_port_name(port_));
+  if (result != 0 && result != EEXIST) {
+    error_ = "cannot connect " + source + " to " + PortName() + " (" + std::to_string(result) + ")";
+    return false;
+  }
+  const auto deadline = Clock::now() + timeout;
+  while (jack_port_connected_to(port_, source.c_str()) == 0) {
+    if (Clock::now() >= deadline) {
+      error_ = source + " was not connected to " + PortName() + " in time";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+bool JackMidiSink::PortExists(const std::string& name) const {
+  return client_ != nullptr && jack_port_by_name(client_, name.c_str()) != nullptr;
+}
+
+void JackMidiSink::Discard() {
+  Drain();
+  received_.clear();
+}
+
+void JackMidiSink::Drain() {
+  char chunk[256];
+  std::size_t read = 0;
+  while ((read = jack_ringbuffer_read(ring_, chunk, sizeof chunk)) > 0) {
+    received_.insert(received_.end(), chunk, chunk + read);
+  }
+}
+
+std::vector<std::uint8_t> JackMidiSink::WaitForBytes(std::size_t count,
+                                                     std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  Drain();
+  while (received_.size() < count && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Drain();
+  }
+  return received_;
+}
+
+}  // namespace sonavela::midi::testing

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <jack/jack.h>
+#include <jack/ringbuffer.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sonavela::midi::testing {
+
+// A private JACK server on the dummy driver, started for one test and
+// stopped (also when the test fails) by the destructor. It is also killed
+// when the test process dies, so an aborted run leaves no server behind.
+class JackTestServer {
+ public:
+  JackTestServer() = default;
+  ~JackTestServer();
+  JackTestServer(const JackTestServer&) = delete;
+  JackTestServer& operator=(const JackTestServer&) = delete;
+
+  // Starts `jackd` under `name` and waits until a client can connect.
+  // False, with Error(), when jackd is missing, exits, or does not answer
+  // within `timeout`.
+  [[nodiscard]] bool Start(const std::string& name, std::chrono::milliseconds timeout);
+  void Stop();
+
+  [[nodiscard]] const std::string& Name() const { return name_; }
+  [[nodiscard]] const std::string& Error() const { return error_; }
+
+ private:
+  [[nodiscard]] std::string LogText() const;
+
+  std::string name_;
+  std::string logPath_;
+  pid_t pid_ = -1;
+  std::string error_;
+};
+
+// A JACK client with one MIDI input port that keeps every byte it receives,
+// in order, as a MIDI device would see them on its cable.
+class JackMidiSink {
+ public:
+  JackMidiSink() = default;
+  ~JackMidiSink();
+  JackMidiSink(const JackMidiSink&) = delete;
+  JackMidiSink& operator=(const JackMidiSink&) = delete;
+
+  [[nodiscard]] bool Open(const std::string& server, const std::string& clientName);
+  // "client:port", as the port is listed to other programs.
+  [[nodiscard]] std::string PortName() const;
+  // Connects `source` ("client:port", an output) to this sink and waits
+  // until JACK reports the connection.
+  [[nodiscard]] bool ConnectFrom(const std::string& source, std::chrono::milliseconds timeout);
+  // Whether any JACK client has a port of this full name.
+  [[nodiscard]] bool PortExists(const std::string& name) const;
+  // Forgets everything received so far.
+  void Discard();
+  // Waits until at least `count` bytes have arrived or `timeout` passed, and
+  // returns everything received so far.
+  [[nodiscard]] std::vector<std::uint8_t> WaitForBytes(std::size_t count,
+                                                       std::chrono::milliseconds timeout);
+  [[nodiscard]] const std::string& Error() const { return error_; }
+
+ private:
+  static int Process(jack_nframes_t frames, void* self);
+  void Drain();
+
+  jack_client_t* client_ = nullptr;
+  jack_port_t* port_ = nullptr;
+  jack_ringbuffer_t* ring_ = nullptr;
+  std::vector<std::uint8_t> received_;
+  std::string error_;
+};
+
+}  // namespace sonavela::midi::testing

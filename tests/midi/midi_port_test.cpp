@@ -1,0 +1,284 @@
+#include "midi/midi_port.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "harmony/chord.h"
+#include "midi/recording_backend.h"
+#include "midi/short_message.h"
+
+namespace sonavela::midi {
+namespace {
+
+using harmony::Chord;
+using harmony::SpelledNote;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+constexpr std::uint32_t NoteOnMessage(int key) {
+  return PackShortMessage(0x90, static_cast<std::uint8_t>(key), 64);
+}
+
+std::vector<std::uint32_t> ExpectedChord(const std::vector<int>& keys) {
+  std::vector<std::uint32_t> messages{kAllNotesOff};
+  for (int key : keys) {
+    messages.push_back(NoteOnMessage(key));
+  }
+  return messages;
+}
+
+struct PortFixture {
+  std::shared_ptr<MidiLog> log = std::make_shared<MidiLog>();
+  std::unique_ptr<MidiPort> port;
+
+  explicit PortFixture(std::vector<RecordedDevice> devices = {{"Synth A"}, {"Synth B"}}) {
+    port = std::make_unique<MidiPort>(std::make_unique<RecordingBackend>(std::move(devices), log));
+  }
+  // Opens device 0 and forgets what the opening sent.
+  void OpenQuietly() {
+    ASSERT_TRUE(port->OpenDevice(0));
+    log->Clear();
+  }
+};
+
+struct ChordCase {
+  const char* name;
+  Chord chord;
+  std::vector<int> keys;  // upper voices, then bass
+
+  friend void PrintTo(const ChordCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class PlayChordTest : public ::testing::TestWithParam<ChordCase> {};
+
+TEST_P(PlayChordTest, SoundsTheVoicingFromTheTopDown) {
+  PortFixture f;
+  f.OpenQuietly();
+  f.port->PlayChord(GetParam().chord);
+  EXPECT_THAT(f.log->Messages(), ElementsAreArray(ExpectedChord(GetParam().keys)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chords, PlayChordTest,
+    ::testing::Values(ChordCase{"CMajor",
+                                {{'C', 0}, harmony::kMajorTriad},
+                                {96, 91, 88, 84, 79, 76, 72, 67, 64, 60, 48}},
+                      ChordCase{"AMinor",
+                                {{'A', 0}, harmony::kMinorTriad},
+                                {96, 93, 88, 84, 81, 76, 72, 69, 64, 57, 45}},
+                      ChordCase{"BDiminished",
+                                {{'B', 0}, harmony::kDiminishedTriad},
+                                {95, 89, 86, 83, 77, 74, 71, 65, 62, 59, 47}},
+                      // Five tones all on the blank root, which counts as C.
+                      ChordCase{"EmptyChord", {{' ', 0}, harmony::kEndRow}, {96, 84, 72, 60, 48}},
+                      // Spelling does not matter to the sound: B# major is C major.
+                      ChordCase{"BSharpMajor",
+                                {{'B', 1}, harmony::kMajorTriad},
+                                {96, 91, 88, 84, 79, 76, 72, 67, 64, 60, 48}},
+                      // E# sits on pitch class 5, so the bass lands on 53 and 41.
+                      ChordCase{"ESharpMajor",
+                                {{'E', 1}, harmony::kMajorTriad},
+                                {96, 93, 89, 84, 81, 77, 72, 69, 65, 53, 41}}),
+    [](const ::testing::TestParamInfo<ChordCase>& info) { return std::string(info.param.name); });
+
+TEST(PlayChord, FirstNoteOnIsTheBytes906040) {
+  PortFixture f;
+  f.OpenQuietly();
+  f.port->PlayChord({{'C', 0}, harmony::kMajorTriad});
+  const std::vector<std::uint8_t> bytes = f.log->Bytes();
+  ASSERT_GE(bytes.size(), 6U);
+  EXPECT_THAT(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 6),
+              ElementsAre(0xB0, 0x7B, 0x00, 0x90, 0x60, 0x40));
+}
+
+TEST(PlayChord, TypeWithoutTonesSoundsOnlyTheBass) {
+  // The first slot ends the tone list: no upper voices, but the bass still
+  // reads the root moved by that slot ((-1, 0) from D is C).
+  harmony::ChordType noTones = harmony::kMajorTriad;
+  noTones.tones[0] = {-1, 0};
+  PortFixture f;
+  f.OpenQuietly();
+  f.port->PlayChord({{'D', 0}, noTones});
+  EXPECT_THAT(f.log->Messages(), ElementsAreArray(ExpectedChord({60, 48})));
+}
+
+TEST(PlayChord, SharedPitchClassSoundsEachKeyOnce) {
+  // Root and a second slot on the same pitch class (C and B#).
+  harmony::ChordType doubled{1, {{{0, 0}, {6, 0}, {-1, 0}, {0, 0}, {0, 0}}}};
+  PortFixture f;
+  f.OpenQuietly();
+  f.port->PlayChord({{'C', 0}, doubled});
+  EXPECT_THAT(f.log->Messages(), ElementsAreArray(ExpectedChord({96, 84, 72, 60, 48})));
+}
+
+struct InstrumentCase {
+  std::int32_t instrument;
+  std::uint8_t program;
+
+  friend void PrintTo(const InstrumentCase& c, std::ostream* os) { *os << c.instrument; }
+};
+
+class ProgramChangeTest : public ::testing::TestWithParam<InstrumentCase> {};
+
+TEST_P(ProgramChangeTest, SilencesThenSelectsTheClampedProgram) {
+  PortFixture f;
+  f.OpenQuietly();
+  f.port->ProgramChange(GetParam().instrument);
+  EXPECT_THAT(f.log->Messages(),
+              ElementsAre(kAllNotesOff, PackShortMessage(0xC0, GetParam().program)));
+  // No byte after a status byte may have its top bit set.
+  const std::vector<std::uint8_t> bytes = f.log->Bytes();
+  EXPECT_THAT(bytes, ElementsAre(0xB0, 0x7B, 0x00, 0xC0, GetParam().program));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Instruments, ProgramChangeTest,
+    ::testing::Values(InstrumentCase{49, 0x30}, InstrumentCase{1, 0x00}, InstrumentCase{128, 0x7F},
+                      // Out of range: clamped, never C0 FF or C0 80.
+                      InstrumentCase{0, 0x00}, InstrumentCase{129, 0x7F}, InstrumentCase{-5, 0x00},
+                      InstrumentCase{INT32_MAX, 0x7F}, InstrumentCase{INT32_MIN, 0x00}));
+
+TEST(NoteOn, PacksKeyAndVelocityAndKeepsDataBytesSevenBit) {
+  PortFixture f;
+  f.OpenQuietly();
+  f.port->NoteOn(60, 64);
+  f.port->NoteOn(0, 127);
+  f.port->NoteOn(200, 300);
+  f.port->NoteOn(-1, -1);
+  EXPECT_THAT(f.log->Messages(), ElementsAre(0x403C90U, 0x7F0090U, 0x7F7F90U, 0x000090U));
+}
+
+TEST(MidiPortDevices, ListsNamesAndLeavesTheTextOnFailure) {
+  PortFixture f({{"Synth A"}, {std::nullopt}});
+  EXPECT_EQ(f.port->DeviceCount(), 2U);
+  std::string name = "untouched";
+  EXPECT_TRUE(f.port->DeviceName(0, name));
+  EXPECT_EQ(name, "Synth A");
+  name = "untouched";
+  EXPECT_FALSE(f.port->DeviceName(1, name));
+  EXPECT_EQ(name, "untouched");
+  EXPECT_FALSE(f.port->DeviceName(2, name));
+  EXPECT_EQ(name, "untouched");
+  EXPECT_THAT(f.log->events, IsEmpty());  // naming never touches a device
+}
+
+TEST(MidiPortOpen, SilencesTheNewDeviceAfterOpening) {
+  PortFixture f;
+  EXPECT_FALSE(f.port->IsOpen());
+  ASSERT_TRUE(f.port->OpenDevice(1));
+  EXPECT_TRUE(f.port->IsOpen());
+  EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kOpen, 1},
+                                         RecordedEvent{RecordedKind::kSend, 1, kAllNotesOff}));
+}
+
+TEST(MidiPortOpen, SwitchingDevicesSilencesAndClosesTheOldOneFirst) {
+  PortFixture f;
+  ASSERT_TRUE(f.port->OpenDevice(0));
+  ASSERT_TRUE(f.port->OpenDevice(1));
+  EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kOpen, 0},
+                                         RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff},
+                                         RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff},
+                                         RecordedEvent{RecordedKind::kClose, 0},
+                                         RecordedEvent{RecordedKind::kOpen, 1},
+                                         RecordedEvent{RecordedKind::kSend, 1, kAllNotesOff}));
+}
+
+TEST(MidiPortOpen, ReopeningTheOpenDeviceClosesAndReopensIt) {
+  PortFixture f;
+  ASSERT_TRUE(f.port->OpenDevice(0));
+  f.log->Clear();
+  ASSERT_TRUE(f.port->OpenDevice(0));
+  EXPECT_TRUE(f.port->IsOpen());
+  EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff},
+                                         RecordedEvent{RecordedKind::kClose, 0},
+                                         RecordedEvent{RecordedKind::kOpen, 0},
+                                         RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff}));
+}
+
+TEST(MidiPortOpen, FailedOpenAfterASuccessfulOneLeavesNothingOpen) {
+  PortFixture f({{"Good"}, {"Broken", false}});
+  ASSERT_TRUE(f.port->OpenDevice(0));
+  f.log->Clear();
+  EXPECT_FALSE(f.port->OpenDevice(1));
+  EXPECT_FALSE(f.port->IsOpen());
+  EXPECT_FALSE(f.port->LastError().empty());
+  EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff},
+                                         RecordedEvent{RecordedKind::kClose, 0},
+                                         RecordedEvent{RecordedKind::kOpenFailed, 1}));
+  // Nothing reaches any device any more, and destruction adds nothing.
+  f.port->PlayChord({{'C', 0}, harmony::kMajorTriad});
+  f.port.reset();
+  EXPECT_EQ(f.log->events.size(), 3U);
+  EXPECT_EQ(f.log->sendsWhileClosed, 12U);
+}
+
+TEST(MidiPortOpen, IndexBeyondTheListFailsCleanly) {
+  PortFixture f;
+  EXPECT_FALSE(f.port->OpenDevice(7));
+  EXPECT_FALSE(f.port->IsOpen());
+  EXPECT_THAT(f.log->Messages(), IsEmpty());
+}
+
+TEST(MidiPortOpen, DeviceThatStopsOpeningFailsOnReopen) {
+  PortFixture f;
+  ASSERT_TRUE(f.port->OpenDevice(1));
+  dynamic_cast<RecordingBackend&>(f.port->Backend()).SetOpenFails(1, true);
+  EXPECT_FALSE(f.port->OpenDevice(1));
+  EXPECT_FALSE(f.port->IsOpen());
+}
+
+TEST(MidiPortClosed, EveryOperationCompletesAndNothingIsHeard) {
+  PortFixture f;
+  f.port->AllNotesOff();
+  f.port->ProgramChange(49);
+  f.port->NoteOn(60, 64);
+  f.port->PlayChord({{'A', 0}, harmony::kMinorTriad});
+  f.port.reset();
+  EXPECT_THAT(f.log->events, IsEmpty());
+  EXPECT_EQ(f.log->sendsWhileClosed, 1U + 2U + 1U + 12U);
+}
+
+TEST(MidiPortLifetime, DestructorSilencesAndClosesTheOpenDevice) {
+  PortFixture f;
+  ASSERT_TRUE(f.port->OpenDevice(1));
+  f.port->PlayChord({{'C', 0}, harmony::kMajorTriad});
+  f.log->Clear();
+  f.port.reset();
+  EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kSend, 1, kAllNotesOff},
+                                         RecordedEvent{RecordedKind::kClose, 1}));
+}
+
+TEST(MidiPortLifetime, DestructorAfterOnlyAFailedOpenSendsNothing) {
+  PortFixture f({{"Broken", false}});
+  EXPECT_FALSE(f.port->OpenDevice(0));
+  f.port.reset();
+  EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kOpenFailed, 0}));
+}
+
+TEST(MidiPortLifetime, PortThatNeverOpenedSendsNothing) {
+  PortFixture f;
+  f.port.reset();
+  EXPECT_THAT(f.log->events, IsEmpty());
+  EXPECT_EQ(f.log->sendsWhileClosed, 0U);
+}
+
+TEST(ShortMessage, BytesFollowTheStatusLength) {
+  EXPECT_THAT(ShortMessageBytes(0x7BB0), ElementsAre(0xB0, 0x7B, 0x00));
+  EXPECT_THAT(ShortMessageBytes(0x30C0), ElementsAre(0xC0, 0x30));
+  EXPECT_THAT(ShortMessageBytes(0x403C90), ElementsAre(0x90, 0x3C, 0x40));
+  EXPECT_THAT(ShortMessageBytes(0x0040D3), ElementsAre(0xD3, 0x40));
+  EXPECT_THAT(ShortMessageBytes(0x7F00E0), ElementsAre(0xE0, 0x00, 0x7F));
+  EXPECT_THAT(ShortMessageBytes(0x05F3), ElementsAre(0xF3, 0x05));
+  EXPECT_THAT(ShortMessageBytes(0x0201F2), ElementsAre(0xF2, 0x01, 0x02));
+  EXPECT_THAT(ShortMessageBytes(0xFF), ElementsAre(0xFF));
+  EXPECT_THAT(ShortMessageBytes(0x3C), IsEmpty());  // a data byte is no message
+}
+
+}  // namespace
+}  // namespace sonavela::midi

@@ -1,0 +1,161 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <numeric>
+#include <set>
+#include <string>
+
+#include "harmony/chord.h"
+#include "midi/midi_port.h"
+#include "midi/synth_renderer.h"
+#include "wav_reader.h"
+
+namespace sonavela::midi {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string TempPath(const std::string& stem) {
+  return (std::filesystem::temp_directory_path() / (stem + "_" + std::to_string(getpid()) + ".wav"))
+      .string();
+}
+
+// Removes the file when the test ends, passed or not.
+struct TempFile {
+  std::string path;
+  explicit TempFile(const std::string& stem) : path(TempPath(stem)) {}
+  ~TempFile() { std::remove(path.c_str()); }
+};
+
+std::set<int> StrongestPitchClasses(const std::vector<double>& power, std::size_t count) {
+  std::vector<int> order(12);
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(), [&](int a, int b) {
+    return power[static_cast<std::size_t>(a)] > power[static_cast<std::size_t>(b)];
+  });
+  return {order.begin(), order.begin() + static_cast<long>(count)};
+}
+
+struct RenderCase {
+  const char* name;
+  harmony::Chord chord;
+  std::int32_t instrument;
+  std::set<int> pitchClasses;
+
+  friend void PrintTo(const RenderCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SynthRenderTest : public ::testing::TestWithParam<RenderCase> {};
+
+// The whole path a --wav run takes: MidiPort -> RendererBackend -> WAV file.
+TEST_P(SynthRenderTest, ChordIsAudibleAndItsPitchClassesDominate) {
+  TempFile file(std::string("sonavela_render_") + GetParam().name);
+  auto renderer = std::make_shared<SynthRenderer>();
+  {
+    MidiPort port(std::make_unique<RendererBackend>(renderer, file.path));
+    ASSERT_TRUE(port.OpenDevice(0)) << port.LastError();
+    port.ProgramChange(GetParam().instrument);
+    port.PlayChord(GetParam().chord);
+    ASSERT_TRUE(renderer->Advance(2000ms)) << renderer->LastError();
+  }
+  EXPECT_FALSE(renderer->IsRendering());
+
+  std::string error;
+  const std::optional<testing::WavData> wav = testing::ReadWav(file.path, error);
+  ASSERT_TRUE(wav.has_value()) << error;
+  EXPECT_EQ(wav->channels, 2);
+  EXPECT_EQ(wav->sampleRate, 44100);
+  EXPECT_EQ(wav->bitsPerSample, 16);
+  ASSERT_EQ(wav->samples.size(), 2U * 88200U);
+
+  double energy = 0.0;
+  int peak = 0;
+  for (std::int16_t s : wav->samples) {
+    energy += static_cast<double>(s) * s;
+    peak = std::max(peak, std::abs(static_cast<int>(s)));
+  }
+  const double rms = std::sqrt(energy / static_cast<double>(wav->samples.size()));
+  EXPECT_GT(rms, 50.0) << "the rendered chord is (nearly) silent";
+  EXPECT_GT(peak, 1000);
+
+  const std::vector<double> power = testing::PitchClassPower(*wav, 0.25, 1.75);
+  EXPECT_EQ(StrongestPitchClasses(power, 3), GetParam().pitchClasses);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Chords, SynthRenderTest,
+    ::testing::Values(RenderCase{"CMajorPiano", {{'C', 0}, harmony::kMajorTriad}, 1, {0, 4, 7}},
+                      RenderCase{"AMinorPiano", {{'A', 0}, harmony::kMinorTriad}, 1, {9, 0, 4}},
+                      RenderCase{"CMajorStrings", {{'C', 0}, harmony::kMajorTriad}, 49, {0, 4, 7}},
+                      RenderCase{"AMinorStrings", {{'A', 0}, harmony::kMinorTriad}, 49, {9, 0, 4}}),
+    [](const ::testing::TestParamInfo<RenderCase>& info) { return std::string(info.param.name); });
+
+TEST(SynthRenderer, ShortAdvancesAddUpWithoutDrift) {
+  TempFile a("sonavela_drift_a");
+  TempFile b("sonavela_drift_b");
+  SynthRenderer renderer;
+  ASSERT_TRUE(renderer.Begin(a.path)) << renderer.LastError();
+  ASSERT_TRUE(renderer.Advance(999ms));
+  const std::uint64_t once = renderer.FramesRendered();
+  ASSERT_TRUE(renderer.Begin(b.path)) << renderer.LastError();  // finishes the first file
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(renderer.Advance(333ms));
+  }
+  EXPECT_EQ(renderer.FramesRendered(), once);
+  EXPECT_EQ(once, 44055U);  // 0.999 s at 44.1 kHz, rounded down
+  EXPECT_EQ(renderer.Position(), 999ms);
+  ASSERT_TRUE(renderer.Finish());
+  ASSERT_TRUE(renderer.Finish());  // nothing left to finish
+}
+
+TEST(SynthRenderer, SilenceBeforeAnyNoteAndNothingCarriesIntoTheNextFile) {
+  TempFile a("sonavela_carry_a");
+  TempFile b("sonavela_carry_b");
+  SynthRenderer renderer;
+  ASSERT_TRUE(renderer.Begin(a.path)) << renderer.LastError();
+  renderer.Send(0x7F3C90);  // note on 60, loud, never released
+  ASSERT_TRUE(renderer.Advance(500ms));
+  ASSERT_TRUE(renderer.Begin(b.path)) << renderer.LastError();
+  ASSERT_TRUE(renderer.Advance(500ms));
+  ASSERT_TRUE(renderer.Finish());
+
+  std::string error;
+  const auto first = testing::ReadWav(a.path, error);
+  const auto second = testing::ReadWav(b.path, error);
+  ASSERT_TRUE(first && second) << error;
+  const auto loud = [](const testing::WavData& wav) {
+    return std::any_of(wav.samples.begin(), wav.samples.end(),
+                       [](std::int16_t s) { return std::abs(static_cast<int>(s)) > 100; });
+  };
+  EXPECT_TRUE(loud(*first));
+  EXPECT_FALSE(loud(*second));
+}
+
+TEST(SynthRenderer, FailuresAreReportedNotHidden) {
+  SynthRendererOptions missing;
+  missing.soundFont = "/nonexistent/sonavela.sf2";
+  SynthRenderer noFont(missing);
+  EXPECT_FALSE(noFont.Begin(TempPath("sonavela_never")));
+  EXPECT_THAT(noFont.LastError(), ::testing::HasSubstr("/nonexistent/sonavela.sf2"));
+  EXPECT_FALSE(noFont.Advance(10ms));
+
+  SynthRenderer badPath;
+  EXPECT_FALSE(badPath.Begin("/nonexistent-dir/out.wav"));
+  EXPECT_THAT(badPath.LastError(), ::testing::HasSubstr("/nonexistent-dir/out.wav"));
+
+  // Through a port: the open fails and the reason reaches the front end.
+  MidiPort port(std::make_unique<RendererBackend>(std::make_shared<SynthRenderer>(missing),
+                                                  TempPath("sonavela_never")));
+  EXPECT_FALSE(port.OpenDevice(0));
+  EXPECT_THAT(port.LastError(), ::testing::HasSubstr("does not exist"));
+}
+
+}  // namespace
+}  // namespace sonavela::midi
