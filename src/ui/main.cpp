@@ -1,0 +1,15 @@
+#include <QApplication>
+
+#include "midi/system_backend.h"
+#include "ui/main_dialog.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setDesktopFileName(QStringLiteral("sonavela"));
+
+  sonavela::ui::MainDialogOptions options;
+  options.backend = sonavela::midi::MakeSystemBackend();
+  sonavela::ui::MainDialog dialog(std::move(options));
+  dialog.exec();
+  return 0;
+}

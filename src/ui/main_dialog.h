@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "generator/generator.h"
+#include "midi/midi_backend.h"
+#include "midi/midi_port.h"
+#include "playback/playback_control.h"
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+
+namespace sonavela::ui {
+
+class DialogInputs;
+class ListWidgetResults;
+class Notifier;
+class PreciseStepTimer;
+class RuleList;
+
+// Command ids of the window menu, in the system menu's numbering.
+enum SysCommand : unsigned {
+  kAboutCommand = 16,
+  kMinimizeCommand = 0xF020,
+  kCloseCommand = 0xF060,
+};
+
+struct MainDialogOptions {
+  // The MIDI devices to list and play on. Required.
+  std::unique_ptr<midi::MidiBackend> backend;
+  // Empty: the step period of a progression (two seconds).
+  std::optional<std::chrono::milliseconds> tickPeriod;
+  // Null: modal message boxes. Must outlive the dialog.
+  Notifier* notifier = nullptr;
+};
+
+// "コード進行自動生成", the program's only window: the MIDI device list, the
+// instrument number, the minor-key box, the two rule-editing groups, the
+// result list, and Start and Stop. Constructing it also initialises it, so a
+// device that fails to open is reported before the dialog is shown.
+class MainDialog final : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit MainDialog(MainDialogOptions options);
+  ~MainDialog() override;
+  MainDialog(const MainDialog&) = delete;
+  MainDialog& operator=(const MainDialog&) = delete;
+
+  void Start();
+  void Stop();
+  void Tick(unsigned timerId);
+  void OnDeviceSelected();
+  void OnSysCommand(unsigned commandId);
+
+  // The controls in template order, and the window menu (the system menu of
+  // other desktops), for inspection.
+  [[nodiscard]] const std::vector<QWidget*>& Controls() const { return controls_; }
+  [[nodiscard]] QMenu& SystemMenu() const { return *systemMenu_; }
+  [[nodiscard]] const PreciseStepTimer& StepTimerState() const { return *stepTimer_; }
+  [[nodiscard]] const QIcon& Icon() const { return appIcon; }
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void DoDataExchange();
+  void ConnectMessages();
+  void KeepDeviceSelected();
+  void OnInitDialog();
+  void InitControls();
+  void FillDefaultRules();
+  void CreateSystemMenu();
+  void AddAboutItem();
+  void ShowSystemMenu(QPoint globalPos);
+  void ShowSystemMenuAtFocus();
+
+  std::vector<QWidget*> controls_;
+
+  QLineEdit* instrumentEdit = nullptr;
+  QCheckBox* minorCheck = nullptr;
+  QLineEdit* substWeightEdit = nullptr;
+  QLineEdit* substTextEdit = nullptr;
+  QLineEdit* connWeightEdit = nullptr;
+  QLineEdit* connTextEdit = nullptr;
+  QListWidget* substList = nullptr;
+  QListWidget* connList = nullptr;
+  QListWidget* deviceList = nullptr;
+  QListWidget* resultList = nullptr;
+  generator::ProgressionGenerator generator;
+  midi::MidiPort midiPort;
+  QIcon appIcon;
+
+  std::unique_ptr<Notifier> ownNotifier_;
+  Notifier& notifier_;
+  QMenu* systemMenu_ = nullptr;
+  std::unique_ptr<RuleList> connRules_;
+  std::unique_ptr<RuleList> substRules_;
+  std::unique_ptr<ListWidgetResults> results_;
+  std::unique_ptr<PreciseStepTimer> stepTimer_;
+  std::unique_ptr<DialogInputs> inputs_;
+  std::unique_ptr<playback::PlaybackControl> playback_;
+};
+
+}  // namespace sonavela::ui

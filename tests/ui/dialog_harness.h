@@ -1,0 +1,131 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "midi/recording_backend.h"
+#include "ui/dialog_template.h"
+#include "ui/main_dialog.h"
+#include "ui/notifier.h"
+
+namespace sonavela::ui::testing {
+
+// Keeps the notices instead of showing boxes, so that no test waits on one.
+class RecordingNotifier final : public Notifier {
+ public:
+  void Show(QWidget* /*parent*/, const Notice& notice) override { notices.push_back(notice); }
+  std::vector<Notice> notices;
+};
+
+// Runs `action` on the first widget for which `find` gives non-null, checking
+// every few milliseconds; for modal boxes and menus that run their own loops.
+template <typename Find, typename Action>
+void WhenItAppears(Find find, Action action) {
+  // Parented to the application: a deleteLater posted inside a nested loop may
+  // never run, and the parent still frees it at exit.
+  auto* poll = new QTimer(qApp);
+  poll->setInterval(5);
+  QObject::connect(poll, &QTimer::timeout, [poll, find, action] {
+    if (auto* widget = find()) {
+      poll->stop();
+      poll->deleteLater();
+      action(widget);
+    }
+  });
+  poll->start();
+}
+
+inline std::vector<midi::RecordedDevice> TwoDevices() {
+  return {{"Synth A"}, {"Port B"}};
+}
+
+// A dialog on recording MIDI devices whose timer, unless a test asks for a
+// short period, never fires by itself: the tests deliver the ticks.
+class DialogTest : public ::testing::Test {
+ protected:
+  void Open(std::vector<midi::RecordedDevice> devices = TwoDevices(),
+            std::optional<std::chrono::milliseconds> period = std::chrono::hours(1),
+            bool realBoxes = false) {
+    auto backend = std::make_unique<midi::RecordingBackend>(std::move(devices), log);
+    recorder = backend.get();
+    MainDialogOptions options;
+    options.backend = std::move(backend);
+    options.tickPeriod = period;
+    options.notifier = realBoxes ? nullptr : &notifier;
+    dialog = std::make_unique<MainDialog>(std::move(options));
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+  }
+
+  template <typename Widget>
+  Widget* Ctl(int id) const {
+    auto* widget = dialog->findChild<Widget*>(QStringLiteral("control%1").arg(id));
+    EXPECT_NE(widget, nullptr) << "control " << id;
+    return widget;
+  }
+  QListWidget* List(int id) const { return Ctl<QListWidget>(id); }
+  QLineEdit* Edit(int id) const { return Ctl<QLineEdit>(id); }
+
+  QStringList Lines(int id) const {
+    QStringList lines;
+    const QListWidget* list = List(id);
+    for (int i = 0; i < list->count(); ++i) {
+      lines << list->item(i)->text();
+    }
+    return lines;
+  }
+  std::vector<std::string> StdLines(int id) const {
+    std::vector<std::string> lines;
+    for (const QString& line : Lines(id)) {
+      lines.push_back(line.toStdString());
+    }
+    return lines;
+  }
+
+  void Click(int id) const { QTest::mouseClick(Ctl<QPushButton>(id), Qt::LeftButton); }
+
+  void ClickLine(int listId, int row, Qt::KeyboardModifiers modifiers = {}) const {
+    QListWidget* list = List(listId);
+    QListWidgetItem* item = list->item(row);
+    ASSERT_NE(item, nullptr) << "line " << row;
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                      list->visualItemRect(item).center());
+  }
+
+  // Replaces the field's text the way a user does: select all, type.
+  void Type(int editId, const QString& text) const {
+    QLineEdit* edit = Edit(editId);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    for (const QChar c : text) {
+      if (c.unicode() < 0x80) {
+        QTest::keyClick(edit, c.toLatin1());
+      } else {
+        QTest::sendKeyEvent(QTest::Press, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+      }
+    }
+  }
+
+  std::shared_ptr<midi::MidiLog> log = std::make_shared<midi::MidiLog>();
+  midi::RecordingBackend* recorder = nullptr;
+  RecordingNotifier notifier;
+  std::unique_ptr<MainDialog> dialog;
+};
+
+}  // namespace sonavela::ui::testing

@@ -1,0 +1,409 @@
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMessageBox>
+
+#include "dialog_harness.h"
+#include "reference_progression.h"
+#include "ui/about_dialog.h"
+#include "ui/playback_adapters.h"
+
+namespace sonavela::ui::testing {
+namespace {
+
+using midi::RecordedEvent;
+using midi::RecordedKind;
+using namespace std::chrono_literals;
+
+constexpr std::uint32_t kAllNotesOff = 0x7BB0;
+constexpr std::uint32_t ProgramChange(std::uint32_t program) {
+  return 0xC0 | (program << 8);
+}
+bool IsNoteOn(std::uint32_t message) {
+  return (message & 0xF0) == 0x90;
+}
+bool IsProgramChange(std::uint32_t message) {
+  return (message & 0xF0) == 0xC0;
+}
+
+class MainDialogTest : public DialogTest {};
+
+TEST_F(MainDialogTest, OpensWithDevicesDefaultsAndEmptyFields) {
+  Open({{"Synth A"}, {"Port B"}, {"Port C"}});
+  EXPECT_EQ(Lines(kIdDeviceList), (QStringList{"Synth A", "Port B", "Port C"}));
+  EXPECT_EQ(List(kIdDeviceList)->currentRow(), 0);
+  EXPECT_EQ(recorder->OpenIndex(), std::optional<unsigned>(0));
+  ASSERT_FALSE(log->events.empty());
+  EXPECT_EQ(log->events.front(), (RecordedEvent{RecordedKind::kOpen, 0, 0}));
+  EXPECT_EQ(Edit(kIdInstrument)->text(), QStringLiteral("  49"));
+  EXPECT_EQ(StdLines(kIdConnList), DefaultConnectionLines());
+  EXPECT_EQ(StdLines(kIdSubstList), DefaultSubstitutionLines());
+  EXPECT_EQ(List(kIdConnList)->currentRow(), 16);
+  EXPECT_EQ(List(kIdSubstList)->currentRow(), 11);
+  EXPECT_EQ(List(kIdConnList)->selectedItems().size(), 1);
+  EXPECT_EQ(List(kIdSubstList)->selectedItems().size(), 1);
+  for (const int id : {kIdConnWeight, kIdConnText, kIdSubstWeight, kIdSubstText}) {
+    EXPECT_TRUE(Edit(id)->text().isEmpty()) << id;
+  }
+  EXPECT_EQ(List(kIdResultList)->count(), 0);
+  EXPECT_FALSE(Ctl<QCheckBox>(kIdMinorCheck)->isChecked());
+  EXPECT_FALSE(dialog->StepTimerState().IsArmed());
+  EXPECT_TRUE(notifier.notices.empty());
+  EXPECT_EQ(QApplication::focusWidget(), List(kIdDeviceList));
+  EXPECT_FALSE(dialog->windowIcon().isNull());
+}
+
+TEST_F(MainDialogTest, ListsAnUnreadableDeviceNameAsError) {
+  Open({{"Synth A"}, {std::nullopt}, {"Port C"}});
+  EXPECT_EQ(Lines(kIdDeviceList), (QStringList{"Synth A", "<Error>", "Port C"}));
+  ClickLine(kIdDeviceList, 1);
+  EXPECT_EQ(recorder->OpenIndex(), std::optional<unsigned>(1)) << "an <Error> line still opens";
+  ClickLine(kIdDeviceList, 1, Qt::ControlModifier);
+  EXPECT_EQ(List(kIdDeviceList)->selectedItems().size(), 1) << "the open device stays selected";
+  EXPECT_EQ(recorder->OpenIndex(), std::optional<unsigned>(1));
+}
+
+TEST_F(MainDialogTest, ReportsDeviceZeroFailingToOpenAndGoesOnSilently) {
+  Open({{"Synth A", false}, {"Port B"}});
+  ASSERT_EQ(notifier.notices.size(), 1U);
+  const Notice& notice = notifier.notices.front();
+  EXPECT_EQ(notice.text, QStringLiteral("<Open Error>"));
+  EXPECT_EQ(notice.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(notice.caption, QStringLiteral("sonavela_ui_test"));
+  EXPECT_EQ(List(kIdDeviceList)->currentRow(), 0);
+  EXPECT_FALSE(recorder->OpenIndex().has_value());
+
+  Click(kIdStart);
+  dialog->Tick(0);
+  EXPECT_EQ(List(kIdResultList)->count(), 2) << "the progression runs without a device";
+  EXPECT_TRUE(log->Messages().empty());
+
+  ClickLine(kIdDeviceList, 1);
+  EXPECT_EQ(recorder->OpenIndex(), std::optional<unsigned>(1));
+  EXPECT_EQ(notifier.notices.size(), 1U);
+  ClickLine(kIdDeviceList, 0);
+  EXPECT_EQ(notifier.notices.size(), 2U) << "a later failure is reported too";
+}
+
+TEST_F(MainDialogTest, NoDevicesMeansNoSelectionAndNoMessage) {
+  Open({});
+  EXPECT_EQ(List(kIdDeviceList)->count(), 0);
+  EXPECT_TRUE(notifier.notices.empty());
+  Click(kIdStart);
+  EXPECT_EQ(List(kIdResultList)->count(), 1);
+}
+
+TEST_F(MainDialogTest, StartShowsTheTonicAtOnceThenOneLinePerTick) {
+  Open();
+  ReferenceProgression reference;
+  const auto expected =
+      reference.Start(DefaultConnectionLines(), DefaultSubstitutionLines(), false, 6);
+  ASSERT_EQ(expected.front(), "C   : C");
+
+  log->Clear();
+  Click(kIdStart);
+  EXPECT_EQ(StdLines(kIdResultList), std::vector<std::string>{expected.front()});
+  EXPECT_TRUE(dialog->StepTimerState().IsArmed());
+  const auto messages = log->MessagesTo(0);
+  ASSERT_GE(messages.size(), 5U);
+  EXPECT_EQ(
+      std::vector<std::uint32_t>(messages.begin(), messages.begin() + 4),
+      (std::vector<std::uint32_t>{kAllNotesOff, ProgramChange(48), kAllNotesOff, kAllNotesOff}));
+  EXPECT_TRUE(std::all_of(messages.begin() + 4, messages.end(), IsNoteOn));
+
+  for (int tick = 1; tick < 6; ++tick) {
+    dialog->Tick(0);
+    EXPECT_EQ(List(kIdResultList)->count(), tick + 1);
+    EXPECT_EQ(List(kIdResultList)->currentRow(), tick) << "the newest line is selected";
+  }
+  EXPECT_EQ(StdLines(kIdResultList), expected);
+
+  dialog->Tick(1);
+  EXPECT_EQ(List(kIdResultList)->count(), 6) << "only timer 0 drives the progression";
+}
+
+TEST_F(MainDialogTest, StartTwiceBeginsAgainFromTheTonic) {
+  Open();
+  Click(kIdStart);
+  dialog->Tick(0);
+  dialog->Tick(0);
+  log->Clear();
+  Click(kIdStart);
+  EXPECT_EQ(Lines(kIdResultList), QStringList{QStringLiteral("C   : C")});
+  EXPECT_TRUE(dialog->StepTimerState().IsArmed());
+  EXPECT_EQ(log->MessagesTo(0).at(1), ProgramChange(48));
+}
+
+TEST_F(MainDialogTest, StopSilencesAndDisarmsButKeepsTheList) {
+  Open();
+  log->Clear();
+  Click(kIdStop);
+  EXPECT_EQ(log->Messages(), std::vector<std::uint32_t>{kAllNotesOff}) << "stop while idle";
+  Click(kIdStart);
+  dialog->Tick(0);
+  log->Clear();
+  Click(kIdStop);
+  EXPECT_EQ(log->Messages(), std::vector<std::uint32_t>{kAllNotesOff});
+  EXPECT_FALSE(dialog->StepTimerState().IsArmed());
+  EXPECT_EQ(List(kIdResultList)->count(), 2);
+}
+
+TEST_F(MainDialogTest, KeepsAtMostOneHundredLines) {
+  Open();
+  ReferenceProgression reference;
+  const auto expected =
+      reference.Start(DefaultConnectionLines(), DefaultSubstitutionLines(), false, 101);
+  Click(kIdStart);
+  for (int tick = 0; tick < 100; ++tick) {
+    dialog->Tick(0);
+  }
+  const auto lines = StdLines(kIdResultList);
+  ASSERT_EQ(lines.size(), 100U);
+  EXPECT_EQ(lines, std::vector<std::string>(expected.begin() + 1, expected.end()));
+  EXPECT_EQ(List(kIdResultList)->currentRow(), 99);
+}
+
+TEST_F(MainDialogTest, InstrumentNumberIsReadAtStart) {
+  Open();
+  Type(kIdInstrument, QStringLiteral("5"));
+  log->Clear();
+  Click(kIdStart);
+  EXPECT_EQ(log->MessagesTo(0).at(1), ProgramChange(4));
+
+  Type(kIdInstrument, QStringLiteral("x1y2"));
+  EXPECT_EQ(Edit(kIdInstrument)->text(), QStringLiteral("12")) << "digits only";
+  Type(kIdInstrument, QStringLiteral("1234567"));
+  EXPECT_EQ(Edit(kIdInstrument)->text(), QStringLiteral("12345"));
+}
+
+TEST_F(MainDialogTest, ChangingTheDeviceWhileRunningMovesTheNextChord) {
+  Open();
+  Click(kIdStart);
+  ClickLine(kIdDeviceList, 1);
+  EXPECT_EQ(recorder->OpenIndex(), std::optional<unsigned>(1));
+  const RecordedEvent close{RecordedKind::kClose, 0, 0};
+  const RecordedEvent open{RecordedKind::kOpen, 1, 0};
+  const auto closeAt = std::find(log->events.begin(), log->events.end(), close);
+  ASSERT_NE(closeAt, log->events.end());
+  EXPECT_EQ(*(closeAt - 1), (RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff}));
+  EXPECT_EQ(*(closeAt + 1), open);
+
+  dialog->Tick(0);
+  const auto toNew = log->MessagesTo(1);
+  ASSERT_FALSE(toNew.empty());
+  EXPECT_EQ(toNew.front(), kAllNotesOff);
+  EXPECT_TRUE(std::none_of(toNew.begin(), toNew.end(), IsProgramChange))
+      << "the instrument is sent only by Start";
+  EXPECT_EQ(List(kIdResultList)->count(), 2);
+}
+
+TEST_F(MainDialogTest, RuleEditsAndTheMinorKeyTakeEffectAtTheNextStart) {
+  Open();
+  ReferenceProgression reference;
+  const auto first =
+      reference.Start(DefaultConnectionLines(), DefaultSubstitutionLines(), false, 3);
+  Click(kIdStart);
+
+  // While it runs: tick the minor key and delete every substitution rule.
+  QTest::mouseClick(Ctl<QCheckBox>(kIdMinorCheck), Qt::LeftButton);
+  ASSERT_TRUE(Ctl<QCheckBox>(kIdMinorCheck)->isChecked());
+  ClickLine(kIdSubstList, 0);
+  for (int i = 0; i < 11; ++i) {
+    Click(kIdSubstDelete);
+  }
+  ASSERT_EQ(Lines(kIdSubstList), QStringList{QString()});
+  dialog->Tick(0);
+  dialog->Tick(0);
+  EXPECT_EQ(StdLines(kIdResultList), first) << "the running progression keeps its rules";
+
+  const auto second = reference.Start(DefaultConnectionLines(), {""}, true, 3);
+  Click(kIdStart);
+  dialog->Tick(0);
+  dialog->Tick(0);
+  EXPECT_EQ(StdLines(kIdResultList), second);
+  // No substitution rule: the tonic of A minor again and again, the key
+  // letter left blank after the first line.
+  EXPECT_EQ(StdLines(kIdResultList),
+            (std::vector<std::string>{"Am  : Am", " m  : Am", " m  : Am"}));
+}
+
+TEST_F(MainDialogTest, TheTimerTicksByItselfWithThePeriodAskedFor) {
+  Open(TwoDevices(), 20ms);
+  Click(kIdStart);
+  EXPECT_EQ(dialog->StepTimerState().Period(), 20ms);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return List(kIdResultList)->count() >= 4; }, 5000));
+  Click(kIdStop);
+  const int stoppedAt = List(kIdResultList)->count();
+  QTest::qWait(80);
+  EXPECT_EQ(List(kIdResultList)->count(), stoppedAt);
+}
+
+TEST_F(MainDialogTest, TheProgramsPeriodIsTwoSeconds) {
+  Open(TwoDevices(), std::nullopt);
+  Click(kIdStart);
+  EXPECT_TRUE(dialog->StepTimerState().IsArmed());
+  EXPECT_EQ(dialog->StepTimerState().Period(), 2000ms);
+}
+
+TEST_F(MainDialogTest, EnterInAFieldClicksStart) {
+  Open();
+  Edit(kIdConnText)->setFocus();
+  QTest::keyClick(Edit(kIdConnText), Qt::Key_Return);
+  EXPECT_EQ(List(kIdResultList)->count(), 1);
+  EXPECT_EQ(List(kIdConnList)->count(), 17) << "Enter does not update the rule list";
+  List(kIdResultList)->setFocus();
+  QTest::keyClick(List(kIdResultList), Qt::Key_Enter);
+  EXPECT_EQ(List(kIdResultList)->count(), 1) << "restarted, not ticked";
+  EXPECT_GT(log->Messages().size(), 10U);
+}
+
+TEST_F(MainDialogTest, EscapeEndsTheDialogAndTheDeviceIsSilencedAndClosed) {
+  Open();
+  Click(kIdStart);
+  QTest::keyClick(dialog.get(), Qt::Key_Escape);
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+  dialog.reset();
+  ASSERT_GE(log->events.size(), 2U);
+  EXPECT_EQ(log->events[log->events.size() - 2],
+            (RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff}));
+  EXPECT_EQ(log->events.back(), (RecordedEvent{RecordedKind::kClose, 0, 0}));
+}
+
+TEST_F(MainDialogTest, TheCloseBoxAndTheMenusCloseItemEndTheDialog) {
+  Open();
+  EXPECT_TRUE(dialog->close());
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+
+  Open();
+  const auto items = dialog->SystemMenu().actions();
+  const auto close = std::find_if(items.begin(), items.end(), [](const QAction* item) {
+    return item->data().toUInt() == kCloseCommand;
+  });
+  ASSERT_NE(close, items.end());
+  (*close)->trigger();
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Rejected);
+}
+
+// The window menu ends with a separator and the About item, which opens the
+// About box; ticks keep coming while the menu and the box are open.
+TEST_F(MainDialogTest, TheWindowMenuOpensTheAboutBoxWhileTheProgressionPlays) {
+  Open(TwoDevices(), 15ms);
+  Click(kIdStart);
+  QStringList menuItems;
+  bool menuEndsWithSeparator = false;
+  int linesWhenAboutOpened = -1;
+  int linesWhenAboutClosed = -1;
+  QString aboutTitle;
+
+  WhenItAppears([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); },
+                [&](QMenu* menu) {
+                  const auto actions = menu->actions();
+                  for (const QAction* action : actions) {
+                    menuItems << action->text();
+                  }
+                  menuEndsWithSeparator =
+                      actions.size() >= 2 && actions[actions.size() - 2]->isSeparator();
+                  QTest::keyClick(menu, Qt::Key_A);
+                });
+  WhenItAppears([] { return qobject_cast<AboutDialog*>(QApplication::activeModalWidget()); },
+                [&](AboutDialog* about) {
+                  aboutTitle = about->windowTitle();
+                  linesWhenAboutOpened = List(kIdResultList)->count();
+                  QTimer::singleShot(150, about, [&, about] {
+                    linesWhenAboutClosed = List(kIdResultList)->count();
+                    QTest::keyClick(about, Qt::Key_Escape);
+                  });
+                });
+  QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5),
+                               dialog->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(List(kIdResultList)->viewport(), &rightClick);
+
+  ASSERT_FALSE(menuItems.isEmpty()) << "no menu";
+  EXPECT_EQ(menuItems.back(), QStringLiteral("Sonavela のﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+  EXPECT_TRUE(menuEndsWithSeparator);
+  EXPECT_EQ(aboutTitle, QStringLiteral("Sonavelaのﾊﾞｰｼﾞｮﾝ情報"));
+  ASSERT_GE(linesWhenAboutOpened, 1);
+  EXPECT_GT(linesWhenAboutClosed, linesWhenAboutOpened);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "Escape closed the About box";
+  EXPECT_TRUE(dialog->isVisible());
+}
+
+// Shift+F10 is the dialog's own shortcut; the Menu key reaches the focused
+// control as a keyboard context-menu event from the platform, which the
+// controls without a menu of their own pass on to the dialog.
+TEST_F(MainDialogTest, TheWindowMenuOpensFromTheKeyboard) {
+  Open();
+  dialog->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+  const std::function<void()> presses[] = {
+      [&] { QTest::keyClick(dialog->windowHandle(), Qt::Key_F10, Qt::ShiftModifier); },
+      [&] {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_EQ(focus, List(kIdDeviceList));
+        const QPoint at = focus->rect().center();
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, at, focus->mapToGlobal(at));
+        QApplication::sendEvent(focus, &menuKey);
+      }};
+  for (std::size_t i = 0; i < std::size(presses); ++i) {
+    bool opened = false;
+    WhenItAppears([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); },
+                  [&](QMenu* menu) {
+                    opened = menu == &dialog->SystemMenu();
+                    menu->close();
+                  });
+    presses[i]();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return opened; }, 2000)) << "way " << i;
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }, 2000));
+  }
+}
+
+TEST_F(MainDialogTest, TheAboutBoxClosesWithOk) {
+  Open();
+  bool closed = false;
+  WhenItAppears([] { return qobject_cast<AboutDialog*>(QApplication::activeModalWidget()); },
+                [&](AboutDialog* about) {
+                  auto* ok = about->findChild<QPushButton*>(QStringLiteral("control1"));
+                  ASSERT_NE(ok, nullptr);
+                  QTest::mouseClick(ok, Qt::LeftButton);
+                  closed = !about->isVisible();
+                });
+  dialog->OnSysCommand(kAboutCommand + 3);  // the low four bits are the system's
+  EXPECT_TRUE(closed);
+}
+
+// With the program's own message boxes: the box names the failure, has only
+// OK and no icon, and the progression keeps playing while it is open.
+TEST_F(MainDialogTest, TicksGoOnWhileAMessageBoxIsOpen) {
+  Open({{"Synth A"}, {"Port B", false}}, 15ms, /*realBoxes=*/true);
+  Click(kIdStart);
+  QString text;
+  QString title;
+  QMessageBox::Icon icon = QMessageBox::Warning;
+  QMessageBox::StandardButtons buttons;
+  int linesWhenOpened = -1;
+  int linesWhenClosed = -1;
+  WhenItAppears([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+                [&](QMessageBox* box) {
+                  text = box->text();
+                  title = box->windowTitle();
+                  icon = box->icon();
+                  buttons = box->standardButtons();
+                  linesWhenOpened = List(kIdResultList)->count();
+                  QTimer::singleShot(150, box, [&, box] {
+                    linesWhenClosed = List(kIdResultList)->count();
+                    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+                  });
+                });
+  ClickLine(kIdDeviceList, 1);
+  EXPECT_EQ(text, QStringLiteral("<Open Error>"));
+  EXPECT_EQ(title, QStringLiteral("sonavela_ui_test"));
+  EXPECT_EQ(icon, QMessageBox::NoIcon);
+  EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+  EXPECT_GT(linesWhenClosed, linesWhenOpened);
+}
+
+}  // namespace
+}  // namespace sonavela::ui::testing
