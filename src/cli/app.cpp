@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/adapters.h"
+#include "cli/midi_export.h"
 #include "cli/options.h"
 #include "cli/play_loop.h"
 #include "generator/generator.h"
@@ -96,10 +97,20 @@ struct Session {
   return options.steps && session.results.Printed() >= *options.steps;
 }
 
-int Play(const Options& options, playback::RuleLists rules, Environment& env) {
+// The port's backend, passing through the MIDI file when there is one.
+std::unique_ptr<midi::MidiBackend> Recorded(std::unique_ptr<midi::MidiBackend> backend,
+                                            MidiFileExport* midiFile) {
+  return midiFile != nullptr ? midiFile->Tap(std::move(backend)) : std::move(backend);
+}
+
+int Play(const Options& options, playback::RuleLists rules, Environment& env,
+         MidiFileExport* midiFile) {
   std::unique_ptr<midi::MidiBackend> backend;
   if (options.device) {
-    backend = env.makeBackend();
+    backend = Recorded(env.makeBackend(), midiFile);
+  } else if (midiFile != nullptr) {
+    // No device behind the file: every send still reaches the file.
+    backend = midiFile->Tap(nullptr);
   } else {
     backend = std::make_unique<NoDeviceBackend>();
   }
@@ -127,6 +138,9 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env) {
   }
 
   Session session(options, std::move(rules), port, env);
+  if (midiFile != nullptr) {
+    midiFile->Listen(session.control);
+  }
   session.control.Start();
   WarnAboutLoad(env.err, session.control.LastLoadReport());
   RunPlayLoop(session.control, session.timer, env.stop, [&] { return Done(options, session); });
@@ -134,14 +148,19 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env) {
   return OutputStatus(env);
 }
 
-int RenderWav(const Options& options, playback::RuleLists rules, Environment& env) {
+int RenderWav(const Options& options, playback::RuleLists rules, Environment& env,
+              MidiFileExport* midiFile) {
   auto renderer = std::make_shared<midi::SynthRenderer>();
-  midi::MidiPort port(std::make_unique<midi::RendererBackend>(renderer, *options.wavFile));
+  midi::MidiPort port(
+      Recorded(std::make_unique<midi::RendererBackend>(renderer, *options.wavFile), midiFile));
   if (!port.OpenDevice(0)) {
     Complain(env.err, "cannot render '" + *options.wavFile + "': " + port.LastError());
     return kExitFailure;
   }
   Session session(options, std::move(rules), port, env);
+  if (midiFile != nullptr) {
+    midiFile->Listen(session.control);
+  }
   session.control.Start();
   WarnAboutLoad(env.err, session.control.LastLoadReport());
   bool ok = renderer->Advance(options.interval);
@@ -198,10 +217,29 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
     rules = std::move(read.tables);
   }
 
-  if (options.wavFile) {
-    return RenderWav(options, std::move(rules), env);
+  std::unique_ptr<MidiFileExport> midiFile;
+  if (options.midiFile) {
+    // Checked before playing, so that an hour of music is not lost to a typo.
+    if (const std::string problem = CheckMidiFileTarget(*options.midiFile); !problem.empty()) {
+      Complain(env.err, problem);
+      return kExitUsage;
+    }
+    const std::chrono::milliseconds chordLength =
+        options.interval.count() > 0 ? options.interval : kDefaultInterval;
+    midiFile = std::make_unique<MidiFileExport>(*options.midiFile, chordLength);
   }
-  return Play(options, std::move(rules), env);
+
+  const int status = options.wavFile ? RenderWav(options, std::move(rules), env, midiFile.get())
+                                     : Play(options, std::move(rules), env, midiFile.get());
+  // Whatever ended the run, what was played is kept; a run refused before its
+  // first chord (no such device) leaves no file behind.
+  if (midiFile && midiFile->Chords() > 0) {
+    if (const std::string error = midiFile->Save(); !error.empty()) {
+      Complain(env.err, error);
+      return kExitFailure;
+    }
+  }
+  return status;
 }
 
 }  // namespace sonavela::cli

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <filesystem>
 #include <limits>
 
 namespace sonavela::cli {
@@ -19,7 +20,8 @@ enum class Id {
   kSteps,
   kInterval,
   kSeed,
-  kWav
+  kWav,
+  kMidi
 };
 
 struct OptionInfo {
@@ -28,7 +30,7 @@ struct OptionInfo {
   bool takesValue;
 };
 
-constexpr std::array<OptionInfo, 13> kOptionTable{{
+constexpr std::array<OptionInfo, 14> kOptionTable{{
     {"--help", Id::kHelp, false},
     {"-h", Id::kHelp, false},
     {"--version", Id::kVersion, false},
@@ -42,6 +44,7 @@ constexpr std::array<OptionInfo, 13> kOptionTable{{
     {"--interval", Id::kInterval, true},
     {"--seed", Id::kSeed, true},
     {"--wav", Id::kWav, true},
+    {"--midi", Id::kMidi, true},
 }};
 
 // Digits only: no sign, no blanks, no trailing text, no overflow.
@@ -188,6 +191,12 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         }
         options.wavFile = std::string(value);
         break;
+      case Id::kMidi:
+        if (value.empty()) {
+          return UsageError{"--midi: the file name is empty"};
+        }
+        options.midiFile = std::string(value);
+        break;
     }
   }
 
@@ -202,6 +211,11 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
     if (intervalGiven && options.interval.count() == 0) {
       return UsageError{"--wav needs an --interval above 0: each chord lasts the interval"};
     }
+  }
+  if (options.wavFile && options.midiFile &&
+      std::filesystem::path(*options.wavFile).lexically_normal() ==
+          std::filesystem::path(*options.midiFile).lexically_normal()) {
+    return UsageError{"--wav and --midi name the same file"};
   }
   return options;
 }
@@ -227,12 +241,18 @@ Options:
   --wav FILE        render the built-in synthesizer into a WAV file instead of
                     playing, faster than real time; each chord lasts the
                     interval; needs --steps
+  --midi FILE       also write what is played into a Standard MIDI File, one
+                    4/4 bar per chord lasting the interval (2000 ms when the
+                    interval is 0), each chord's line as a marker; works with
+                    sound, --device none and --wav
   -h, --help        show this help and exit
   --version         print the version and exit
 
-Ctrl-C stops playing and silences the device.
+Ctrl-C stops playing and silences the device; the MIDI file is then
+complete up to the last chord played.
 Exit status: 0 when done or stopped, 1 when something failed while running,
-2 for bad usage (unknown option, bad number, bad rule file, no such device).
+2 for bad usage (unknown option, bad number, bad rule file, no such device,
+no such folder for the MIDI file).
 )";
 }
 

@@ -33,6 +33,7 @@ struct Options {
   std::chrono::milliseconds interval = kDefaultInterval;
   std::uint32_t seed = kDefaultSeed;
   std::optional<std::string> wavFile;
+  std::optional<std::string> midiFile;
 };
 
 // One line for standard error, without the program name and the newline.

@@ -2,9 +2,48 @@
 
 #include <cstdlib>
 
+#if defined(SONAVELA_HAVE_ALSA)
+#include <alsa/asoundlib.h>
+#endif
+#if defined(SONAVELA_HAVE_JACK)
+#include <jack/jack.h>
+#endif
+
 namespace sonavela::midi {
 
 namespace {
+
+#if defined(SONAVELA_HAVE_ALSA)
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+#endif
+
+// Trying audio drivers one after the other makes the sound libraries below
+// FluidSynth print their own complaints (no ALSA card, no JACK server). The
+// reasons that matter reach the user through FluidSynth's log instead, so the
+// libraries are kept quiet while the drivers are tried.
+class ScopedSoundLibrariesQuiet {
+ public:
+  ScopedSoundLibrariesQuiet() {
+#if defined(SONAVELA_HAVE_ALSA)
+    snd_lib_error_set_handler(&IgnoreAlsaError);
+#endif
+#if defined(SONAVELA_HAVE_JACK)
+    jack_set_error_function([](const char*) {});
+    jack_set_info_function([](const char*) {});
+#endif
+  }
+  ~ScopedSoundLibrariesQuiet() {
+#if defined(SONAVELA_HAVE_ALSA)
+    snd_lib_error_set_handler(nullptr);
+#endif
+#if defined(SONAVELA_HAVE_JACK)
+    jack_set_error_function(nullptr);
+    jack_set_info_function(nullptr);
+#endif
+  }
+  ScopedSoundLibrariesQuiet(const ScopedSoundLibrariesQuiet&) = delete;
+  ScopedSoundLibrariesQuiet& operator=(const ScopedSoundLibrariesQuiet&) = delete;
+};
 
 // FluidSynth reports its reasons only through its log. While a setup step
 // runs, its errors and warnings are collected so that the user sees them in
@@ -127,6 +166,7 @@ bool SynthEngine::StartAudio(const std::vector<std::string>& drivers, const std:
   // sound server behind the user's back.
   setenv("JACK_NO_START_SERVER", "1", 0);
   ScopedLogCapture log;
+  ScopedSoundLibrariesQuiet quiet;
   fluid_settings_t* settings = settings_.get();
   fluid_settings_setstr(settings, "audio.jack.id", clientName.c_str());
   std::string reasons;

@@ -10,7 +10,10 @@
 
 #include <csignal>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -184,6 +187,69 @@ TEST_F(CliAppTest, AFailingOutputIsAnErrorButAClosedPipeIsNot) {
   ::signal(SIGPIPE, SIG_IGN);  // as StopSignal leaves it while the program runs
   EXPECT_EQ(RunCli(args, closed), 0);
   ::close(pipeFds[1]);
+}
+
+class CliAppMidiFileTest : public CliAppTest {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("sonavela-cli-app-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(CliAppMidiFileTest, TheDeviceGetsTheSameStreamWithOrWithoutAFile) {
+  const std::vector<std::string_view> args{"--steps", "3", "--interval", "0"};
+  EXPECT_EQ(Run(args, {{"A"}}), 0);
+  const std::vector<std::uint32_t> plain = log_->MessagesTo(0);
+  const std::vector<midi::RecordedEvent> plainEvents = log_->events;
+  log_->Clear();
+
+  const std::string file = (dir_ / "take.mid").string();
+  std::vector<std::string_view> withFile = args;
+  withFile.insert(withFile.end(), {"--midi", file});
+  EXPECT_EQ(Run(withFile, {{"A"}}), 0);
+  EXPECT_EQ(log_->MessagesTo(0), plain);
+  EXPECT_EQ(log_->events, plainEvents);
+  EXPECT_EQ(err_.Text(), "");
+  std::ifstream in(file, std::ios::binary);
+  std::string head(4, '\0');
+  in.read(head.data(), 4);
+  EXPECT_EQ(head, "MThd");
+}
+
+TEST_F(CliAppMidiFileTest, AFileThatCannotBeSavedIsAFailureOfOneLine) {
+  // The folder goes away while playing (a removed stick, a cleaned temp
+  // folder): the music was played, but the file cannot be kept.
+  const std::filesystem::path folder = dir_ / "gone";
+  std::filesystem::create_directories(folder);
+  const std::string file = (folder / "take.mid").string();
+  Environment env{out_writer_, err_writer_, stop_, [&] {
+                    std::filesystem::remove_all(folder);
+                    return std::make_unique<midi::RecordingBackend>(
+                        std::vector<midi::RecordedDevice>{{"A"}}, log_);
+                  }};
+  const std::vector<std::string_view> args{"--steps", "2", "--interval", "0", "--midi", file};
+  EXPECT_EQ(RunCli(args, env), 1);
+  EXPECT_EQ(out_.Text(), "C   : C\nC   : Am\n");
+  const std::string err = err_.Text();
+  EXPECT_THAT(err, ::testing::StartsWith("sonavela-cli: Cannot save the MIDI file \"" + file));
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
+TEST_F(CliAppMidiFileTest, DeviceNoneWithAFileStillTouchesNoDevice) {
+  const std::string file = (dir_ / "silent.mid").string();
+  EXPECT_EQ(Run({"--device", "none", "--steps", "2", "--interval", "0", "--midi", file}, {{"A"}}),
+            0);
+  EXPECT_EQ(backendsMade_, 0);
+  EXPECT_THAT(log_->events, IsEmpty());
+  EXPECT_GT(std::filesystem::file_size(file), 14u);
 }
 
 }  // namespace

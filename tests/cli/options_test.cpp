@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -45,6 +46,7 @@ TEST(OptionsTest, Defaults) {
   EXPECT_EQ(o.interval, std::chrono::milliseconds{2000});
   EXPECT_EQ(o.seed, 1u);
   EXPECT_FALSE(o.wavFile);
+  EXPECT_FALSE(o.midiFile);
 }
 
 TEST(OptionsTest, EveryOptionInBothSpellings) {
@@ -139,6 +141,10 @@ TEST(OptionsTest, MalformedCommandLines) {
        "--wav renders the built-in synthesizer and cannot be combined with --device"},
       {{"--wav", "x.wav", "--steps", "2", "--interval", "0"},
        "--wav needs an --interval above 0: each chord lasts the interval"},
+      {{"--midi="}, "--midi: the file name is empty"},
+      {{"--midi"}, "option '--midi' needs a value"},
+      {{"--wav", "a/take.mid", "--steps", "2", "--midi", "a/./take.mid"},
+       "--wav and --midi name the same file"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ParseError(c.args), c.message);
@@ -151,17 +157,36 @@ TEST(OptionsTest, WavWithStepsIsAccepted) {
   EXPECT_EQ(o.steps, 4u);
 }
 
+TEST(OptionsTest, MidiGoesWithEveryWayOfPlaying) {
+  const struct {
+    std::vector<std::string_view> args;
+    std::optional<unsigned> device;
+    bool wav;
+  } cases[] = {
+      {{"--midi", "take.mid"}, 0u, false},
+      {{"--midi=take.mid", "--device", "none", "--interval", "0"}, std::nullopt, false},
+      {{"--wav", "take.wav", "--steps", "2", "--midi", "take.mid"}, 0u, true},
+  };
+  for (const auto& c : cases) {
+    const Options o = ParseOk(c.args);
+    EXPECT_EQ(o.midiFile, "take.mid");
+    EXPECT_EQ(o.device, c.device);
+    EXPECT_EQ(o.wavFile.has_value(), c.wav);
+  }
+}
+
 TEST(OptionsTest, HelpNamesEveryOptionWithItsDefault) {
   const std::string help = HelpText();
   for (const char* option :
        {"--device", "--list-devices", "--instrument", "--minor", "--rules", "--print-rules",
-        "--steps", "--interval", "--seed", "--wav", "--help", "--version"}) {
+        "--steps", "--interval", "--seed", "--wav", "--midi", "--help", "--version"}) {
     EXPECT_THAT(help, HasSubstr(option));
   }
   EXPECT_THAT(help, HasSubstr("default 49"));
   EXPECT_THAT(help, HasSubstr("default 2000"));
   EXPECT_THAT(help, HasSubstr("default 1)"));
   EXPECT_THAT(help, HasSubstr("default 0, the built-in"));
+  EXPECT_THAT(help, HasSubstr("(2000 ms when the\n                    interval is 0)"));
 }
 
 }  // namespace
