@@ -5,7 +5,7 @@
 
 #include <rtmidi/RtMidi.h>
 
-#include "midi/short_message.h"
+#include "midi/rtmidi_output.h"
 
 namespace sonavela::midi {
 
@@ -133,21 +133,11 @@ bool RtMidiBackend::Open(unsigned index) {
 }
 
 void RtMidiBackend::Send(std::uint32_t message) {
-  if (!out_) {
-    return;
+  if (out_) {
+    SendShortMessage(*out_, message);
   }
-  const std::vector<std::uint8_t> bytes = ShortMessageBytes(message);
-  if (bytes.empty()) {
-    return;
-  }
-  out_->sendMessage(bytes.data(), bytes.size());
 }
 
-void RtMidiBackend::Close() {
-  if (out_) {
-    out_->closePort();
-    out_.reset();
-  }
-}
+void RtMidiBackend::Close() { CloseOutput(out_); }
 
 }  // namespace sonavela::midi

@@ -5,7 +5,7 @@
 
 #include <rtmidi/RtMidi.h>
 
-#include "midi/short_message.h"
+#include "midi/rtmidi_output.h"
 
 namespace sonavela::midi {
 
@@ -101,21 +101,11 @@ bool VirtualPortBackend::Open(unsigned index) {
 }
 
 void VirtualPortBackend::Send(std::uint32_t message) {
-  if (!out_) {
-    return;
+  if (out_) {
+    SendShortMessage(*out_, message);
   }
-  const std::vector<std::uint8_t> bytes = ShortMessageBytes(message);
-  if (bytes.empty()) {
-    return;
-  }
-  out_->sendMessage(bytes.data(), bytes.size());
 }
 
-void VirtualPortBackend::Close() {
-  if (out_) {
-    out_->closePort();
-    out_.reset();
-  }
-}
+void VirtualPortBackend::Close() { CloseOutput(out_); }
 
 }  // namespace sonavela::midi
