@@ -3,12 +3,14 @@
 #include <QDialog>
 #include <QIcon>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "generator/generator.h"
 #include "midi/midi_backend.h"
+#include "midi/midi_file.h"
 #include "midi/midi_port.h"
 #include "playback/playback_control.h"
 
@@ -26,9 +28,13 @@ class Notifier;
 class PreciseStepTimer;
 class RuleList;
 
-// Command ids of the window menu, in the system menu's numbering.
+// Command ids of the window menu, in the system menu's numbering: the
+// program's own below 0xF000, the low four bits left to the system.
 enum SysCommand : unsigned {
   kAboutCommand = 16,
+  kSaveMidiFileCommand = 32,
+  kOpenRuleFileCommand = 48,
+  kSaveRuleFileCommand = 64,
   kMinimizeCommand = 0xF020,
   kCloseCommand = 0xF060,
 };
@@ -38,7 +44,7 @@ struct MainDialogOptions {
   std::unique_ptr<midi::MidiBackend> backend;
   // Empty: the step period of a progression (two seconds).
   std::optional<std::chrono::milliseconds> tickPeriod;
-  // Null: modal message boxes. Must outlive the dialog.
+  // Null: modal message boxes and file dialogs. Must outlive the dialog.
   Notifier* notifier = nullptr;
 };
 
@@ -60,6 +66,10 @@ class MainDialog final : public QDialog {
   void Tick(unsigned timerId);
   void OnDeviceSelected();
   void OnSysCommand(unsigned commandId);
+  // The window menu's file commands.
+  void OnSaveMidiFile();
+  void OnOpenRuleFile();
+  void OnSaveRuleFile();
 
   // The controls in template order, and the window menu (the system menu of
   // other desktops), for inspection.
@@ -80,6 +90,12 @@ class MainDialog final : public QDialog {
   void FillDefaultRules();
   void CreateSystemMenu();
   void AddAboutItem();
+  void AddFileItems();
+  void RecordStep(const std::string& line);
+  // Where the recording stands at this moment: within the last chord played,
+  // never past its end.
+  [[nodiscard]] std::chrono::milliseconds RecordingTimeNow() const;
+  [[nodiscard]] std::chrono::milliseconds ChordLength() const;
   void ShowSystemMenu(QPoint globalPos);
   void ShowSystemMenuAtFocus();
 
@@ -98,6 +114,12 @@ class MainDialog final : public QDialog {
   generator::ProgressionGenerator generator;
   midi::MidiPort midiPort;
   QIcon appIcon;
+
+  // Shared with the MIDI file tap inside midiPort, which fills it.
+  std::shared_ptr<midi::MidiFileRecording> recording_;
+  // Chords played since the last Start, and when the last one began.
+  std::int64_t chordsRecorded_ = 0;
+  std::chrono::steady_clock::time_point lastChordAt_;
 
   std::unique_ptr<Notifier> ownNotifier_;
   Notifier& notifier_;

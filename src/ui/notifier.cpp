@@ -1,6 +1,7 @@
 #include "ui/notifier.h"
 
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QFileInfo>
 
 namespace sonavela::ui {
@@ -11,6 +12,21 @@ void MessageBoxNotifier::Show(QWidget* parent, const Notice& notice) {
     box.setInformativeText(notice.detail);
   }
   box.exec();
+}
+
+std::optional<QString> MessageBoxNotifier::AskFileName(QWidget* parent, const FilePrompt& prompt) {
+  // An object rather than the static helpers: only it adds the default suffix.
+  QFileDialog dialog(parent, prompt.caption, directory_, prompt.filter);
+  const bool saving = prompt.action == FileAction::kSave;
+  dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setDefaultSuffix(prompt.defaultSuffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return std::nullopt;
+  }
+  const QString chosen = dialog.selectedFiles().constFirst();
+  directory_ = QFileInfo(chosen).absolutePath();
+  return chosen;
 }
 
 QString ProgramName() {

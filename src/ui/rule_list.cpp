@@ -48,6 +48,20 @@ void RuleList::Fill(std::span<const std::string_view> lines) {
   list_.addItem(QString());
 }
 
+void RuleList::Replace(std::span<const std::string> lines) {
+  {
+    const QSignalBlocker blocker(list_);
+    list_.clear();
+    for (const std::string& line : lines) {
+      list_.addItem(QString::fromStdString(line));
+    }
+    list_.addItem(QString());
+  }
+  SelectLast();
+  weightEdit_.clear();
+  textEdit_.clear();
+}
+
 void RuleList::SelectByProgram(int index) {
   const QSignalBlocker blocker(list_);
   list_.setCurrentRow(index);
@@ -71,6 +85,14 @@ std::vector<std::string> RuleList::Lines() const {
   lines.reserve(static_cast<std::size_t>(Count()));
   for (int i = 0; i < Count(); ++i) {
     lines.push_back(LineAt(i).toStdString());
+  }
+  return lines;
+}
+
+std::vector<std::string> RuleList::RuleLines() const {
+  std::vector<std::string> lines = Lines();
+  if (!lines.empty() && lines.back().empty()) {
+    lines.pop_back();
   }
   return lines;
 }

@@ -38,6 +38,10 @@ class RuleList final : public QObject {
 
   // Appends the lines, then the empty last line. For a list that is empty.
   void Fill(std::span<const std::string_view> lines);
+  // Puts the lines of a rule file in place of all lines: the empty last line
+  // follows them and is selected, and the fields are emptied, as when the
+  // dialog opens.
+  void Replace(std::span<const std::string> lines);
   // Selects a line without running SelectRuleLine, as a selection made by the
   // program does not notify.
   void SelectByProgram(int index);
@@ -46,6 +50,8 @@ class RuleList final : public QObject {
   [[nodiscard]] int Count() const;
   [[nodiscard]] int SelectedIndex() const;
   [[nodiscard]] std::vector<std::string> Lines() const;
+  // The lines without the empty last line: what a rule file holds.
+  [[nodiscard]] std::vector<std::string> RuleLines() const;
   [[nodiscard]] RuleKind Kind() const { return kind_; }
 
   // The user picked a line: copy its weight and rule text into the fields.

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,11 +24,25 @@
 
 namespace sonavela::ui::testing {
 
-// Keeps the notices instead of showing boxes, so that no test waits on one.
+// Keeps the notices instead of showing boxes, and answers file questions
+// from a list, so that no test waits on a box or a file dialog.
 class RecordingNotifier final : public Notifier {
  public:
   void Show(QWidget* /*parent*/, const Notice& notice) override { notices.push_back(notice); }
+  std::optional<QString> AskFileName(QWidget* /*parent*/, const FilePrompt& prompt) override {
+    prompts.push_back(prompt);
+    if (fileAnswers.empty()) {
+      return std::nullopt;  // as if the user cancelled
+    }
+    const QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer.isEmpty() ? std::nullopt : std::make_optional(answer);
+  }
+
   std::vector<Notice> notices;
+  std::vector<FilePrompt> prompts;
+  // An empty answer cancels, as do questions beyond the list.
+  std::deque<QString> fileAnswers;
 };
 
 // Runs `action` on the first widget for which `find` gives non-null, checking

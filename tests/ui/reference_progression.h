@@ -29,12 +29,28 @@ class ReferenceProgression {
 
   std::vector<std::string> Next(int count) {
     std::vector<std::string> lines;
-    for (int i = 0; i < count; ++i) {
-      const generator::ProgressionStep step = generator_.PopStep();
+    for (const generator::ProgressionStep& step : NextSteps(count)) {
       lines.push_back(harmony::FormatStepLine(step.key, step.chord));
-      generator_.Advance();
     }
     return lines;
+  }
+
+  // As Start, with the steps themselves, for what the port sends.
+  std::vector<generator::ProgressionStep> StartSteps(const std::vector<std::string>& connection,
+                                                     const std::vector<std::string>& substitution,
+                                                     bool minor, int count) {
+    (void)generator::LoadRules(generator_, connection, substitution, minor);
+    generator_.Reset();
+    return NextSteps(count);
+  }
+
+  std::vector<generator::ProgressionStep> NextSteps(int count) {
+    std::vector<generator::ProgressionStep> steps;
+    for (int i = 0; i < count; ++i) {
+      steps.push_back(generator_.PopStep());
+      generator_.Advance();
+    }
+    return steps;
   }
 
  private:
