@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   # toolchain
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config clang-format git
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # MIDI: rtmidi must come in the same transaction as jackd2, or apt picks

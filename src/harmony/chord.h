@@ -26,8 +26,8 @@ inline constexpr ChordType kDiminishedTriad{1, {{{0, 0}, {2, -1}, {4, -2}, {-1, 
 inline constexpr ChordType kEndRow{-1, {{{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}}};
 
 // Tried in this order; there is no augmented triad.
-inline constexpr std::array<ChordType, 4> ChordTypeTable{kMajorTriad, kMinorTriad,
-                                                         kDiminishedTriad, kEndRow};
+inline constexpr std::array<ChordType, 4> ChordTypeTable{kMajorTriad, kMinorTriad, kDiminishedTriad,
+                                                         kEndRow};
 
 // A root and a private copy of a type row, which corrections may alter.
 // A root letter of ' ' marks the empty chord. operator== compares the records

@@ -5,12 +5,23 @@ namespace sonavela::harmony {
 void AppendNoteName(std::string& text, SpelledNote note) {
   text += note.letter;
   switch (note.accidental) {
-    case 0: break;
-    case 1: text += '#'; break;
-    case 2: text += "##"; break;
-    case -1: text += 'b'; break;
-    case -2: text += "bb"; break;
-    default: text += '?'; break;
+    case 0:
+      break;
+    case 1:
+      text += '#';
+      break;
+    case 2:
+      text += "##";
+      break;
+    case -1:
+      text += 'b';
+      break;
+    case -2:
+      text += "bb";
+      break;
+    default:
+      text += '?';
+      break;
   }
 }
 
@@ -19,9 +30,12 @@ namespace {
 const char* ChordSuffix(const ChordType& type) {
   const std::int32_t third = type.tones[1].delta;
   const std::int32_t fifth = type.tones[2].delta;
-  if (third == 0 && fifth == -1) return "";
-  if (third == -1 && fifth == -1) return "m";
-  if (third == -1 && fifth == -2) return "dim";
+  if (third == 0 && fifth == -1)
+    return "";
+  if (third == -1 && fifth == -1)
+    return "m";
+  if (third == -1 && fifth == -2)
+    return "dim";
   return "?";
 }
 
@@ -31,8 +45,10 @@ std::string FormatStepLine(Key key, const Chord& chord) {
   std::string line;
   line.reserve(16);
   AppendNoteName(line, key.tonic);
-  if (key.mode == kMinor) line += 'm';
-  while (line.size() < 4) line += ' ';
+  if (key.mode == kMinor)
+    line += 'm';
+  while (line.size() < 4)
+    line += ' ';
   line += ": ";
   AppendNoteName(line, chord.root);
   line += ChordSuffix(chord.type);

@@ -7,7 +7,7 @@ namespace sonavela::harmony {
 // A note as it is written: a letter and an accidental. Two spellings of the
 // same pitch (F# and Gb) are different notes; only PitchClass equates them.
 struct SpelledNote {
-  char letter = ' ';  // 'A'..'G', or ' ' for "no note"
+  char letter = ' ';            // 'A'..'G', or ' ' for "no note"
   std::int32_t accidental = 0;  // semitones added to the natural letter
 
   friend constexpr bool operator==(SpelledNote, SpelledNote) = default;

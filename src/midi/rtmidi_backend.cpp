@@ -138,6 +138,8 @@ void RtMidiBackend::Send(std::uint32_t message) {
   }
 }
 
-void RtMidiBackend::Close() { CloseOutput(out_); }
+void RtMidiBackend::Close() {
+  CloseOutput(out_);
+}
 
 }  // namespace sonavela::midi

@@ -106,6 +106,8 @@ void VirtualPortBackend::Send(std::uint32_t message) {
   }
 }
 
-void VirtualPortBackend::Close() { CloseOutput(out_); }
+void VirtualPortBackend::Close() {
+  CloseOutput(out_);
+}
 
 }  // namespace sonavela::midi

@@ -11,13 +11,28 @@
 namespace sonavela::harmony {
 namespace {
 
-Chord Triad(std::string_view root, const ChordType& type) { return {N(root), type}; }
+Chord Triad(std::string_view root, const ChordType& type) {
+  return {N(root), type};
+}
 
 // The 16 major keys from G flat to D sharp by fifths, each with its relative minor.
 const std::array<std::pair<const char*, const char*>, 16> kCircle{{
-    {"Gb", "Eb"}, {"Db", "Bb"}, {"Ab", "F"}, {"Eb", "C"}, {"Bb", "G"}, {"F", "D"},
-    {"C", "A"},   {"G", "E"},   {"D", "B"},  {"A", "F#"}, {"E", "C#"}, {"B", "G#"},
-    {"F#", "D#"}, {"C#", "A#"}, {"G#", "E#"}, {"D#", "B#"},
+    {"Gb", "Eb"},
+    {"Db", "Bb"},
+    {"Ab", "F"},
+    {"Eb", "C"},
+    {"Bb", "G"},
+    {"F", "D"},
+    {"C", "A"},
+    {"G", "E"},
+    {"D", "B"},
+    {"A", "F#"},
+    {"E", "C#"},
+    {"B", "G#"},
+    {"F#", "D#"},
+    {"C#", "A#"},
+    {"G#", "E#"},
+    {"D#", "B#"},
 }};
 
 std::vector<Key> CandidateKeys() {
@@ -44,7 +59,8 @@ TEST(ChordTones, FollowTheTypeUpToTheFirstNegativeStep) {
   // The end row has no negative steps: five tones, all the root.
   const ToneList empty = ChordTones(Chord{{' ', 0}, kEndRow});
   ASSERT_EQ(empty.size(), 5u);
-  for (const SpelledNote tone : empty) EXPECT_EQ(tone, (SpelledNote{' ', 0}));
+  for (const SpelledNote tone : empty)
+    EXPECT_EQ(tone, (SpelledNote{' ', 0}));
 
   ChordType none = kMajorTriad;
   none.tones[0].steps = -1;
@@ -140,17 +156,19 @@ TEST(BuildChordOnDegree, GivesTheSpecifiedExamples) {
   EXPECT_EQ(BuildChordOnDegree(Major("C"), 8), Triad("C", kMajorTriad));
 }
 
-int LetterIndex(char letter) { return std::string_view("CDEFGAB").find(letter); }
+int LetterIndex(char letter) {
+  return std::string_view("CDEFGAB").find(letter);
+}
 
 TEST(KeySweep, EveryCandidateKeySpellsItsScaleAndDiatonicChords) {
   const std::array<int, 7> majorSteps{0, 2, 4, 5, 7, 9, 11};
   const std::array<int, 7> minorSteps{0, 2, 3, 5, 7, 8, 11};
-  const std::array<const ChordType*, 7> majorChords{&kMajorTriad, &kMinorTriad, &kMinorTriad,
-                                                    &kMajorTriad, &kMajorTriad, &kMinorTriad,
+  const std::array<const ChordType*, 7> majorChords{&kMajorTriad,     &kMinorTriad, &kMinorTriad,
+                                                    &kMajorTriad,     &kMajorTriad, &kMinorTriad,
                                                     &kDiminishedTriad};
-  const std::array<const ChordType*, 7> minorChords{&kMinorTriad, &kDiminishedTriad, nullptr,
-                                                    &kMinorTriad, &kMajorTriad, &kMajorTriad,
-                                                    &kDiminishedTriad};
+  const std::array<const ChordType*, 7> minorChords{
+      &kMinorTriad, &kDiminishedTriad, nullptr,          &kMinorTriad,
+      &kMajorTriad, &kMajorTriad,      &kDiminishedTriad};
   for (const Key& key : CandidateKeys()) {
     const bool minor = key.mode == kMinor;
     const int tonicPc = PitchClass(key.tonic);

@@ -11,9 +11,8 @@ namespace {
 
 TEST(AppendNoteName, WritesLetterThenAccidentalText) {
   const std::vector<std::pair<SpelledNote, std::string>> cases{
-      {{'C', 0}, "C"},  {{'F', 1}, "F#"}, {{'C', 2}, "C##"}, {{'E', -1}, "Eb"},
-      {{'B', -2}, "Bbb"}, {{'B', 3}, "B?"}, {{'G', -3}, "G?"}, {{' ', 0}, " "},
-      {{' ', -1}, " b"}, {{'x', 0}, "x"},
+      {{'C', 0}, "C"},  {{'F', 1}, "F#"},  {{'C', 2}, "C##"}, {{'E', -1}, "Eb"}, {{'B', -2}, "Bbb"},
+      {{'B', 3}, "B?"}, {{'G', -3}, "G?"}, {{' ', 0}, " "},   {{' ', -1}, " b"}, {{'x', 0}, "x"},
   };
   for (const auto& [note, text] : cases) {
     std::string out = ">";
@@ -56,7 +55,8 @@ TEST(FormatStepLine, MatchesTheResultLinesByteForByte) {
       {Major("C"), WithDeltas(N("C"), 1, -1), "C   : C?"},
       {Major("C"), WithDeltas(N("Bb"), 1, 0), "C   : Bb?"},
   };
-  for (const Case& c : cases) EXPECT_EQ(FormatStepLine(c.key, c.chord), c.line);
+  for (const Case& c : cases)
+    EXPECT_EQ(FormatStepLine(c.key, c.chord), c.line);
 }
 
 TEST(FormatStepLine, ReadsOnlyTheDeltasOfThirdAndFifth) {

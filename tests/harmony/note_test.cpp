@@ -18,11 +18,11 @@ struct MoveCase {
 
 TEST(WholeTones, MovesLetterByLetterAndCorrectsSemitoneSteps) {
   const std::vector<MoveCase> cases{
-      {N("E"), {1, 0}, N("F#")},    {N("B"), {1, 0}, N("C#")},     {N("E#"), {1, 0}, N("F##")},
-      {N("C"), {1, 0}, N("D")},     {N("C"), {-1, 0}, N("Bb")},    {N("F"), {-1, 0}, N("Eb")},
-      {N("Fb"), {-1, 0}, N("Ebb")}, {N("D"), {-1, 0}, N("C")},     {N("C"), {4, -1}, N("G")},
-      {N("C"), {0, -1}, N("Cb")},   {N("C"), {2, -1}, N("Eb")},    {N("F"), {-4, 1}, N("Bb")},
-      {N("A"), {-2, 1}, N("F#")},   {N("C"), {-2, 1}, N("A")},     {N("Gb"), {4, -1}, N("Db")},
+      {N("E"), {1, 0}, N("F#")},    {N("B"), {1, 0}, N("C#")},      {N("E#"), {1, 0}, N("F##")},
+      {N("C"), {1, 0}, N("D")},     {N("C"), {-1, 0}, N("Bb")},     {N("F"), {-1, 0}, N("Eb")},
+      {N("Fb"), {-1, 0}, N("Ebb")}, {N("D"), {-1, 0}, N("C")},      {N("C"), {4, -1}, N("G")},
+      {N("C"), {0, -1}, N("Cb")},   {N("C"), {2, -1}, N("Eb")},     {N("F"), {-4, 1}, N("Bb")},
+      {N("A"), {-2, 1}, N("F#")},   {N("C"), {-2, 1}, N("A")},      {N("Gb"), {4, -1}, N("Db")},
       {N("B#"), {2, 0}, N("D##")},  {{' ', 0}, {3, -2}, {' ', -2}}, {{'x', 5}, {-2, 1}, {'x', 6}},
   };
   for (const MoveCase& c : cases) {
@@ -72,9 +72,9 @@ TEST(DegreeRoot, FoldsDegreesAboveSevenOnly) {
 
 TEST(PitchClass, CountsSemitonesFromCWithAnySpelling) {
   const std::vector<std::pair<SpelledNote, int>> cases{
-      {N("Cb"), 11}, {N("B#"), 0}, {N("C##"), 2}, {N("E#"), 5},     {{' ', 0}, 0},
-      {N("G"), 7},   {N("Ab"), 8}, {N("F#"), 6},  {N("Dbb"), 0},    {{' ', -1}, 11},
-      {{'Z', 3}, 3}, {N("Bb"), 10}, {N("E"), 4},  {{'A', 14}, 11},
+      {N("Cb"), 11}, {N("B#"), 0},  {N("C##"), 2}, {N("E#"), 5},    {{' ', 0}, 0},
+      {N("G"), 7},   {N("Ab"), 8},  {N("F#"), 6},  {N("Dbb"), 0},   {{' ', -1}, 11},
+      {{'Z', 3}, 3}, {N("Bb"), 10}, {N("E"), 4},   {{'A', 14}, 11},
   };
   for (const auto& [note, pc] : cases) {
     EXPECT_EQ(PitchClass(note), pc) << note.letter << note.accidental;
@@ -82,8 +82,8 @@ TEST(PitchClass, CountsSemitonesFromCWithAnySpelling) {
 }
 
 TEST(PitchClass, StaysWithinAnOctaveForExtremeAccidentals) {
-  for (const int accidental : {-61, -62, -72, -100, -1000, INT_MIN, INT_MIN + 1, INT_MAX,
-                               1000, 61}) {
+  for (const int accidental :
+       {-61, -62, -72, -100, -1000, INT_MIN, INT_MIN + 1, INT_MAX, 1000, 61}) {
     for (const char letter : {'C', 'D', 'E', 'F', 'G', 'A', 'B', ' '}) {
       const int pc = PitchClass({letter, accidental});
       EXPECT_GE(pc, 0) << letter << accidental;
@@ -99,7 +99,8 @@ TEST(IsPlainNote, AcceptsTheSeventeenEverydaySpellingsOnly) {
   int plain = 0;
   for (const char letter : {'A', 'B', 'C', 'D', 'E', 'F', 'G', ' ', 'H'}) {
     for (int accidental = -3; accidental <= 3; ++accidental) {
-      if (IsPlainNote({letter, accidental})) ++plain;
+      if (IsPlainNote({letter, accidental}))
+        ++plain;
     }
   }
   EXPECT_EQ(plain, 17);

@@ -19,8 +19,12 @@ inline SpelledNote N(std::string_view text) {
   return note;
 }
 
-inline Key Major(std::string_view tonic) { return {N(tonic), kMajor}; }
-inline Key Minor(std::string_view tonic) { return {N(tonic), kMinor}; }
+inline Key Major(std::string_view tonic) {
+  return {N(tonic), kMajor};
+}
+inline Key Minor(std::string_view tonic) {
+  return {N(tonic), kMinor};
+}
 
 inline void PrintTo(const SpelledNote& note, std::ostream* os) {
   std::string text;
