@@ -76,12 +76,12 @@ std::optional<Chord> ApplyCorrection(Chord chord, char correction) {
   }
 }
 
-ScaleDegree PivotDegree(Key key, const Chord& chord) {
-  if (key.tonic.letter == ' ')
-    return 1;
-  const ScaleDegree degree = harmony::DegreeOfChord(key, chord);
-  if (degree != 0)
-    return degree;
+namespace {
+
+// A chord that is no triad of its key (a correction made it foreign) is taken
+// as a dominant when it is a major triad and as a subdominant when it is a
+// minor one; any other shape has no degree.
+ScaleDegree ForeignChordDegree(const Chord& chord) {
   const std::int32_t third = chord.type.tones[1].delta;
   const std::int32_t fifth = chord.type.tones[2].delta;
   if (third == 0 && fifth == -1)
@@ -89,6 +89,15 @@ ScaleDegree PivotDegree(Key key, const Chord& chord) {
   if (third == -1 && fifth == -1)
     return 4;
   return 0;
+}
+
+}  // namespace
+
+ScaleDegree PivotDegree(Key key, const Chord& chord) {
+  if (key.tonic.letter == ' ')
+    return 1;
+  const ScaleDegree degree = harmony::DegreeOfChord(key, chord);
+  return degree != 0 ? degree : ForeignChordDegree(chord);
 }
 
 void ProgressionSearch::Invalidate() {
@@ -213,14 +222,7 @@ ScaleDegree ProgressionSearch::CandidatePivotDegree(int keyIndex, std::int32_t c
     if ((FitMask(chordId, d) >> keyIndex) & 1u)
       return d;
   }
-  const Chord& chord = chords_[chordId].chord;
-  const std::int32_t third = chord.type.tones[1].delta;
-  const std::int32_t fifth = chord.type.tones[2].delta;
-  if (third == 0 && fifth == -1)
-    return 5;
-  if (third == -1 && fifth == -1)
-    return 4;
-  return 0;
+  return ForeignChordDegree(chords_[chordId].chord);
 }
 
 std::int32_t ProgressionSearch::EndChord(int keyIndex, std::int32_t endClass) {
