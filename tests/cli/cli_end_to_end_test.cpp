@@ -35,22 +35,14 @@ ProcessResult Cli(const std::vector<std::string>& args, const ProcessOptions& op
 
 class CliEndToEndTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("sonavela-cli-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Write(const std::string& name, const std::string& text) const {
     const fs::path path = dir_ / name;
     std::ofstream(path, std::ios::binary) << text;
     return path.string();
   }
 
-  fs::path dir_;
+  testing::ScratchFolder scratch_{"sonavela-cli-"};
+  const fs::path& dir_ = scratch_.Path();
 };
 
 // The program's own lines on standard error. The MIDI libraries it loads

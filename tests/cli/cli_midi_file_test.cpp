@@ -196,13 +196,7 @@ class CliMidiFileTest : public ::testing::Test {
     ASSERT_STRNE(SONAVELA_PYTHON3, "")
         << "/usr/bin/python3 was not found; install python3 and python3-mido "
            "(scripts/install-deps.sh) and configure again";
-    dir_ = fs::temp_directory_path() /
-           ("sonavela-cli-midi-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   static MidiText Read(const fs::path& file) {
     MidiText midi = ReadBack(file);
@@ -221,7 +215,8 @@ class CliMidiFileTest : public ::testing::Test {
     return names;
   }
 
-  fs::path dir_;
+  testing::ScratchFolder scratch_{"sonavela-cli-midi-"};
+  const fs::path& dir_ = scratch_.Path();
 };
 
 TEST_F(CliMidiFileTest, TheDefaultProgressionAsFourBars) {

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 extern char** environ;
 
 namespace sonavela::cli::testing {
@@ -123,6 +125,19 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
 
 int CountLines(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+ScratchFolder::ScratchFolder(const std::string& prefix)
+    : path_(std::filesystem::temp_directory_path() /
+            (prefix + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
+  std::filesystem::remove_all(path_);
+  std::filesystem::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;  // a folder left behind in /tmp is no test failure
+  std::filesystem::remove_all(path_, ignored);
 }
 
 }  // namespace sonavela::cli::testing

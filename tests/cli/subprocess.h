@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -34,5 +35,20 @@ struct ProcessOptions {
                                        const ProcessOptions& options = {});
 
 [[nodiscard]] int CountLines(const std::string& text);
+
+// A folder of its own for one test, named after the process and the running
+// test, empty at the start and removed at the end.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& prefix);
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  [[nodiscard]] const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
 
 }  // namespace sonavela::cli::testing
