@@ -15,6 +15,7 @@
 #include "midi/midi_file.h"
 #include "midi/midi_file_tap.h"
 #include "midi/midi_port.h"
+#include "playback/file_save.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path path = std::filesystem::temp_directory_path() /
                                      ("sonavela_bench_" + std::to_string(getpid()) + ".mid");
   const auto saveStart = Clock::now();
-  const std::string error = midi::SaveMidiFile(path, *recording, end);
+  const std::string error = playback::SaveMidiFile(path, *recording, end);
   const double saveMs = MillisecondsSince(saveStart);
   std::filesystem::remove(path);
   if (!error.empty()) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "midi/midi_file_tap.h"
+#include "playback/file_save.h"
 
 namespace sonavela::cli {
 
@@ -35,7 +36,7 @@ std::chrono::milliseconds MidiFileExport::End() const {
 }
 
 std::string MidiFileExport::Save() const {
-  return midi::SaveMidiFile(path_, *recording_, End());
+  return playback::SaveMidiFile(path_, *recording_, End());
 }
 
 std::string CheckMidiFileTarget(const std::filesystem::path& path) {

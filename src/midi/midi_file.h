@@ -69,12 +69,4 @@ class MidiFileRecording {
   Sounding sounding_;
 };
 
-// Writes recording.Encode(end) to `path` so that the file is either the old
-// one or the complete new one, whatever happens: the bytes go to a temporary
-// file next to it, reach the disk, and then replace it. Returns an empty
-// string on success, else a message for the user.
-[[nodiscard]] std::string SaveMidiFile(const std::filesystem::path& path,
-                                       const MidiFileRecording& recording,
-                                       std::chrono::milliseconds end);
-
 }  // namespace sonavela::midi

@@ -20,7 +20,7 @@ namespace sonavela::midi {
 //   recording->SetTime(step * interval);   // before each chord
 //   port.PlayChord(chord);
 //   recording->AddMarker(line);
-//   std::string error = SaveMidiFile(path, *recording, end);
+//   recording->Encode(end);                 // the file, e.g. for playback::SaveMidiFile
 //
 // The recording is shared so that it outlives the port and stays reachable
 // after the tap has been moved into it. It keeps the time its owner sets;

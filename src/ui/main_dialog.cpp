@@ -16,6 +16,7 @@
 
 #include "generator/rules.h"
 #include "midi/midi_file_tap.h"
+#include "playback/file_save.h"
 #include "playback/rule_file_io.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
@@ -339,7 +340,7 @@ void MainDialog::OnSaveMidiFile() {
   const std::chrono::milliseconds end =
       stepTimer_->IsArmed() ? chordsRecorded_ * ChordLength() : recording_->Time();
   const std::string error =
-      midi::SaveMidiFile(std::filesystem::path(path->toStdU16String()), *recording_, end);
+      playback::SaveMidiFile(std::filesystem::path(path->toStdU16String()), *recording_, end);
   if (!error.empty()) {
     notifier_.Show(this,
                    Notice{ProgramName(), QStringLiteral("MIDIファイルを保存できませんでした。"),
