@@ -30,7 +30,9 @@ void CloseOutput(std::unique_ptr<RtMidiOut>& out) {
   if (!out) {
     return;
   }
-  if (out->getCurrentApi() == RtMidi::UNIX_JACK && out->isPortOpen()) {
+  // Not isPortOpen(): RtMidi leaves it false for a virtual port, which needs
+  // the wait just as much. A held output always has a port of either kind.
+  if (out->getCurrentApi() == RtMidi::UNIX_JACK) {
     std::this_thread::sleep_for(kJackDeliveryTime);
   }
   out->closePort();
