@@ -5,3 +5,16 @@ target_link_libraries(midi_soundfont_load PRIVATE sonavela::midi sonavela::warni
 # What recording a long progression into a MIDI file costs.
 add_executable(midi_file_recording ${CMAKE_CURRENT_LIST_DIR}/midi_file_recording.cpp)
 target_link_libraries(midi_file_recording PRIVATE sonavela::midi sonavela::playback sonavela::warnings)
+
+# How soon sonavela-cli plays into a JACK MIDI port and how soon it is gone
+# after its last chord, against a private JACK server and the tests' sink.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(JACK REQUIRED IMPORTED_TARGET jack)
+add_executable(midi_jack_startup
+  ${CMAKE_CURRENT_LIST_DIR}/jack_startup.cpp
+  ${PROJECT_SOURCE_DIR}/tests/midi/jack_harness.cpp)
+target_include_directories(midi_jack_startup PRIVATE ${PROJECT_SOURCE_DIR}/tests/midi)
+target_link_libraries(midi_jack_startup PRIVATE PkgConfig::JACK sonavela::warnings)
+target_compile_definitions(midi_jack_startup PRIVATE
+  SONAVELA_CLI_PATH="$<TARGET_FILE:sonavela-cli>")
+add_dependencies(midi_jack_startup sonavela-cli)

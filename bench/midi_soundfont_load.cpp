@@ -13,8 +13,9 @@
 #include <vector>
 
 #include "harmony/chord.h"
-#include "midi/midi_port.h"
-#include "midi/synth_renderer.h"
+#include "midi/files/byte_sink.h"
+#include "midi/files/synth_renderer.h"
+#include "midi/port/midi_port.h"
 
 namespace {
 
@@ -33,6 +34,14 @@ double Milliseconds(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
 
+// The rendered sound is not the point here.
+class DiscardingSink final : public sonavela::midi::ByteSink {
+ public:
+  bool Append(std::span<const std::uint8_t>) override { return true; }
+  bool Overwrite(std::uint64_t, std::span<const std::uint8_t>) override { return true; }
+  std::string LastError() const override { return {}; }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -40,6 +49,7 @@ int main(int argc, char** argv) {
   SynthRendererOptions options;
   options.soundFont = argc > 1 ? argv[1] : "/usr/share/sounds/sf2/TimGM6mb.sf2";
 
+  DiscardingSink discard;
   constexpr int kRuns = 5;
   std::vector<double> loads;
   double firstDelta = 0.0;
@@ -48,7 +58,7 @@ int main(int argc, char** argv) {
     const double before = ResidentMiB();
     const auto start = Clock::now();
     SynthRenderer renderer(options);
-    if (!renderer.Begin("/dev/null")) {
+    if (!renderer.Begin(discard)) {
       std::fprintf(stderr, "%s\n", renderer.LastError().c_str());
       return 1;
     }
@@ -66,19 +76,20 @@ int main(int argc, char** argv) {
 
   // Rendering speed for the program's pace: one chord every 2 s.
   auto renderer = std::make_shared<SynthRenderer>(options);
-  MidiPort port(std::make_unique<RendererBackend>(renderer, "/dev/null"));
-  if (!port.OpenDevice(0)) {
+  MidiPort port(std::make_unique<RendererBackend>(renderer, discard));
+  const Timestamp start0{};
+  if (!port.OpenDevice(0, start0)) {
     std::fprintf(stderr, "%s\n", port.LastError().c_str());
     return 1;
   }
-  port.ProgramChange(49);
+  port.ProgramChange(49, start0);
   const sonavela::harmony::Chord chords[] = {{{'C', 0}, sonavela::harmony::kMajorTriad},
                                              {{'A', 0}, sonavela::harmony::kMinorTriad}};
   constexpr int kChords = 30;
   const auto start = Clock::now();
   for (int i = 0; i < kChords; ++i) {
-    port.PlayChord(chords[i % 2]);
-    if (!renderer->Advance(std::chrono::milliseconds(2000))) {
+    port.PlayChord(chords[i % 2], start0 + i * std::chrono::milliseconds(2000));
+    if (!renderer->RenderUntil((i + 1) * std::chrono::milliseconds(2000))) {
       std::fprintf(stderr, "%s\n", renderer->LastError().c_str());
       return 1;
     }

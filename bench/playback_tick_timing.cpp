@@ -1,14 +1,12 @@
-// Tick timing through the real playback path: PlaybackControl driven by the
-// command line's loop (steady-clock deadlines, self-pipe wait), playing every
-// chord through a MidiPort. Lateness is taken when a chord has been sent and
-// its line shown, against the grid deadline of its tick.
+// Chord timing through the real playback path: a session on the steady
+// clock's grid driven by the command line's loop (self-pipe wait), playing
+// every chord through a MidiPort. Lateness is taken when a chord has been
+// sent and its line shown, against the grid time of its chord.
 //
 //   sonavela_playback_tick_timing [--ticks N] [--period MS] [--device N]
 //
 // --device N also measures the system's device N live (0 is the built-in
 // synthesizer, which needs an audio output; SONAVELA_AUDIO_DRIVER picks one).
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,18 +21,17 @@
 #include "cli/adapters.h"
 #include "cli/play_loop.h"
 #include "cli/terminal.h"
-#include "generator/generator.h"
 #include "generator/rules.h"
-#include "midi/midi_port.h"
-#include "midi/recording_backend.h"
-#include "midi/synth_renderer.h"
-#include "midi/system_backend.h"
-#include "playback/playback_control.h"
+#include "midi/devices/system_backend.h"
+#include "midi/files/byte_sink.h"
+#include "midi/files/synth_renderer.h"
+#include "playback/chord_clock.h"
+#include "playback/session.h"
 
 namespace {
 
 using namespace sonavela;
-using Clock = std::chrono::steady_clock;
+using Clock = midi::MidiClock;
 using Micros = std::chrono::duration<double, std::micro>;
 
 class CountingList final : public playback::ResultList {
@@ -49,9 +46,20 @@ class CountingList final : public playback::ResultList {
   int count_ = 0;
 };
 
+class DiscardingSink final : public midi::ByteSink {
+ public:
+  bool Append(std::span<const std::uint8_t>) override { return true; }
+  bool Overwrite(std::uint64_t, std::span<const std::uint8_t>) override { return true; }
+  std::string LastError() const override { return {}; }
+};
+
 std::vector<std::string> Lines(const auto& table) {
-  std::vector<std::string> lines(table.begin(), table.end());
-  return lines;
+  return std::vector<std::string>(table.begin(), table.end());
+}
+
+cli::OptionInputs DefaultInputs() {
+  return cli::OptionInputs(49, false, Lines(generator::DefaultConnectionRules),
+                           Lines(generator::DefaultSubstitutionRules));
 }
 
 struct Figures {
@@ -60,42 +68,55 @@ struct Figures {
   double totalMs = 0;
 };
 
-// Plays `ticks` ticks after Start on `port` and measures each one.
-Figures Measure(midi::MidiPort& port, int ticks, std::chrono::milliseconds period,
-                cli::StopSignal& stop) {
-  generator::ProgressionGenerator generator;
+// Plays `ticks` ticks after Start on device `index` of `devices` (none when
+// empty) and measures each one.
+Figures Measure(std::unique_ptr<midi::MidiBackend> devices, std::optional<unsigned> index,
+                int ticks, std::chrono::milliseconds period, cli::StopSignal& stop,
+                std::string& name) {
   CountingList results;
-  cli::ScheduleTimer timer;
-  cli::OptionInputs inputs(49, false, Lines(generator::DefaultConnectionRules),
-                           Lines(generator::DefaultSubstitutionRules));
-  playback::PlaybackControl control(generator, port, results, timer, inputs);
-  control.SetPeriod(period);
+  const cli::OptionInputs inputs = DefaultInputs();
+  playback::SessionOptions options;
+  options.devices = std::move(devices);
+  options.clock = std::make_unique<playback::GridClock>(period);
+  playback::PlaybackSession session(std::move(options), results, inputs);
+  if (index) {
+    (void)session.DeviceName(*index, name);
+    if (!session.OpenDevice(*index)) {
+      name += " (cannot open: " + session.LastError() + ")";
+      return {};
+    }
+  }
 
   Figures figures;
   figures.latenessUs.reserve(static_cast<std::size_t>(ticks));
-  std::int64_t expectedIndex = 1;
-  control.SetStepListener([&](const generator::ProgressionStep&, const std::string&) {
-    if (!timer.Armed()) {
-      return;  // the tonic played by Start, before the timer exists
+  playback::Timestamp due{};
+  session.SetStepListener([&](const generator::ProgressionStep&, const std::string&) {
+    if (session.Running()) {
+      figures.latenessUs.push_back(Micros(Clock::now() - due).count());
     }
-    const playback::TickSchedule& schedule = timer.Schedule();
-    figures.latenessUs.push_back(Micros(Clock::now() - schedule.NextDeadline()).count());
-    figures.skipped += schedule.NextIndex() - expectedIndex;
-    expectedIndex = schedule.NextIndex() + 1;
   });
 
   const auto started = Clock::now();
-  control.Start();
-  cli::RunPlayLoop(control, timer, stop,
-                   [&] { return static_cast<int>(figures.latenessUs.size()) >= ticks; });
-  control.Stop();
+  session.Start();
+  playback::Timestamp previous = session.NextChordDue() - period;
+  cli::RunPlayLoop(
+      session, [&](playback::Timestamp at) { return stop.WaitUntil(at); },
+      [&] {
+        due = session.NextChordDue();
+        figures.skipped += (due - previous) / period - 1;
+        previous = due;
+        return static_cast<int>(figures.latenessUs.size()) < ticks;
+      });
+  session.Stop();
+  (void)session.CloseDevice();
   figures.totalMs = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
   return figures;
 }
 
-void Report(const char* name, const Figures& f, int ticks, std::chrono::milliseconds period) {
+void Report(const std::string& name, const Figures& f, int ticks,
+            std::chrono::milliseconds period) {
   if (f.latenessUs.empty()) {
-    std::printf("%-34s no ticks measured\n", name);
+    std::printf("%-34s no ticks measured\n", name.c_str());
     return;
   }
   std::vector<double> sorted = f.latenessUs;
@@ -115,7 +136,7 @@ void Report(const char* name, const Figures& f, int ticks, std::chrono::millisec
       medianOf({f.latenessUs.end() - static_cast<std::ptrdiff_t>(window), f.latenessUs.end()}) -
       medianOf({f.latenessUs.begin(), f.latenessUs.begin() + static_cast<std::ptrdiff_t>(window)});
   const double expectedMs = static_cast<double>((ticks + 1) * period.count());
-  std::printf("%-34s %5zu %8.1f %8.1f %8.1f %10.1f %5lld %10.1f / %.0f\n", name,
+  std::printf("%-34s %5zu %8.1f %8.1f %8.1f %10.1f %5lld %10.1f / %.0f\n", name.c_str(),
               f.latenessUs.size(), median, p99, worst, drift, static_cast<long long>(f.skipped),
               f.totalMs, expectedMs);
 }
@@ -129,6 +150,37 @@ std::optional<long> Arg(int argc, char** argv, std::string_view name) {
   return std::nullopt;
 }
 
+// The offline renderer has no deadlines; what matters is that it outruns
+// real time by far.
+void MeasureOffline(int ticks, std::chrono::milliseconds period) {
+  DiscardingSink wav;
+  CountingList results;
+  const cli::OptionInputs inputs = DefaultInputs();
+  playback::SessionOptions options;
+  options.devices =
+      std::make_unique<midi::RendererBackend>(std::make_shared<midi::SynthRenderer>(), wav);
+  options.clock = std::make_unique<playback::OfflineClock>(period);
+  playback::PlaybackSession session(std::move(options), results, inputs);
+  if (!session.OpenDevice(0)) {
+    std::printf("offline renderer skipped: %s\n", session.LastError().c_str());
+    return;
+  }
+  const auto started = Clock::now();
+  session.Start();
+  int played = 1;
+  cli::RunPlayLoop(
+      session, [](playback::Timestamp) { return false; }, [&] { return played++ <= ticks; });
+  session.Stop();
+  const bool ok = session.CloseDevice();
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+  const double audioMs = static_cast<double>((ticks + 1) * period.count());
+  std::printf(
+      "offline renderer (--wav): %d chords x %lld ms = %.0f ms of audio in %.1f ms "
+      "(%.0fx real time)%s\n",
+      ticks + 1, static_cast<long long>(period.count()), audioMs, ms, audioMs / ms,
+      ok ? "" : " FAILED");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,68 +189,22 @@ int main(int argc, char** argv) {
   const std::optional<long> device = Arg(argc, argv, "--device");
   cli::StopSignal stop;
 
-  std::printf("%d ticks at %lld ms; lateness in microseconds after the grid deadline\n", ticks,
+  std::printf("%d ticks at %lld ms; lateness in microseconds after the chord's grid time\n", ticks,
               static_cast<long long>(period.count()));
   std::printf("%-34s %5s %8s %8s %8s %10s %5s %10s\n", "path", "ticks", "median", "p99", "worst",
               "drift*", "skip", "run ms / expected");
-
   {
-    auto log = std::make_shared<midi::MidiLog>();
-    midi::MidiPort port(midi::RecordingBackend::WithDevices(1, log));
-    if (port.OpenDevice(0)) {
-      Report("MidiPort -> recorder", Measure(port, ticks, period, stop), ticks, period);
-    }
-  }
-  {
-    midi::MidiPort port(std::make_unique<cli::NoDeviceBackend>());
-    Report("MidiPort, no device (--device none)", Measure(port, ticks, period, stop), ticks,
-           period);
+    std::string name = "session, no device (--device none)";
+    const Figures figures = Measure(nullptr, std::nullopt, ticks, period, stop, name);
+    Report(name, figures, ticks, period);
   }
   if (device && !stop.Requested()) {
-    midi::MidiPort port(midi::MakeSystemBackend());
     std::string name = "<Error>";
-    (void)port.DeviceName(static_cast<unsigned>(*device), name);
-    if (port.OpenDevice(static_cast<unsigned>(*device))) {
-      Report(("MidiPort -> " + name).c_str(), Measure(port, ticks, period, stop), ticks, period);
-    } else {
-      std::printf("%-34s skipped: %s\n", name.c_str(), port.LastError().c_str());
-    }
+    const Figures figures = Measure(midi::MakeSystemBackend(), static_cast<unsigned>(*device),
+                                    ticks, period, stop, name);
+    Report("session -> " + name, figures, ticks, period);
   }
-
-  // The offline renderer has no deadlines; what matters is that it outruns
-  // real time by far.
-  {
-    const std::string wav = "/tmp/sonavela-bench-" + std::to_string(::getpid()) + ".wav";
-    auto renderer = std::make_shared<midi::SynthRenderer>();
-    midi::MidiPort port(std::make_unique<midi::RendererBackend>(renderer, wav));
-    if (port.OpenDevice(0)) {
-      generator::ProgressionGenerator generator;
-      CountingList results;
-      cli::ScheduleTimer timer;
-      cli::OptionInputs inputs(49, false, Lines(generator::DefaultConnectionRules),
-                               Lines(generator::DefaultSubstitutionRules));
-      playback::PlaybackControl control(generator, port, results, timer, inputs);
-      const auto started = Clock::now();
-      control.Start();
-      bool ok = renderer->Advance(period);
-      for (int i = 0; ok && i < ticks; ++i) {
-        control.Tick(playback::kStepTimerId);
-        ok = renderer->Advance(period);
-      }
-      control.Stop();
-      ok = renderer->Finish() && ok;
-      const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
-      const double audioMs = static_cast<double>((ticks + 1) * period.count());
-      std::printf(
-          "offline renderer (--wav): %d chords x %lld ms = %.0f ms of audio in %.1f ms "
-          "(%.0fx real time)%s\n",
-          ticks + 1, static_cast<long long>(period.count()), audioMs, ms, audioMs / ms,
-          ok ? "" : " FAILED");
-    } else {
-      std::printf("offline renderer skipped: %s\n", port.LastError().c_str());
-    }
-    std::remove(wav.c_str());
-  }
+  MeasureOffline(ticks, period);
   std::printf("* drift: median lateness of the last 20 ticks minus that of the first 20\n");
   return 0;
 }

@@ -7,7 +7,7 @@ PACKAGES=(
   # toolchain
   g++ cmake ninja-build pkg-config clang-format git
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   # MIDI: rtmidi must come in the same transaction as jackd2, or apt picks
   # another JACK and a later jackd2 install removes librtmidi-dev.
   librtmidi-dev libjack-jackd2-dev jackd2 libasound2-dev

@@ -1,5 +1,7 @@
 #include "cli/adapters.h"
 
+#include <utility>
+
 namespace sonavela::cli {
 
 void PrintingResultList::Append(const std::string& line) {
@@ -12,28 +14,11 @@ void PrintingResultList::Append(const std::string& line) {
   }
 }
 
-void ScheduleTimer::Arm(unsigned id, std::chrono::milliseconds period) {
-  if (id != playback::kStepTimerId) {
-    return;
-  }
-  armed_ = true;
-  schedule_.Start(playback::TickSchedule::Clock::now(), period);
-}
-
-void ScheduleTimer::Disarm(unsigned id) {
-  if (id == playback::kStepTimerId) {
-    armed_ = false;
-  }
-}
-
 OptionInputs::OptionInputs(int instrument, bool minor, std::vector<std::string> connection,
                            std::vector<std::string> substitution)
     : instrument_(std::to_string(instrument)),
       minor_(minor),
       connection_(std::move(connection)),
-      substitution_(std::move(substitution)) {
-  connection_.emplace_back();
-  substitution_.emplace_back();
-}
+      substitution_(std::move(substitution)) {}
 
 }  // namespace sonavela::cli

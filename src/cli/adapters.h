@@ -1,16 +1,11 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "cli/terminal.h"
-#include "midi/midi_backend.h"
 #include "playback/playback_control.h"
-#include "playback/tick_schedule.h"
 
 namespace sonavela::cli {
 
@@ -37,24 +32,8 @@ class PrintingResultList final : public playback::ResultList {
   std::uint64_t printed_ = 0;
 };
 
-// The step timer as deadlines on the steady clock; the command line's loop
-// sleeps until the next one.
-class ScheduleTimer final : public playback::StepTimer {
- public:
-  void Arm(unsigned id, std::chrono::milliseconds period) override;
-  void Disarm(unsigned id) override;
-
-  [[nodiscard]] bool Armed() const { return armed_; }
-  [[nodiscard]] playback::TickSchedule& Schedule() { return schedule_; }
-
- private:
-  playback::TickSchedule schedule_;
-  bool armed_ = false;
-};
-
 class OptionInputs final : public playback::ControlInputs {
  public:
-  // Both lists without their empty last line; it is added here.
   OptionInputs(int instrument, bool minor, std::vector<std::string> connection,
                std::vector<std::string> substitution);
 
@@ -70,20 +49,6 @@ class OptionInputs final : public playback::ControlInputs {
   bool minor_;
   std::vector<std::string> connection_;
   std::vector<std::string> substitution_;
-};
-
-// `--device none`: a family with no devices, so that every send is refused
-// exactly as it is when no device could be opened.
-class NoDeviceBackend final : public midi::MidiBackend {
- public:
-  [[nodiscard]] unsigned DeviceCount() const override { return 0; }
-  [[nodiscard]] std::optional<std::string> DeviceName(unsigned) const override {
-    return std::nullopt;
-  }
-  [[nodiscard]] bool Open(unsigned) override { return false; }
-  void Send(std::uint32_t) override {}
-  void Close() override {}
-  [[nodiscard]] std::string LastError() const override { return "no device"; }
 };
 
 }  // namespace sonavela::cli

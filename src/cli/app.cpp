@@ -10,23 +10,25 @@
 #include <vector>
 
 #include "cli/adapters.h"
-#include "cli/midi_export.h"
 #include "cli/options.h"
 #include "cli/play_loop.h"
-#include "generator/generator.h"
+#include "generator/printable.h"
 #include "generator/rule_file.h"
 #include "generator/rules.h"
-#include "midi/midi_port.h"
-#include "midi/synth_renderer.h"
-#include "playback/playback_control.h"
+#include "midi/files/synth_renderer.h"
+#include "midi/port/midi_port.h"
+#include "playback/atomic_file.h"
+#include "playback/chord_clock.h"
 #include "playback/rule_file_io.h"
+#include "playback/session.h"
 
 namespace sonavela::cli {
 namespace {
 
 void Complain(FdWriter& err, const std::string& message) {
-  // Nothing sensible is left to do when even standard error is gone.
-  (void)err.Write(std::string(kProgramName) + ": " + message + "\n");
+  // Bytes of the user's files and paths must not drive the terminal; and
+  // nothing sensible is left to do when even standard error is gone.
+  (void)err.Write(std::string(kProgramName) + ": " + generator::Printable(message) + "\n");
 }
 
 playback::RuleLists DefaultRuleLists() {
@@ -61,6 +63,11 @@ int OutputStatus(Environment& env) {
   return kExitOk;
 }
 
+int Print(Environment& env, const std::string& text) {
+  (void)env.out.Write(text);
+  return OutputStatus(env);
+}
+
 int ListDevices(Environment& env) {
   midi::MidiPort port(env.makeBackend());
   const unsigned count = port.DeviceCount();
@@ -71,109 +78,172 @@ int ListDevices(Environment& env) {
       break;
     }
   }
+  // Why a JACK or ALSA user sees fewer devices than expected.
+  for (const std::string& reason : port.UnavailableDevices()) {
+    Complain(env.err, "not listed: " + reason);
+  }
   return OutputStatus(env);
 }
 
-// Everything a run needs besides the device: the generator, the result list
-// on standard output and the control that ties them to the port.
-struct Session {
-  Session(const Options& options, playback::RuleLists rules, midi::MidiPort& port, Environment& env)
-      : results(env.out, env.stop),
-        inputs(options.instrument, options.minor, std::move(rules.connection),
-               std::move(rules.substitution)),
-        control(generator, port, results, timer, inputs) {
-    generator.SetRandomState(options.seed);
-    control.SetPeriod(options.interval);
-  }
+std::string Quoted(const std::string& path) {
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about
+  // "'" + std::string at -O3.
+  std::string quoted(1, '\'');
+  quoted += path;
+  quoted += '\'';
+  return quoted;
+}
 
-  generator::ProgressionGenerator generator;
-  PrintingResultList results;
-  ScheduleTimer timer;
-  OptionInputs inputs;
-  playback::PlaybackControl control;
+// The files a run writes, made before anything plays so that a path that
+// cannot be written is refused at once; each replaces its target only when
+// it is complete.
+struct OutputFiles {
+  std::unique_ptr<playback::AtomicFile> wav;
+  std::unique_ptr<playback::AtomicFile> midi;
 };
 
-[[nodiscard]] bool Done(const Options& options, const Session& session) {
-  return options.steps && session.results.Printed() >= *options.steps;
+bool MakeOutputFile(const char* option, const std::optional<std::string>& path, Environment& env,
+                    std::unique_ptr<playback::AtomicFile>& file) {
+  if (!path) {
+    return true;
+  }
+  std::string error;
+  file = playback::AtomicFile::Create(*path, error);
+  if (!file) {
+    Complain(env.err, std::string(option) + ": cannot write " + Quoted(*path) + ": " + error);
+    return false;
+  }
+  return true;
 }
 
-// The port's backend, passing through the MIDI file when there is one.
-std::unique_ptr<midi::MidiBackend> Recorded(std::unique_ptr<midi::MidiBackend> backend,
-                                            MidiFileExport* midiFile) {
-  return midiFile != nullptr ? midiFile->Tap(std::move(backend)) : std::move(backend);
+[[nodiscard]] bool MakeOutputFiles(const Options& options, Environment& env, OutputFiles& files) {
+  if (!MakeOutputFile("--wav", options.wavFile, env, files.wav) ||
+      !MakeOutputFile("--midi", options.midiFile, env, files.midi)) {
+    return false;
+  }
+  if (files.wav && files.midi &&
+      (files.wav->Target() == files.midi->Target() ||
+       playback::SameFile(files.wav->Target(), files.midi->Target()))) {
+    Complain(env.err, "--wav and --midi name the same file");
+    return false;
+  }
+  return true;
 }
 
-int Play(const Options& options, playback::RuleLists rules, Environment& env,
-         MidiFileExport* midiFile) {
-  std::unique_ptr<midi::MidiBackend> backend;
-  if (options.device) {
-    backend = Recorded(env.makeBackend(), midiFile);
-  } else if (midiFile != nullptr) {
-    // No device behind the file: every send still reaches the file.
-    backend = midiFile->Tap(nullptr);
+// Opens the chosen device; false for a usage error (no such device), which
+// is reported. A device that exists but will not open plays silently.
+[[nodiscard]] bool OpenChosenDevice(const Options& options, playback::PlaybackSession& session,
+                                    Environment& env) {
+  if (!options.device) {
+    return true;
+  }
+  const unsigned count = session.DeviceCount();
+  if (*options.device >= count) {
+    Complain(env.err,
+             "no MIDI output device " + std::to_string(*options.device) + " (there " +
+                 (count == 1 ? "is 1 device" : "are " + std::to_string(count) + " devices") +
+                 "; see --list-devices, or use --device none)");
+    return false;
+  }
+  if (!session.OpenDevice(*options.device)) {
+    std::string name = "<Error>";
+    (void)session.DeviceName(*options.device, name);
+    // The reason is a sentence of its own; the tail below continues it.
+    std::string reason = session.LastError();
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) {
+      reason.pop_back();
+    }
+    Complain(env.err, "cannot open MIDI output device " + std::to_string(*options.device) + " (" +
+                          name + "): " + reason + "; playing silently");
+  }
+  return true;
+}
+
+int Play(const Options& options, playback::RuleLists rules, Environment& env, OutputFiles& files) {
+  const bool offline = files.wav != nullptr;
+  const std::shared_ptr<midi::SynthRenderer> renderer =
+      offline ? std::make_shared<midi::SynthRenderer>() : nullptr;
+  playback::SessionOptions setup;
+  if (offline) {
+    setup.devices = std::make_unique<midi::RendererBackend>(renderer, *files.wav);
+    setup.clock = std::make_unique<playback::OfflineClock>(options.interval);
   } else {
-    backend = std::make_unique<NoDeviceBackend>();
-  }
-  midi::MidiPort port(std::move(backend));
-  if (options.device) {
-    const unsigned count = port.DeviceCount();
-    if (*options.device >= count) {
-      Complain(env.err,
-               "no MIDI output device " + std::to_string(*options.device) + " (there " +
-                   (count == 1 ? "is 1 device" : "are " + std::to_string(count) + " devices") +
-                   "; see --list-devices, or use --device none)");
-      return kExitUsage;
+    if (options.device) {
+      setup.devices = env.makeBackend();
     }
-    if (!port.OpenDevice(*options.device)) {
-      std::string name = "<Error>";
-      (void)port.DeviceName(*options.device, name);
-      // The reason is a sentence of its own; the tail below continues it.
-      std::string reason = port.LastError();
-      while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) {
-        reason.pop_back();
+    setup.clock = std::make_unique<playback::GridClock>(options.interval);
+  }
+  setup.seed = options.seed;
+  PrintingResultList results(env.out, env.stop);
+  OptionInputs inputs(options.instrument, options.minor, std::move(rules.connection),
+                      std::move(rules.substitution));
+  playback::PlaybackSession session(std::move(setup), results, inputs);
+  if (files.midi) {
+    session.RecordInto(*files.midi);
+  }
+
+  if (offline) {
+    if (!session.OpenDevice(0)) {
+      Complain(env.err, "cannot render " + Quoted(*options.wavFile) + ": " + session.LastError());
+      return kExitFailure;
+    }
+  } else if (!OpenChosenDevice(options, session, env)) {
+    return kExitUsage;
+  }
+
+  bool failed = false;
+  const auto report = [&] {
+    for (const std::string& notice : session.TakeDeviceNotices()) {
+      Complain(env.err, "note: " + notice);
+    }
+    if (const std::optional<std::string> why = session.TakeDeviceFailure()) {
+      if (offline) {
+        Complain(env.err, "cannot write " + Quoted(*options.wavFile) + ": " + *why);
+      } else {
+        std::string name = "<Error>";
+        (void)session.DeviceName(*options.device, name);
+        Complain(env.err, "MIDI output device " + std::to_string(*options.device) + " (" + name +
+                              ") failed: " + *why + "; playing on silently");
       }
-      Complain(env.err, "cannot open MIDI output device " + std::to_string(*options.device) + " (" +
-                            name + "): " + reason + "; playing silently");
+      failed = true;
+    }
+    if (const std::optional<std::string> why = session.TakeRecordingFailure()) {
+      Complain(env.err, "cannot write " + Quoted(*options.midiFile) + ": " + *why);
+      failed = true;
+    }
+  };
+
+  session.Start();
+  WarnAboutLoad(env.err, session.LastLoadReport());
+  report();
+  const auto waitUntil = [&](playback::Timestamp due) {
+    return offline ? env.stop.Requested() : env.stop.WaitUntil(due);
+  };
+  RunPlayLoop(session, waitUntil, [&] {
+    report();
+    // A render that cannot be written has no reason to go on.
+    if (offline && session.DeviceFailed()) {
+      return false;
+    }
+    return !(options.steps && results.Printed() >= *options.steps);
+  });
+  session.Stop();
+  (void)session.CloseDevice();
+  report();
+
+  if (offline && !session.DeviceFailed() && !files.wav->Commit()) {
+    Complain(env.err, "cannot write " + Quoted(*options.wavFile) + ": " + files.wav->LastError());
+    failed = true;
+  }
+  if (files.midi && !session.RecordingFailed()) {
+    if (!session.FinishRecording() || !files.midi->Commit()) {
+      Complain(env.err,
+               "cannot write " + Quoted(*options.midiFile) + ": " + files.midi->LastError());
+      failed = true;
     }
   }
-
-  Session session(options, std::move(rules), port, env);
-  if (midiFile != nullptr) {
-    midiFile->Listen(session.control);
-  }
-  session.control.Start();
-  WarnAboutLoad(env.err, session.control.LastLoadReport());
-  RunPlayLoop(session.control, session.timer, env.stop, [&] { return Done(options, session); });
-  session.control.Stop();
-  return OutputStatus(env);
-}
-
-int RenderWav(const Options& options, playback::RuleLists rules, Environment& env,
-              MidiFileExport* midiFile) {
-  auto renderer = std::make_shared<midi::SynthRenderer>();
-  midi::MidiPort port(
-      Recorded(std::make_unique<midi::RendererBackend>(renderer, *options.wavFile), midiFile));
-  if (!port.OpenDevice(0)) {
-    Complain(env.err, "cannot render '" + *options.wavFile + "': " + port.LastError());
-    return kExitFailure;
-  }
-  Session session(options, std::move(rules), port, env);
-  if (midiFile != nullptr) {
-    midiFile->Listen(session.control);
-  }
-  session.control.Start();
-  WarnAboutLoad(env.err, session.control.LastLoadReport());
-  bool ok = renderer->Advance(options.interval);
-  while (ok && !env.stop.Requested() && !Done(options, session)) {
-    session.control.Tick(playback::kStepTimerId);
-    ok = renderer->Advance(options.interval);
-  }
-  session.control.Stop();
-  if (!ok || !renderer->Finish()) {
-    Complain(env.err, "cannot write '" + *options.wavFile + "': " + renderer->LastError());
-    return kExitFailure;
-  }
-  return OutputStatus(env);
+  const int status = OutputStatus(env);
+  return failed ? kExitFailure : status;
 }
 
 }  // namespace
@@ -188,17 +258,13 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
 
   switch (options.action) {
     case Action::kHelp:
-      (void)env.out.Write(HelpText());
-      return kExitOk;
+      return Print(env, HelpText());
     case Action::kVersion:
-      (void)env.out.Write(VersionText());
-      return kExitOk;
+      return Print(env, VersionText());
     case Action::kPrintRules: {
       const playback::RuleLists defaults = DefaultRuleLists();
-      (void)env.out.Write(
-          generator::FormatRuleFile(defaults.connection, defaults.substitution).text);
+      return Print(env, generator::FormatRuleFile(defaults.connection, defaults.substitution).text);
     }
-      return kExitOk;
     case Action::kListDevices:
       return ListDevices(env);
     case Action::kPlay:
@@ -214,32 +280,18 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
       }
       return kExitUsage;
     }
+    for (const std::string& warning : read.warnings) {
+      Complain(env.err, "warning: " + warning);
+    }
     rules = std::move(read.tables);
   }
 
-  std::unique_ptr<MidiFileExport> midiFile;
-  if (options.midiFile) {
-    // Checked before playing, so that an hour of music is not lost to a typo.
-    if (const std::string problem = CheckMidiFileTarget(*options.midiFile); !problem.empty()) {
-      Complain(env.err, problem);
-      return kExitUsage;
-    }
-    const std::chrono::milliseconds chordLength =
-        options.interval.count() > 0 ? options.interval : kDefaultInterval;
-    midiFile = std::make_unique<MidiFileExport>(*options.midiFile, chordLength);
+  // Checked before playing, so that an hour of music is not lost to a typo.
+  OutputFiles files;
+  if (!MakeOutputFiles(options, env, files)) {
+    return kExitUsage;
   }
-
-  const int status = options.wavFile ? RenderWav(options, std::move(rules), env, midiFile.get())
-                                     : Play(options, std::move(rules), env, midiFile.get());
-  // Whatever ended the run, what was played is kept; a run refused before its
-  // first chord (no such device) leaves no file behind.
-  if (midiFile && midiFile->Chords() > 0) {
-    if (const std::string error = midiFile->Save(); !error.empty()) {
-      Complain(env.err, error);
-      return kExitFailure;
-    }
-  }
-  return status;
+  return Play(options, std::move(rules), env, files);
 }
 
 }  // namespace sonavela::cli

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "cli/terminal.h"
-#include "midi/midi_backend.h"
+#include "midi/port/midi_backend.h"
 
 namespace sonavela::cli {
 

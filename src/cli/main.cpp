@@ -8,7 +8,7 @@
 #include "cli/app.h"
 #include "cli/options.h"
 #include "cli/terminal.h"
-#include "midi/system_backend.h"
+#include "midi/devices/system_backend.h"
 
 int main(int argc, char** argv) {
   using namespace sonavela;

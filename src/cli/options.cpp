@@ -249,10 +249,12 @@ Options:
   --version         print the version and exit
 
 Ctrl-C stops playing and silences the device; the MIDI file is then
-complete up to the last chord played.
-Exit status: 0 when done or stopped, 1 when something failed while running,
-2 for bad usage (unknown option, bad number, bad rule file, no such device,
-no such folder for the MIDI file).
+complete up to the moment it stopped. A --wav or --midi file replaces an
+existing file only once it is complete.
+Exit status: 0 when done or stopped, 1 when something failed while running
+(a device that went away, a full disk), 2 for bad usage (unknown option, bad
+number, bad rule file, no such device, a --wav or --midi file that cannot be
+written).
 )";
 }
 

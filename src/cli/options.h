@@ -8,12 +8,15 @@
 #include <string_view>
 #include <variant>
 
+#include "playback/chord_clock.h"
+#include "playback/playback_control.h"
+
 namespace sonavela::cli {
 
 inline constexpr std::string_view kProgramName = "sonavela-cli";
 
-inline constexpr int kDefaultInstrument = 49;
-inline constexpr std::chrono::milliseconds kDefaultInterval{2000};
+inline constexpr int kDefaultInstrument = playback::kInstrumentAtStart;
+inline constexpr std::chrono::milliseconds kDefaultInterval = playback::kStepPeriod;
 inline constexpr std::uint32_t kDefaultSeed = 1;
 // Generous, but small enough that steps x interval cannot overflow anything.
 inline constexpr std::uint64_t kMaxSteps = 1'000'000'000;

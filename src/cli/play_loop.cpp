@@ -2,21 +2,19 @@
 
 namespace sonavela::cli {
 
-void RunPlayLoop(playback::PlaybackControl& control, ScheduleTimer& timer, StopSignal& stop,
-                 const std::function<bool()>& done) {
-  playback::TickSchedule& schedule = timer.Schedule();
-  while (timer.Armed() && !stop.Requested()) {
-    if (stop.WaitUntil(schedule.NextDeadline())) {
+void RunPlayLoop(playback::PlaybackSession& session,
+                 const std::function<bool(playback::Timestamp)>& waitUntil,
+                 const std::function<bool()>& goOn) {
+  while (session.Running()) {
+    const playback::Timestamp due = session.NextChordDue();
+    if (waitUntil(due)) {
       break;
     }
-    // Checked only now, so that the last chord sounds for its whole interval.
-    if (done()) {
+    session.Clock().WaitedUntil(due);
+    if (!goOn()) {
       break;
     }
-    control.Tick(playback::kStepTimerId);
-    // Taken after the tick, so that a search slower than the period skips
-    // the deadlines it overran instead of firing them in a burst.
-    schedule.TickHandled(playback::TickSchedule::Clock::now());
+    session.Tick();
   }
 }
 

@@ -2,16 +2,16 @@
 
 #include <functional>
 
-#include "cli/adapters.h"
-#include "cli/terminal.h"
-#include "playback/playback_control.h"
+#include "playback/session.h"
 
 namespace sonavela::cli {
 
-// The command line's event loop after Start: sleeps on the steady clock until
-// the timer's next deadline, then ticks, until a stop is requested or `done`
-// says the last chord has had its interval. Does not call Stop.
-void RunPlayLoop(playback::PlaybackControl& control, ScheduleTimer& timer, StopSignal& stop,
-                 const std::function<bool()>& done);
+// The command line's loop after Start: waits until the next chord is due,
+// then plays it, until `goOn` says no (it is asked before every chord, after
+// the wait, so that the last chord of a counted run sounds for its whole
+// interval) or `waitUntil` reports a stop (true). Does not call Stop.
+void RunPlayLoop(playback::PlaybackSession& session,
+                 const std::function<bool(playback::Timestamp)>& waitUntil,
+                 const std::function<bool()>& goOn);
 
 }  // namespace sonavela::cli

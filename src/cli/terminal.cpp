@@ -17,7 +17,9 @@ bool FdWriter::Write(std::string_view text) {
   while (!broken_ && !text.empty()) {
     const ssize_t written = ::write(fd_, text.data(), text.size());
     if (written < 0) {
-      if (errno == EINTR) {
+      // A reader that stopped reading must not keep a stopping program
+      // waiting for ever: a stop signal ends the write.
+      if (errno == EINTR && !StopSignal::Pending()) {
         continue;
       }
       error_ = errno;
@@ -42,6 +44,7 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction previous[std::size(kStopSignals)];
 struct sigaction previousPipe;
+struct sigaction previousFileSize;
 
 extern "C" void OnStopSignal(int) {
   const int savedErrno = errno;
@@ -76,14 +79,18 @@ StopSignal::StopSignal() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
+  // No SA_RESTART: a stop must end whatever the program is waiting in.
+  action.sa_flags = 0;
   for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
     ::sigaction(kStopSignals[i], &action, &previous[i]);
   }
+  // A closed pipe and a file-size limit then show up as failed writes that
+  // are reported, instead of killing the program with its files unfinished.
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
   ::sigaction(SIGPIPE, &ignore, &previousPipe);
+  ::sigaction(SIGXFSZ, &ignore, &previousFileSize);
 }
 
 StopSignal::~StopSignal() {
@@ -91,12 +98,17 @@ StopSignal::~StopSignal() {
     ::sigaction(kStopSignals[i], &previous[i], nullptr);
   }
   ::sigaction(SIGPIPE, &previousPipe, nullptr);
+  ::sigaction(SIGXFSZ, &previousFileSize, nullptr);
   ::close(wakeRead);
   ::close(wakeWrite);
   wakeRead = wakeWrite = -1;
 }
 
 bool StopSignal::Requested() const {
+  return stopRequested.load();
+}
+
+bool StopSignal::Pending() {
   return stopRequested.load();
 }
 

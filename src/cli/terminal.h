@@ -27,7 +27,7 @@ class FdWriter {
 
 // Turns Ctrl-C, SIGTERM and SIGHUP into a stop request that wakes a waiting
 // loop at once (a self-pipe written by the signal handler), and ignores
-// SIGPIPE. One instance at a time; the previous handlers come back when it is
+// SIGPIPE and SIGXFSZ. One instance at a time; the previous handlers come back when it is
 // destroyed.
 class StopSignal {
  public:
@@ -37,6 +37,8 @@ class StopSignal {
   StopSignal& operator=(const StopSignal&) = delete;
 
   [[nodiscard]] bool Requested() const;
+  // Requested(), for code that has no StopSignal at hand.
+  [[nodiscard]] static bool Pending();
   // A stop for a reason of the program's own, such as a closed output pipe.
   void Request();
   // Sleeps on the steady clock until `deadline` or a stop request, whichever

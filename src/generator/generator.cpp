@@ -76,30 +76,6 @@ void ProgressionGenerator::SetRandomState(std::uint32_t state) {
   random_.SetState(state);
 }
 
-PlanSet ProgressionGenerator::CollectPlans() {
-  return search_.Collect(Tables(), stepsAway_, previousChord_, currentStep_);
-}
-
-bool ProgressionGenerator::SearchPivots(bool probeOnly, std::int32_t depth,
-                                        const harmony::Chord& previous,
-                                        const ProgressionStep& current, PlanSet& set) {
-  if (probeOnly)
-    return search_.Probe(Tables(), depth, previous, current);
-  PlanSet found = search_.Collect(Tables(), depth, previous, current);
-  for (Plan& plan : found.Plans)
-    set.Plans.push_back(std::move(plan));
-  set.TotalWeight += found.TotalWeight;
-  return false;
-}
-
-bool ProgressionGenerator::SearchChains(bool probeOnly, std::int32_t depth,
-                                        const harmony::Chord& previous, const harmony::Chord& pivot,
-                                        harmony::Key newKey, harmony::ScaleDegree pivotDegree,
-                                        std::int32_t substitutionWeight, PlanSet& set) {
-  return search_.SearchChains(Tables(), probeOnly, depth, previous, pivot, newKey, pivotDegree,
-                              substitutionWeight, set);
-}
-
 SearchTables ProgressionGenerator::Tables() const {
   return {ConnectionRules(), SubstitutionRules(), homeKey_};
 }

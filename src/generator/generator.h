@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <span>
 
-#include "generator/candidate_keys.h"
 #include "generator/plan.h"
 #include "generator/random_source.h"
 #include "generator/rules.h"
@@ -27,8 +26,8 @@ class ProgressionGenerator {
 
   void ClearRules();
   // False (and nothing stored) when the table already holds RuleCapacity rules.
-  bool AddConnectionRule(const ConnectionRule& rule);
-  bool AddSubstitutionRule(const SubstitutionRule& rule);
+  [[nodiscard]] bool AddConnectionRule(const ConnectionRule& rule);
+  [[nodiscard]] bool AddSubstitutionRule(const SubstitutionRule& rule);
   void SetHomeKey(harmony::Key key);
 
   void Reset();
@@ -53,22 +52,8 @@ class ProgressionGenerator {
     return {substitutionRules_.data(), substitutionCount_};
   }
 
-  // Every candidate of the next stretch from the current state, as Advance
-  // would weigh them, without drawing or changing anything.
-  [[nodiscard]] PlanSet CollectPlans();
-
-  // The two levels of the search. Collecting (probeOnly false) appends every
-  // candidate to `set` and answers false; probing answers whether a way home
-  // exists and leaves `set` alone. `depth` is at least 0.
-  bool SearchPivots(bool probeOnly, std::int32_t depth, const harmony::Chord& previous,
-                    const ProgressionStep& current, PlanSet& set);
-  bool SearchChains(bool probeOnly, std::int32_t depth, const harmony::Chord& previous,
-                    const harmony::Chord& pivot, harmony::Key newKey,
-                    harmony::ScaleDegree pivotDegree, std::int32_t substitutionWeight,
-                    PlanSet& set);
-
-  // Size figures of the search caches, for the benchmarks.
-  [[nodiscard]] const ProgressionSearch& Search() const { return search_; }
+  // What the search's caches hold, for the benchmarks' memory figures.
+  [[nodiscard]] SearchCacheFigures SearchCache() const { return search_.CacheFigures(); }
 
  private:
   [[nodiscard]] SearchTables Tables() const;

@@ -17,12 +17,9 @@ bool ChainTooLong(std::string_view line) {
 }
 
 template <typename Parse, typename Add, typename Check>
-void LoadLines(std::span<const std::string> lines, bool lastLineIsEmptyLine, Parse parse, Add add,
-               Check check, std::size_t& shortLines, std::size_t& ignoredRules) {
-  std::size_t count = lines.size();
-  if (lastLineIsEmptyLine && count > 0)
-    --count;
-  for (std::size_t i = 0; i < count; ++i) {
+void LoadLines(std::span<const std::string> lines, Parse parse, Add add, Check check,
+               std::size_t& shortLines, std::size_t& ignoredRules) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string_view line = RemoveTrailingWhiteSpace(lines[i]);
     check(line);
     const auto rule = parse(line);
@@ -35,20 +32,17 @@ void LoadLines(std::span<const std::string> lines, bool lastLineIsEmptyLine, Par
 }
 
 LoadReport Load(ProgressionGenerator& generator, std::span<const std::string> connectionLines,
-                std::span<const std::string> substitutionLines, bool minorKey,
-                bool lastLineIsEmptyLine) {
+                std::span<const std::string> substitutionLines, bool minorKey) {
   LoadReport report;
   generator.ClearRules();
   generator.SetHomeKey(minorKey ? kAMinor : kCMajor);
   LoadLines(
-      connectionLines, lastLineIsEmptyLine,
-      [](std::string_view line) { return ParseConnectionRule(line); },
+      connectionLines, [](std::string_view line) { return ParseConnectionRule(line); },
       [&](const ConnectionRule& rule) { return generator.AddConnectionRule(rule); },
       [&](std::string_view line) { report.cutConnectionChains += ChainTooLong(line) ? 1 : 0; },
       report.shortConnectionLines, report.ignoredConnectionRules);
   LoadLines(
-      substitutionLines, lastLineIsEmptyLine,
-      [](std::string_view line) { return ParseSubstitutionRule(line); },
+      substitutionLines, [](std::string_view line) { return ParseSubstitutionRule(line); },
       [&](const SubstitutionRule& rule) { return generator.AddSubstitutionRule(rule); },
       [](std::string_view) {}, report.shortSubstitutionLines, report.ignoredSubstitutionRules);
   return report;
@@ -58,12 +52,11 @@ LoadReport Load(ProgressionGenerator& generator, std::span<const std::string> co
 
 LoadReport LoadRules(ProgressionGenerator& generator, std::span<const std::string> connectionLines,
                      std::span<const std::string> substitutionLines, bool minorKey) {
-  return Load(generator, connectionLines, substitutionLines, minorKey, true);
+  return Load(generator, connectionLines, substitutionLines, minorKey);
 }
 
-LoadReport LoadRuleTables(ProgressionGenerator& generator, const RuleTables& tables,
-                          bool minorKey) {
-  return Load(generator, tables.connection, tables.substitution, minorKey, false);
+LoadReport LoadRules(ProgressionGenerator& generator, const RuleTables& tables, bool minorKey) {
+  return Load(generator, tables.connection, tables.substitution, minorKey);
 }
 
 }  // namespace sonavela::generator

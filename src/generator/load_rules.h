@@ -24,13 +24,13 @@ struct LoadReport {
 };
 
 // Empties the generator's tables, sets the home key (A minor when `minorKey`,
-// else C major) and parses every line of both lists except the last one, which
-// is the lists' empty last line and is never read.
-LoadReport LoadRules(ProgressionGenerator& generator, std::span<const std::string> connectionLines,
-                     std::span<const std::string> substitutionLines, bool minorKey);
+// else C major) and parses every line of both tables.
+[[nodiscard]] LoadReport LoadRules(ProgressionGenerator& generator,
+                                   std::span<const std::string> connectionLines,
+                                   std::span<const std::string> substitutionLines, bool minorKey);
 
-// The same for rule lines without an empty last line (the tables of a rule
-// file, see ParseRuleFile): every line is read.
-LoadReport LoadRuleTables(ProgressionGenerator& generator, const RuleTables& tables, bool minorKey);
+// The same for the tables of a rule file (see ParseRuleFile).
+[[nodiscard]] LoadReport LoadRules(ProgressionGenerator& generator, const RuleTables& tables,
+                                   bool minorKey);
 
 }  // namespace sonavela::generator

@@ -1,7 +1,9 @@
 #include "generator/rule_file.h"
 
 #include <optional>
+#include <utility>
 
+#include "generator/printable.h"
 #include "generator/rules.h"
 
 namespace sonavela::generator {
@@ -45,15 +47,63 @@ std::optional<std::string> RuleLineProblem(std::string_view line, Table table) {
   return std::nullopt;
 }
 
+bool ModeOfSomeKey(char mode) {
+  return mode == ' ' || mode == 'm' || mode == '?';
+}
+
+// Whether the search could ever choose a candidate made with this rule: it
+// weighs something, applies in some key and, for a chain, plays a chord of its
+// own; a re-reading must start from a degree a pivot can have.
+bool CanBeChosen(std::string_view line, Table table) {
+  if (table == Table::Connection) {
+    const auto rule = ParseConnectionRule(line);
+    return rule && EffectiveWeight(rule->Weight) > 0 && ModeOfSomeKey(rule->Mode) &&
+           ChainLength(*rule) >= 2;
+  }
+  const auto rule = ParseSubstitutionRule(line);
+  return rule && EffectiveWeight(rule->Weight) > 0 && ModeOfSomeKey(rule->Mode) &&
+         rule->FromDegree >= 1 && rule->FromDegree <= 7;
+}
+
+// A table from which nothing can be chosen leaves the progression on its
+// first chord for good; the file is still read, as the lists would be, but
+// the user should know before pressing play.
+std::optional<std::string> EmptyTableWarning(const std::vector<std::string>& lines, Table table) {
+  for (const std::string& line : lines) {
+    if (CanBeChosen(line, table))
+      return std::nullopt;
+  }
+  const std::string name(TableName(table));
+  const std::string consequence = ": the progression will repeat one chord";
+  if (lines.empty())
+    return "no " + name + " rule in this file" + consequence;
+  const std::string why =
+      table == Table::Connection ? "no chord after the first degree" : "a from-degree outside 1-7";
+  return "no " + name +
+         " rule in this file can ever be chosen (each has a weight of 0 or less, a mode other "
+         "than blank, \"m\" or \"?\", or " +
+         why + ")" + consequence;
+}
+
+// The line at the start of `text` and where the next one begins: LF, CRLF and
+// a lone CR all end a line.
+std::pair<std::string_view, std::size_t> NextLine(std::string_view text) {
+  const std::size_t end = text.find_first_of("\r\n");
+  if (end == std::string_view::npos)
+    return {text, text.size()};
+  const bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+  return {text.substr(0, end), end + (crlf ? 2 : 1)};
+}
+
 }  // namespace
 
 RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName) {
   RuleFileReading reading;
   if (text.starts_with(kByteOrderMark))
     text.remove_prefix(kByteOrderMark.size());
+  const std::string shownName = Printable(fileName);
   const auto problem = [&](std::size_t lineNumber, const std::string& message) {
-    reading.problems.push_back(std::string(fileName) + ":" + std::to_string(lineNumber) + ": " +
-                               message);
+    reading.problems.push_back(shownName + ":" + std::to_string(lineNumber) + ": " + message);
   };
 
   Table table = Table::None;
@@ -61,9 +111,8 @@ RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName) 
   std::size_t lineNumber = 0;
   while (!text.empty()) {
     ++lineNumber;
-    const std::size_t end = text.find('\n');
-    const std::string_view raw = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    const auto [raw, next] = NextLine(text);
+    text.remove_prefix(next);
 
     const std::string_view line = RemoveTrailingWhiteSpace(raw);
     if (line.empty() || line.front() == '#')
@@ -74,7 +123,7 @@ RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName) 
       } else if (line == kSubstitutionSection) {
         table = Table::Substitution;
       } else {
-        problem(lineNumber, "unknown section \"" + std::string(line) + "\"; expected " +
+        problem(lineNumber, "unknown section \"" + Printable(line) + "\"; expected " +
                                 std::string(kConnectionSection) + " or " +
                                 std::string(kSubstitutionSection));
         table = Table::Unknown;
@@ -106,8 +155,16 @@ RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName) 
     }
     lines.emplace_back(line);
   }
-  if (!reading.problems.empty())
+  if (!reading.problems.empty()) {
     reading.tables = {};
+    return reading;
+  }
+  for (const Table table : {Table::Connection, Table::Substitution}) {
+    const auto& lines =
+        table == Table::Connection ? reading.tables.connection : reading.tables.substitution;
+    if (const auto warning = EmptyTableWarning(lines, table))
+      reading.warnings.push_back(shownName + ": " + *warning);
+  }
   return reading;
 }
 

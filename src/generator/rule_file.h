@@ -1,8 +1,9 @@
 #pragma once
 // The text of a rule file: UTF-8, "#" comment lines and empty lines ignored,
 // "[connection]" and "[substitution]" start the two tables, every other line
-// is one rule line in the fixed-column form of the rule lists. Reading and
-// writing the file itself is left to the caller.
+// is one rule line in the fixed-column form of the rule lists. Lines end in
+// LF, CRLF or a lone CR, whichever the editor wrote. Reading and writing the
+// file itself is left to the caller.
 
 #include <span>
 #include <string>
@@ -26,12 +27,18 @@ struct RuleTables {
 struct RuleFileReading {
   RuleTables tables;                  // empty when there is any problem
   std::vector<std::string> problems;  // "rules.txt:7: ...", in line order
+  // Only when there is no problem: one line for each table that loads no rule
+  // that could ever be chosen, such as
+  // "rules.txt: no connection rule in this file: the progression will repeat one chord".
+  // The tables still load; the front ends pass these on and go ahead.
+  std::vector<std::string> warnings;
 
   [[nodiscard]] bool Ok() const { return problems.empty(); }
 };
 
 // Every problem of the text is reported, each with `fileName` and its line
-// number; a text with any problem loads nothing.
+// number; a text with any problem loads nothing. Bytes of the text and of
+// `fileName` reach the messages only through Printable.
 [[nodiscard]] RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName);
 
 struct RuleFileWriting {

@@ -11,41 +11,37 @@ PlaybackControl::PlaybackControl(generator::ProgressionGenerator& generator, mid
                                  ResultList& results, StepTimer& timer, const ControlInputs& inputs)
     : generator_(generator), port_(port), results_(results), timer_(timer), inputs_(inputs) {}
 
-void PlaybackControl::SendInstrument() {
+void PlaybackControl::SendInstrument(Timestamp at) {
   // The field is read the way the C runtime reads a number: "  49" is 49 and
   // text without digits is 0; the port decides what an odd number means.
-  port_.ProgramChange(generator::ParseLeadingInt(inputs_.InstrumentText()));
+  port_.ProgramChange(generator::ParseLeadingInt(inputs_.InstrumentText()), at);
 }
 
-void PlaybackControl::Start() {
-  SendInstrument();
+void PlaybackControl::Start(Timestamp at) {
+  SendInstrument(at);
   const std::vector<std::string> connection = inputs_.ConnectionLines();
   const std::vector<std::string> substitution = inputs_.SubstitutionLines();
   lastReport_ = generator::LoadRules(generator_, connection, substitution, inputs_.MinorKey());
   results_.Clear();
   generator_.Reset();
-  port_.AllNotesOff();
-  PlayNext();
+  port_.AllNotesOff(at);
+  PlayNext(at);
   // Armed before the search so that a slow Advance delays nothing but itself.
-  timer_.Arm(kStepTimerId, period_);
+  timer_.Arm(kStepTimerId);
   generator_.Advance();
 }
 
-void PlaybackControl::Tick(unsigned timerId) {
+void PlaybackControl::Tick(unsigned timerId, Timestamp at) {
   if (timerId != kStepTimerId) {
     return;
   }
-  PlayNext();
+  PlayNext(at);
   generator_.Advance();
 }
 
-void PlaybackControl::Stop() {
-  port_.AllNotesOff();
+void PlaybackControl::Stop(Timestamp at) {
+  port_.AllNotesOff(at);
   timer_.Disarm(kStepTimerId);
-}
-
-void PlaybackControl::ShowStep(const generator::ProgressionStep& step) {
-  ShowLine(harmony::FormatStepLine(step.key, step.chord));
 }
 
 void PlaybackControl::ShowLine(const std::string& line) {
@@ -56,9 +52,9 @@ void PlaybackControl::ShowLine(const std::string& line) {
   results_.Select(results_.Count() - 1);
 }
 
-void PlaybackControl::PlayNext() {
+void PlaybackControl::PlayNext(Timestamp at) {
   const generator::ProgressionStep step = generator_.PopStep();
-  port_.PlayChord(step.chord);
+  port_.PlayChord(step.chord, at);
   const std::string line = harmony::FormatStepLine(step.key, step.chord);
   ShowLine(line);
   if (listener_) {

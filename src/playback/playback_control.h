@@ -1,19 +1,21 @@
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "generator/generator.h"
 #include "generator/load_rules.h"
-#include "midi/midi_port.h"
+#include "midi/port/midi_message.h"
+#include "midi/port/midi_port.h"
 
 namespace sonavela::playback {
 
+using midi::Timestamp;
+
 inline constexpr int ResultListLimit = 100;
 inline constexpr unsigned kStepTimerId = 0;
-inline constexpr std::chrono::milliseconds kStepPeriod{2000};
+inline constexpr int kInstrumentAtStart = 49;
 
 // The list of result lines ("C   : Am"), oldest first.
 class ResultList {
@@ -28,17 +30,17 @@ class ResultList {
 };
 
 // The timer that drives Tick. Arming an armed timer re-arms it: the next tick
-// then comes one period after the call. Ticks arrive one at a time on the
+// then comes one chord after the call. Ticks arrive one at a time on the
 // thread that owns the control.
 class StepTimer {
  public:
   virtual ~StepTimer() = default;
-  virtual void Arm(unsigned id, std::chrono::milliseconds period) = 0;
+  virtual void Arm(unsigned id) = 0;
   virtual void Disarm(unsigned id) = 0;
 };
 
 // What Start reads from the front end: the instrument text, the minor-key
-// flag and the two lists of rule lines, each ending with its empty last line.
+// flag and the two tables of rule lines.
 class ControlInputs {
  public:
   virtual ~ControlInputs() = default;
@@ -49,34 +51,28 @@ class ControlInputs {
 };
 
 // Called for every step that is played, after its line was shown, with the
-// line's text. A MIDI-file recorder, for one, needs every step and the moment
-// it sounded.
+// line's text.
 using StepListener =
     std::function<void(const generator::ProgressionStep& step, const std::string& line)>;
 
 // Start / tick / stop: the only place where the generator, the MIDI port and
-// the result list meet. The dialog and the command line both drive it.
+// the result list meet. Each operation is told when its messages sound.
 class PlaybackControl {
  public:
   PlaybackControl(generator::ProgressionGenerator& generator, midi::MidiPort& port,
                   ResultList& results, StepTimer& timer, const ControlInputs& inputs);
 
   // Restarts from the tonic of the home key with freshly loaded rules and
-  // (re-)arms the timer.
-  void Start();
-  // Plays and shows the next step; ticks of any other timer id are ignored.
-  void Tick(unsigned timerId);
-  // Silences the device and disarms the timer; the list and the generator
-  // stay as they are.
-  void Stop();
+  // (re-)arms the timer; the first chord sounds at `at`.
+  void Start(Timestamp at);
+  // Plays and shows the next step at `at`; ticks of any other timer id are
+  // ignored.
+  void Tick(unsigned timerId, Timestamp at);
+  // Silences the device at `at` and disarms the timer; the list and the
+  // generator stay as they are.
+  void Stop(Timestamp at);
 
-  void SendInstrument();
-  void ShowStep(const generator::ProgressionStep& step);
-
-  // The period with which Start arms the timer; takes effect at the next
-  // Start. Zero asks for ticks as fast as the front end can deliver them.
-  void SetPeriod(std::chrono::milliseconds period) { period_ = period; }
-  [[nodiscard]] std::chrono::milliseconds Period() const { return period_; }
+  void SendInstrument(Timestamp at);
 
   // Replaces the listener; an empty function removes it.
   void SetStepListener(StepListener listener) { listener_ = std::move(listener); }
@@ -86,7 +82,7 @@ class PlaybackControl {
   [[nodiscard]] const generator::LoadReport& LastLoadReport() const { return lastReport_; }
 
  private:
-  void PlayNext();
+  void PlayNext(Timestamp at);
   void ShowLine(const std::string& line);
 
   generator::ProgressionGenerator& generator_;
@@ -94,7 +90,6 @@ class PlaybackControl {
   ResultList& results_;
   StepTimer& timer_;
   const ControlInputs& inputs_;
-  std::chrono::milliseconds period_ = kStepPeriod;
   StepListener listener_;
   generator::LoadReport lastReport_{};
 };

@@ -1,11 +1,16 @@
 #include "playback/rule_file_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <system_error>
 
-#include "playback/file_save.h"
+#include "generator/printable.h"
+#include "playback/atomic_file.h"
 
 namespace sonavela::playback {
 namespace {
@@ -22,12 +27,29 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// The whole file, or the reason why not.
+// The whole file, or the reason why not. Opened without waiting, so that a
+// FIFO or a terminal named by mistake is refused instead of blocking for ever.
 std::optional<std::string> Slurp(const std::string& path, std::string& text) {
-  errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     return Reason(errno);
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return Reason(error);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return S_ISDIR(st.st_mode) ? "it is a folder" : "not a regular file";
+  }
+  errno = 0;
+  std::unique_ptr<std::FILE, FileCloser> file(::fdopen(fd, "rb"));
+  if (!file) {
+    const int error = errno;
+    ::close(fd);
+    return Reason(error);
   }
   char buffer[8192];
   for (;;) {
@@ -52,7 +74,7 @@ generator::RuleFileReading ReadRuleFile(const std::string& path) {
   std::string text;
   if (auto reason = Slurp(path, text)) {
     generator::RuleFileReading failed;
-    failed.problems.push_back(path + ": cannot read: " + *reason);
+    failed.problems.push_back(generator::Printable(path) + ": cannot read: " + *reason);
     return failed;
   }
   return generator::ParseRuleFile(text, path);
@@ -62,14 +84,14 @@ std::optional<std::string> WriteRuleFile(const std::string& path, const RuleList
   const generator::RuleFileWriting writing =
       generator::FormatRuleFile(lists.connection, lists.substitution);
   if (!writing.Ok()) {
-    std::string message = path + ": cannot save: ";
+    std::string message = generator::Printable(path) + ": cannot save: ";
     for (std::size_t i = 0; i < writing.problems.size(); ++i) {
       message += (i == 0 ? "" : "; ") + writing.problems[i];
     }
     return message;
   }
   if (const std::optional<std::string> reason = WriteFileAtomically(path, writing.text)) {
-    return path + ": cannot save: " + *reason;
+    return generator::Printable(path) + ": cannot save: " + *reason;
   }
   return std::nullopt;
 }

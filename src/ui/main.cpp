@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "midi/system_backend.h"
+#include "midi/devices/system_backend.h"
 #include "ui/main_dialog.h"
 
 int main(int argc, char* argv[]) {

@@ -15,8 +15,6 @@
 #include <string>
 
 #include "generator/rules.h"
-#include "midi/midi_file_tap.h"
-#include "playback/file_save.h"
 #include "playback/rule_file_io.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
@@ -33,8 +31,6 @@ constexpr Qt::WindowFlags kMainWindowFlags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
     Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
 
-constexpr int kInstrumentAtStart = 49;
-
 template <typename Widget>
 Widget* Bind(const QDialog& dialog, int id) {
   auto* widget = dialog.findChild<Widget*>(QStringLiteral("control%1").arg(id));
@@ -44,25 +40,6 @@ Widget* Bind(const QDialog& dialog, int id) {
 
 QPushButton* Button(const QDialog& dialog, int id) {
   return Bind<QPushButton>(dialog, id);
-}
-
-// A MIDI file writes one chord as one 4/4 bar, so the bar lasts as long as a
-// chord sounds. A period that no tempo event can express (zero, or above
-// about 67 seconds, as tests use) keeps the program's two seconds.
-std::chrono::milliseconds FileChordLength(std::chrono::milliseconds period) {
-  constexpr std::chrono::milliseconds kLongestBar{0xFFFFFF * 4 / 1000};
-  return period > std::chrono::milliseconds::zero() && period <= kLongestBar
-             ? period
-             : playback::kStepPeriod;
-}
-
-// Every message the port sends also goes into the recording.
-std::unique_ptr<midi::MidiBackend> Tapped(std::unique_ptr<midi::MidiBackend> backend,
-                                          std::chrono::milliseconds period) {
-  midi::MidiFileOptions options;
-  options.chordLength = FileChordLength(period);
-  return std::make_unique<midi::MidiFileTap>(
-      std::move(backend), std::make_shared<midi::MidiFileRecording>(std::move(options)));
 }
 
 // A long list of problems (a file that is no rule file at all) would make a
@@ -93,10 +70,7 @@ const FilePrompt& RuleFilePrompt(FileAction action) {
 
 MainDialog::MainDialog(MainDialogOptions options)
     : QDialog(nullptr, kMainWindowFlags),
-      midiPort(
-          Tapped(std::move(options.backend), options.tickPeriod.value_or(playback::kStepPeriod))),
       appIcon(AppIcon()),
-      recording_(static_cast<midi::MidiFileTap&>(midiPort.Backend()).Recording()),
       ownNotifier_(options.notifier == nullptr ? std::make_unique<MessageBoxNotifier>() : nullptr),
       notifier_(options.notifier != nullptr ? *options.notifier : *ownNotifier_) {
   controls_ = BuildDialog(*this, MainDialogTemplate(), appIcon);
@@ -108,15 +82,14 @@ MainDialog::MainDialog(MainDialogOptions options)
   substRules_ = std::make_unique<RuleList>(RuleKind::kSubstitution, *substList, *substWeightEdit,
                                            *substTextEdit, notifier_, *this);
   results_ = std::make_unique<ListWidgetResults>(*resultList);
-  stepTimer_ = std::make_unique<PreciseStepTimer>();
   inputs_ = std::make_unique<DialogInputs>(*instrumentEdit, *minorCheck, *connRules_, *substRules_);
-  playback_ = std::make_unique<playback::PlaybackControl>(generator, midiPort, *results_,
-                                                          *stepTimer_, *inputs_);
-  if (options.tickPeriod) {
-    playback_->SetPeriod(*options.tickPeriod);
-  }
-  playback_->SetStepListener([this](const generator::ProgressionStep& /*step*/,
-                                    const std::string& line) { RecordStep(line); });
+  playback::SessionOptions setup;
+  setup.devices = std::move(options.backend);
+  setup.clock =
+      std::make_unique<playback::GridClock>(options.tickPeriod.value_or(playback::kStepPeriod));
+  setup.seed = options.seed;
+  session_ = std::make_unique<playback::PlaybackSession>(std::move(setup), *results_, *inputs_);
+  stepTimer_ = std::make_unique<ChordTimer>(session_->Clock().ChordLength());
 
   ConnectMessages();
   OnInitDialog();
@@ -154,7 +127,7 @@ void MainDialog::ConnectMessages() {
 
   connect(Button(*this, kIdStart), &QPushButton::clicked, this, &MainDialog::Start);
   connect(Button(*this, kIdStop), &QPushButton::clicked, this, &MainDialog::Stop);
-  connect(stepTimer_.get(), &PreciseStepTimer::Timeout, this, &MainDialog::Tick);
+  connect(stepTimer_.get(), &ChordTimer::Due, this, [this] { Tick(playback::kStepTimerId); });
   connect(deviceList, &QListWidget::currentRowChanged, this, &MainDialog::OnDeviceSelected);
   connect(deviceList, &QListWidget::itemSelectionChanged, this, &MainDialog::KeepDeviceSelected);
 
@@ -196,15 +169,21 @@ void MainDialog::OnInitDialog() {
 }
 
 void MainDialog::InitControls() {
-  const unsigned count = midiPort.DeviceCount();
+  const unsigned count = session_->DeviceCount();
   for (unsigned i = 0; i < count; ++i) {
     std::string name;
-    if (!midiPort.DeviceName(i, name)) {
+    if (!session_->DeviceName(i, name)) {
       name = "<Error>";
     }
     deviceList->addItem(QString::fromStdString(name));
   }
-  instrumentEdit->setText(QStringLiteral("%1").arg(kInstrumentAtStart, 4));
+  // Why a JACK or ALSA user finds fewer outputs than expected.
+  QStringList missing;
+  for (const std::string& reason : session_->UnavailableDevices()) {
+    missing << QString::fromStdString(reason);
+  }
+  deviceList->setToolTip(missing.join(QLatin1Char('\n')));
+  instrumentEdit->setText(QStringLiteral("%1").arg(playback::kInstrumentAtStart, 4));
   FillDefaultRules();
 }
 
@@ -237,46 +216,46 @@ void MainDialog::AddAboutItem() {
 }
 
 void MainDialog::Start() {
-  // The file holds what was played since the last Start, from its first bar.
-  recording_->Clear();
-  chordsRecorded_ = 0;
-  playback_->Start();
+  session_->Start();
+  AimTimer();
 }
 
 void MainDialog::Stop() {
-  // The notes end in the file when they end on the device.
-  if (stepTimer_->IsArmed()) {
-    recording_->SetTime(RecordingTimeNow());
-  }
-  playback_->Stop();
+  session_->Stop();
+  stepTimer_->Cancel();
 }
 
 void MainDialog::Tick(unsigned timerId) {
+  session_->Tick(timerId);
   if (timerId == playback::kStepTimerId) {
-    // Chord k sounds at k chord lengths on the file's grid, whenever the tick
-    // actually came.
-    recording_->SetTime(chordsRecorded_ * ChordLength());
+    AimTimer();
   }
-  playback_->Tick(timerId);
 }
 
-void MainDialog::RecordStep(const std::string& line) {
-  recording_->AddMarker(line);
-  lastChordAt_ = std::chrono::steady_clock::now();
-  ++chordsRecorded_;
-}
-
-std::chrono::milliseconds MainDialog::ChordLength() const {
-  return recording_->Options().chordLength;
-}
-
-std::chrono::milliseconds MainDialog::RecordingTimeNow() const {
-  if (chordsRecorded_ == 0) {
-    return recording_->Time();
+void MainDialog::AimTimer() {
+  if (session_->Running()) {
+    stepTimer_->Aim(session_->NextChordDue());
+  } else {
+    stepTimer_->Cancel();
   }
-  const auto sounded = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - lastChordAt_);
-  return (chordsRecorded_ - 1) * ChordLength() + std::clamp(sounded, {}, ChordLength());
+  if (session_->DeviceFailed()) {
+    // Told after this tick's handler has returned: a message box runs a loop
+    // of its own, and the progression goes on meanwhile.
+    QMetaObject::invokeMethod(this, &MainDialog::ReportDeviceFailure, Qt::QueuedConnection);
+  }
+}
+
+void MainDialog::ReportDeviceFailure() {
+  const std::optional<std::string> why = session_->TakeDeviceFailure();
+  if (!why) {
+    return;
+  }
+  notifier_.Show(this,
+                 Notice{ProgramName(), QStringLiteral("ＭＩＤＩデータ出力先が使えなくなりました。"),
+                        QString::fromStdString(*why) +
+                            QStringLiteral("\n演奏は音を出さずに続きます。ほかの出力先を"
+                                           "選ぶと、そこで鳴り続けます。"),
+                        QMessageBox::Warning});
 }
 
 void MainDialog::OnDeviceSelected() {
@@ -284,13 +263,10 @@ void MainDialog::OnDeviceSelected() {
   if (index < 0) {
     return;
   }
-  if (stepTimer_->IsArmed()) {
-    recording_->SetTime(RecordingTimeNow());  // the change silences the chord
-  }
-  if (!midiPort.OpenDevice(static_cast<unsigned>(index))) {
+  if (!session_->OpenDevice(static_cast<unsigned>(index))) {
     notifier_.Show(isVisible() ? this : nullptr,
                    Notice{ProgramName(), QStringLiteral("<Open Error>"),
-                          QString::fromStdString(midiPort.LastError()), QMessageBox::NoIcon});
+                          QString::fromStdString(session_->LastError()), QMessageBox::NoIcon});
   }
 }
 
@@ -322,7 +298,7 @@ void MainDialog::OnSysCommand(unsigned commandId) {
 }
 
 void MainDialog::OnSaveMidiFile() {
-  if (recording_->Empty()) {
+  if (!session_->HasRecording()) {
     notifier_.Show(this, Notice{ProgramName(), QStringLiteral("保存する演奏がありません。"),
                                 QStringLiteral("「開始」で演奏を始めると、それから演奏したコード"
                                                "進行をMIDIファイルに保存できます。"),
@@ -336,11 +312,7 @@ void MainDialog::OnSaveMidiFile() {
     return;
   }
   // Ticks go on while the file dialog is open: what they played is saved too.
-  // A playing chord ends where its bar ends; a stopped one where it stopped.
-  const std::chrono::milliseconds end =
-      stepTimer_->IsArmed() ? chordsRecorded_ * ChordLength() : recording_->Time();
-  const std::string error =
-      playback::SaveMidiFile(std::filesystem::path(path->toStdU16String()), *recording_, end);
+  const std::string error = session_->SaveMidiFile(std::filesystem::path(path->toStdU16String()));
   if (!error.empty()) {
     notifier_.Show(this,
                    Notice{ProgramName(), QStringLiteral("MIDIファイルを保存できませんでした。"),

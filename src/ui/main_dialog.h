@@ -8,11 +8,9 @@
 #include <optional>
 #include <vector>
 
-#include "generator/generator.h"
-#include "midi/midi_backend.h"
-#include "midi/midi_file.h"
-#include "midi/midi_port.h"
-#include "playback/playback_control.h"
+#include "midi/port/midi_backend.h"
+#include "playback/chord_clock.h"
+#include "playback/session.h"
 
 class QAction;
 class QCheckBox;
@@ -23,9 +21,9 @@ class QMenu;
 namespace sonavela::ui {
 
 class DialogInputs;
+class ChordTimer;
 class ListWidgetResults;
 class Notifier;
-class PreciseStepTimer;
 class RuleList;
 
 // Command ids of the window menu, in the system menu's numbering: the
@@ -44,6 +42,8 @@ struct MainDialogOptions {
   std::unique_ptr<midi::MidiBackend> backend;
   // Empty: the step period of a progression (two seconds).
   std::optional<std::chrono::milliseconds> tickPeriod;
+  // Initial state of the random source.
+  std::uint32_t seed = generator::RandomSource::kInitialState;
   // Null: modal message boxes and file dialogs. Must outlive the dialog.
   Notifier* notifier = nullptr;
 };
@@ -75,7 +75,7 @@ class MainDialog final : public QDialog {
   // other desktops), for inspection.
   [[nodiscard]] const std::vector<QWidget*>& Controls() const { return controls_; }
   [[nodiscard]] QMenu& SystemMenu() const { return *systemMenu_; }
-  [[nodiscard]] const PreciseStepTimer& StepTimerState() const { return *stepTimer_; }
+  [[nodiscard]] const ChordTimer& StepTimerState() const { return *stepTimer_; }
   [[nodiscard]] const QIcon& Icon() const { return appIcon; }
 
  protected:
@@ -91,11 +91,8 @@ class MainDialog final : public QDialog {
   void CreateSystemMenu();
   void AddAboutItem();
   void AddFileItems();
-  void RecordStep(const std::string& line);
-  // Where the recording stands at this moment: within the last chord played,
-  // never past its end.
-  [[nodiscard]] std::chrono::milliseconds RecordingTimeNow() const;
-  [[nodiscard]] std::chrono::milliseconds ChordLength() const;
+  void AimTimer();
+  void ReportDeviceFailure();
   void ShowSystemMenu(QPoint globalPos);
   void ShowSystemMenuAtFocus();
 
@@ -111,15 +108,7 @@ class MainDialog final : public QDialog {
   QListWidget* connList = nullptr;
   QListWidget* deviceList = nullptr;
   QListWidget* resultList = nullptr;
-  generator::ProgressionGenerator generator;
-  midi::MidiPort midiPort;
   QIcon appIcon;
-
-  // Shared with the MIDI file tap inside midiPort, which fills it.
-  std::shared_ptr<midi::MidiFileRecording> recording_;
-  // Chords played since the last Start, and when the last one began.
-  std::int64_t chordsRecorded_ = 0;
-  std::chrono::steady_clock::time_point lastChordAt_;
 
   std::unique_ptr<Notifier> ownNotifier_;
   Notifier& notifier_;
@@ -127,9 +116,10 @@ class MainDialog final : public QDialog {
   std::unique_ptr<RuleList> connRules_;
   std::unique_ptr<RuleList> substRules_;
   std::unique_ptr<ListWidgetResults> results_;
-  std::unique_ptr<PreciseStepTimer> stepTimer_;
+  std::unique_ptr<ChordTimer> stepTimer_;
   std::unique_ptr<DialogInputs> inputs_;
-  std::unique_ptr<playback::PlaybackControl> playback_;
+  // The generator, the MIDI port and the recording of what was played.
+  std::unique_ptr<playback::PlaybackSession> session_;
 };
 
 }  // namespace sonavela::ui

@@ -31,46 +31,21 @@ void ListWidgetResults::Select(int index) {
   }
 }
 
-PreciseStepTimer::PreciseStepTimer(QObject* parent) : QObject(parent) {
+ChordTimer::ChordTimer(std::chrono::nanoseconds period, QObject* parent)
+    : QObject(parent), period_(std::chrono::duration_cast<std::chrono::milliseconds>(period)) {
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setSingleShot(true);
-  connect(&timer_, &QTimer::timeout, this, &PreciseStepTimer::OnTimeout);
+  connect(&timer_, &QTimer::timeout, this, &ChordTimer::Due);
 }
 
-void PreciseStepTimer::Arm(unsigned id, std::chrono::milliseconds period) {
-  id_ = id;
-  armed_ = true;
-  schedule_.Start(playback::TickSchedule::Clock::now(), period);
-  AimAtNextDeadline();
-}
-
-void PreciseStepTimer::Disarm(unsigned id) {
-  if (!armed_ || id != id_) {
-    return;
-  }
-  armed_ = false;
-  timer_.stop();
-}
-
-std::chrono::milliseconds PreciseStepTimer::Period() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(schedule_.Period());
-}
-
-void PreciseStepTimer::AimAtNextDeadline() {
+void ChordTimer::Aim(playback::Timestamp due) {
   using namespace std::chrono;
-  const auto remaining = schedule_.NextDeadline() - playback::TickSchedule::Clock::now();
+  const auto remaining = due - midi::MidiClock::now();
   timer_.start(std::max(milliseconds{0}, ceil<milliseconds>(remaining)));
 }
 
-void PreciseStepTimer::OnTimeout() {
-  if (!armed_) {
-    return;
-  }
-  // The next tick is aimed before this one is handled, so a handler that
-  // re-arms or disarms the timer has the last word.
-  schedule_.TickHandled(playback::TickSchedule::Clock::now());
-  AimAtNextDeadline();
-  emit Timeout(id_);
+void ChordTimer::Cancel() {
+  timer_.stop();
 }
 
 std::string DialogInputs::InstrumentText() const {
@@ -82,11 +57,11 @@ bool DialogInputs::MinorKey() const {
 }
 
 std::vector<std::string> DialogInputs::ConnectionLines() const {
-  return connRules_.Lines();
+  return connRules_.RuleLines();
 }
 
 std::vector<std::string> DialogInputs::SubstitutionLines() const {
-  return substRules_.Lines();
+  return substRules_.RuleLines();
 }
 
 }  // namespace sonavela::ui

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <functional>
 
+#include "playback/chord_clock.h"
 #include "playback/playback_control.h"
-#include "playback/tick_schedule.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -31,33 +31,29 @@ class ListWidgetResults final : public playback::ResultList {
   QListWidget& list_;
 };
 
-// The step timer on the dialog's event loop. Each tick is a single-shot
-// precise timer aimed at the next deadline of a fixed grid, so ticks keep
-// their period over a long run, and, being ordinary events, they also arrive
-// while a message box or the About box runs its own loop.
-class PreciseStepTimer final : public QObject, public playback::StepTimer {
+// The dialog's chord timer on its event loop: a single-shot precise timer
+// aimed at the moment the session says the next chord is due. Being ordinary
+// events, its timeouts also arrive while a message box or the About box runs
+// its own loop.
+class ChordTimer final : public QObject {
   Q_OBJECT
 
  public:
-  explicit PreciseStepTimer(QObject* parent = nullptr);
+  explicit ChordTimer(std::chrono::nanoseconds period, QObject* parent = nullptr);
 
-  void Arm(unsigned id, std::chrono::milliseconds period) override;
-  void Disarm(unsigned id) override;
+  void Aim(playback::Timestamp due);
+  void Cancel();
 
-  [[nodiscard]] bool IsArmed() const { return armed_; }
-  [[nodiscard]] std::chrono::milliseconds Period() const;
+  [[nodiscard]] bool IsArmed() const { return timer_.isActive(); }
+  // The chord length of the session's clock.
+  [[nodiscard]] std::chrono::milliseconds Period() const { return period_; }
 
  signals:
-  void Timeout(unsigned id);
+  void Due();
 
  private:
-  void OnTimeout();
-  void AimAtNextDeadline();
-
   QTimer timer_;
-  playback::TickSchedule schedule_;
-  unsigned id_ = 0;
-  bool armed_ = false;
+  std::chrono::milliseconds period_;
 };
 
 // What Start reads from the dialog's controls.

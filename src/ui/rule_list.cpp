@@ -90,8 +90,9 @@ std::vector<std::string> RuleList::Lines() const {
 }
 
 std::vector<std::string> RuleList::RuleLines() const {
+  // The last line is the list's empty line for adding rules, never a rule.
   std::vector<std::string> lines = Lines();
-  if (!lines.empty() && lines.back().empty()) {
+  if (!lines.empty()) {
     lines.pop_back();
   }
   return lines;

@@ -50,7 +50,8 @@ class RuleList final : public QObject {
   [[nodiscard]] int Count() const;
   [[nodiscard]] int SelectedIndex() const;
   [[nodiscard]] std::vector<std::string> Lines() const;
-  // The lines without the empty last line: what a rule file holds.
+  // The lines without the empty last line: the rules the generator reads and
+  // a rule file holds.
   [[nodiscard]] std::vector<std::string> RuleLines() const;
   [[nodiscard]] RuleKind Kind() const { return kind_; }
 

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "midi/midi_port.h"
-#include "midi/recording_backend.h"
+#include "midi/port/midi_port.h"
+#include "support/recording_backend.h"
 
 namespace sonavela::cli {
 namespace {
@@ -52,9 +52,10 @@ class CapturedFd {
   std::FILE* file_;
 };
 
-constexpr std::uint32_t NoteOn(int key) {
-  return 0x90u | (static_cast<std::uint32_t>(key) << 8) | (64u << 16);
+constexpr midi::MidiMessage NoteOn(int key) {
+  return midi::MidiMessage::NoteOn(1, key, 64);
 }
+constexpr midi::MidiMessage kOff = midi::MidiMessage::AllNotesOff(1);
 
 class CliAppTest : public ::testing::Test {
  protected:
@@ -86,10 +87,9 @@ TEST_F(CliAppTest, PlaysTheExactStreamAndSilencesAndClosesAtTheEnd) {
                 {{"A"}, {"B"}}),
             0);
   EXPECT_EQ(out_.Text(), "C   : C\nC   : Am\n");
-  constexpr std::uint32_t kOff = midi::kAllNotesOff;
   EXPECT_THAT(log_->MessagesTo(1),
-              ElementsAre(kOff,                 // opened
-                          kOff, 0x00C0u, kOff,  // Start: instrument, silence
+              ElementsAre(kOff,                                                // opened
+                          kOff, midi::MidiMessage::ProgramChange(1, 0), kOff,  // Start
                           kOff, NoteOn(96), NoteOn(91), NoteOn(88), NoteOn(84), NoteOn(79),
                           NoteOn(76), NoteOn(72), NoteOn(67), NoteOn(64), NoteOn(60), NoteOn(48),
                           kOff, NoteOn(96), NoteOn(93), NoteOn(88), NoteOn(84), NoteOn(81),
@@ -97,7 +97,7 @@ TEST_F(CliAppTest, PlaysTheExactStreamAndSilencesAndClosesAtTheEnd) {
                           kOff,    // Stop
                           kOff));  // the port closing the device
   ASSERT_FALSE(log_->events.empty());
-  EXPECT_EQ(log_->events.back(), (midi::RecordedEvent{midi::RecordedKind::kClose, 1, 0}));
+  EXPECT_EQ(log_->events.back(), (midi::RecordedEvent{midi::RecordedKind::kClose, 1}));
   EXPECT_THAT(log_->MessagesTo(0), IsEmpty());
 }
 
@@ -156,10 +156,10 @@ TEST_F(CliAppTest, AStopRequestEndsTheRunCleanly) {
   EXPECT_EQ(Run({"--interval", "60000"}, {{"A"}}), 0);
   // Start has played the tonic; the stop silences and closes at once.
   EXPECT_EQ(out_.Text(), "C   : C\n");
-  const std::vector<std::uint32_t> sent = log_->MessagesTo(0);
+  const std::vector<midi::MidiMessage> sent = log_->MessagesTo(0);
   ASSERT_GE(sent.size(), 2u);
-  EXPECT_EQ(sent[sent.size() - 1], midi::kAllNotesOff);
-  EXPECT_EQ(sent[sent.size() - 2], midi::kAllNotesOff);
+  EXPECT_EQ(sent[sent.size() - 1], kOff);
+  EXPECT_EQ(sent[sent.size() - 2], kOff);
   EXPECT_EQ(log_->events.back().kind, midi::RecordedKind::kClose);
 }
 
@@ -171,13 +171,22 @@ TEST_F(CliAppTest, AFailingOutputIsAnErrorButAClosedPipeIsNot) {
                     return std::make_unique<midi::RecordingBackend>(
                         std::vector<midi::RecordedDevice>{{"A"}}, log_);
                   }};
-  const std::vector<std::string_view> args{"--interval", "0"};
-  EXPECT_EQ(RunCli(args, env), 1);
+  const std::vector<std::string_view> commands[] = {
+      {"--interval", "0"}, {"--print-rules"}, {"--help"}, {"--version"}, {"--list-devices"}};
+  for (const std::vector<std::string_view>& args : commands) {
+    CapturedFd err;
+    FdWriter errWriter(err.Fd());
+    FdWriter fresh(full);
+    Environment each{fresh, errWriter, stop_, env.makeBackend};
+    EXPECT_EQ(RunCli(args, each), 1) << args.front();
+    EXPECT_EQ(err.Text(),
+              "sonavela-cli: cannot write to standard output: No space left on device\n")
+        << args.front();
+  }
   ::close(full);
-  EXPECT_EQ(err_.Text(),
-            "sonavela-cli: cannot write to standard output: No space left on device\n");
   // The endless run ended at the first line, silenced and closed.
   EXPECT_EQ(log_->events.back().kind, midi::RecordedKind::kClose);
+  const std::vector<std::string_view> args{"--interval", "0"};
 
   int pipeFds[2];
   ASSERT_EQ(::pipe(pipeFds), 0);
@@ -187,6 +196,36 @@ TEST_F(CliAppTest, AFailingOutputIsAnErrorButAClosedPipeIsNot) {
   ::signal(SIGPIPE, SIG_IGN);  // as StopSignal leaves it while the program runs
   EXPECT_EQ(RunCli(args, closed), 0);
   ::close(pipeFds[1]);
+}
+
+TEST_F(CliAppTest, ADeviceThatFailsWhilePlayingIsToldOnceAndTheRunGoesOn) {
+  Environment env{out_writer_, err_writer_, stop_, [&] {
+                    auto backend = std::make_unique<midi::RecordingBackend>(
+                        std::vector<midi::RecordedDevice>{{"Synth A"}}, log_);
+                    backend->FailSendsAfter(30, "the JACK server has quit");
+                    return backend;
+                  }};
+  const std::vector<std::string_view> args{"--steps", "6", "--interval", "0"};
+  EXPECT_EQ(RunCli(args, env), 1);
+  const std::string out = out_.Text();
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 6) << out;
+  EXPECT_EQ(err_.Text(),
+            "sonavela-cli: MIDI output device 0 (Synth A) failed: the JACK server has quit; "
+            "playing on silently\n");
+  EXPECT_EQ(log_->Messages().size(), 30U) << "nothing is sent to a failed device";
+}
+
+TEST_F(CliAppTest, ListingSaysWhyKindsOfDevicesAreMissing) {
+  Environment env{out_writer_, err_writer_, stop_, [&] {
+                    auto backend = std::make_unique<midi::RecordingBackend>(
+                        std::vector<midi::RecordedDevice>{{"Synth A"}}, log_);
+                    backend->unavailable = {"JACK: no JACK server is running"};
+                    return backend;
+                  }};
+  const std::vector<std::string_view> args{"--list-devices"};
+  EXPECT_EQ(RunCli(args, env), 0);
+  EXPECT_EQ(out_.Text(), "0\tSynth A\n");
+  EXPECT_EQ(err_.Text(), "sonavela-cli: not listed: JACK: no JACK server is running\n");
 }
 
 class CliAppMidiFileTest : public CliAppTest {
@@ -206,7 +245,7 @@ class CliAppMidiFileTest : public CliAppTest {
 TEST_F(CliAppMidiFileTest, TheDeviceGetsTheSameStreamWithOrWithoutAFile) {
   const std::vector<std::string_view> args{"--steps", "3", "--interval", "0"};
   EXPECT_EQ(Run(args, {{"A"}}), 0);
-  const std::vector<std::uint32_t> plain = log_->MessagesTo(0);
+  const std::vector<midi::MidiMessage> plain = log_->MessagesTo(0);
   const std::vector<midi::RecordedEvent> plainEvents = log_->events;
   log_->Clear();
 
@@ -238,7 +277,7 @@ TEST_F(CliAppMidiFileTest, AFileThatCannotBeSavedIsAFailureOfOneLine) {
   EXPECT_EQ(RunCli(args, env), 1);
   EXPECT_EQ(out_.Text(), "C   : C\nC   : Am\n");
   const std::string err = err_.Text();
-  EXPECT_THAT(err, ::testing::StartsWith("sonavela-cli: Cannot save the MIDI file \"" + file));
+  EXPECT_THAT(err, ::testing::StartsWith("sonavela-cli: cannot write '" + file + "': "));
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
   EXPECT_FALSE(std::filesystem::exists(folder));
 }

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -149,6 +151,66 @@ TEST_F(CliEndToEndTest, RuleFilesReplaceTheDefaultTables) {
   ExpectCleanExit(b);
   EXPECT_EQ(CountLines(a.out), 40);
   EXPECT_EQ(a.out, b.out);
+}
+
+TEST_F(CliEndToEndTest, RuleFilesThatCannotWorkAreToldAboutAndNothingHangs) {
+  ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    int status;
+    std::string err;  // the program's own lines on standard error
+  } cases[] = {
+      {Write("empty.rules", ""), 0,
+       "sonavela-cli: warning: " + (dir_ / "empty.rules").string() +
+           ": no connection rule in this file: the progression will repeat one chord\n"
+           "sonavela-cli: warning: " +
+           (dir_ / "empty.rules").string() +
+           ": no substitution rule in this file: the progression will repeat one chord\n"},
+      // A FIFO is refused at once, not waited on for ever.
+      {(dir_ / "fifo").string(), 2,
+       "sonavela-cli: " + (dir_ / "fifo").string() + ": cannot read: not a regular file\n"},
+      // The user's bytes never drive the terminal.
+      {Write("escape.rules", "[\x1b[2J\x07screen]\n"), 2,
+       "sonavela-cli: " + (dir_ / "escape.rules").string() +
+           ":1: unknown section \"[\\x1b[2J\\x07screen]\"; expected [connection] or "
+           "[substitution]\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const ProcessResult r =
+        Cli({"--device", "none", "--interval", "0", "--steps", "2", "--rules", c.path});
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.err);
+  }
+  // Old-Mac line ends read as lines.
+  const ProcessResult printed = Cli({"--print-rules"});
+  std::string mac = printed.out;
+  std::replace(mac.begin(), mac.end(), '\n', '\r');
+  const std::vector<std::string> run{"--device", "none", "--interval", "0", "--steps", "20"};
+  std::vector<std::string> withMac = run;
+  withMac.insert(withMac.end(), {"--rules", Write("mac.rules", mac)});
+  const ProcessResult r = Cli(withMac);
+  ExpectCleanExit(r);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, Cli(run).out);
+}
+
+TEST_F(CliEndToEndTest, AFullDiskIsToldWhenItHappensAndTheOldFileStays) {
+  const fs::path file = dir_ / "take.mid";
+  Write("take.mid", "old take");
+  // A file-size limit fails the writes the way a full disk does.
+  const ProcessResult r = testing::RunProgram(
+      "/usr/bin/prlimit", {"--fsize=2000", kCli, "--device", "none", "--interval", "0", "--steps",
+                           "200", "--midi", file.string()});
+  EXPECT_TRUE(r.exited);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(CountLines(r.out), 200) << "the music goes on";
+  EXPECT_EQ(r.err, "sonavela-cli: cannot write '" + file.string() + "': File too large\n");
+  std::ifstream in(file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old take");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1)
+      << "no temporary file left";
 }
 
 TEST_F(CliEndToEndTest, SeedChoosesTheRandomSequence) {
@@ -294,8 +356,8 @@ TEST_F(CliEndToEndTest, WavIntoAnImpossiblePlaceFails) {
   const fs::path wav = dir_ / "no-such-dir" / "out.wav";
   const ProcessResult r = Cli({"--wav", wav.string(), "--steps", "2", "--interval", "100"});
   EXPECT_TRUE(r.exited);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_THAT(r.err, StartsWith("sonavela-cli: cannot render '" + wav.string() + "': "));
+  EXPECT_EQ(r.status, 2) << "refused before anything was rendered";
+  EXPECT_THAT(r.err, StartsWith("sonavela-cli: --wav: cannot write '" + wav.string() + "': "));
   EXPECT_EQ(CountLines(r.err), 1);
 }
 

@@ -1,11 +1,13 @@
-// Ctrl-C while sonavela-cli plays into a DAW: a private JACK server with a
-// recording MIDI client stands in for the DAW, and the program must leave it
-// silent (all notes off) before it exits.
+// sonavela-cli playing into a DAW: a private JACK server with a recording
+// MIDI client stands in for the DAW. Ctrl-C and the end of a run must leave
+// it silent (all notes off); a server or a DAW input that goes away while
+// the program plays must be reported once and end the run with status 1.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -80,6 +82,91 @@ TEST(CliJackTest, InterruptSilencesTheDeviceAndExitsCleanly) {
   add({0xB0, 0x7B, 0x00});  // Ctrl-C: stop
   add({0xB0, 0x7B, 0x00});  // and close the device
   EXPECT_THAT(sink.WaitForBytes(expected.size(), kDelivery), ElementsAreArray(expected));
+}
+
+std::vector<std::uint8_t> FinalSilence() {
+  return {0xB0, 0x7B, 0x00, 0xB0, 0x7B, 0x00};  // stop, then close the device
+}
+
+TEST(CliJackTest, AFinishedRunLeavesTheDeviceSilent) {
+  const std::string pid = std::to_string(::getpid());
+  const std::string serverName = "sonavela_cli_end_" + pid;
+  ::setenv("JACK_NO_START_SERVER", "1", 1);
+  ::setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
+  midi::testing::JackTestServer server;
+  ASSERT_TRUE(server.Start(serverName, kServerStart)) << server.Error();
+  midi::testing::JackMidiSink sink;
+  ASSERT_TRUE(sink.Open(serverName, "sonavela_daw_" + pid)) << sink.Error();
+  const testing::ProcessResult listing = testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"});
+  const std::string device = DeviceIndexOf(listing.out, sink.PortName());
+  ASSERT_FALSE(device.empty()) << sink.PortName() << " not in\n" << listing.out;
+
+  const testing::ProcessResult r = testing::RunProgram(
+      SONAVELA_CLI_PATH, {"--device", device, "--steps", "3", "--interval", "50"});
+  EXPECT_TRUE(r.exited);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(CountLines(r.out), 3);
+  // What the program sent is all there will be: its port is gone.
+  const std::vector<std::uint8_t> bytes =
+      sink.WaitForBytes(1 << 20, std::chrono::milliseconds(200));
+  ASSERT_GE(bytes.size(), 6U);
+  EXPECT_THAT(std::vector<std::uint8_t>(bytes.end() - 6, bytes.end()),
+              ElementsAreArray(FinalSilence()));
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0x90), 3 * 11) << "three chords";
+}
+
+TEST(CliJackTest, ADeviceThatFailsWhilePlayingIsReportedOnceAndFailsTheRun) {
+  struct Case {
+    const char* what;
+    bool killServer;  // else the DAW's input port is removed
+    std::string reason;
+  };
+  const std::string pid = std::to_string(::getpid());
+  const std::string daw = "sonavela_daw_" + pid;
+  const std::vector<Case> cases{
+      {"DAW input removed", false, "the MIDI input \"" + daw + ":in\" was removed"},
+      {"server killed", true, "the JACK server has quit"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string serverName =
+        std::string("sonavela_cli_fail_") + (c.killServer ? "k" : "r") + pid;
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    ::setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
+    midi::testing::JackTestServer server;
+    ASSERT_TRUE(server.Start(serverName, kServerStart)) << server.Error();
+    midi::testing::JackMidiSink sink;
+    ASSERT_TRUE(sink.Open(serverName, daw)) << sink.Error();
+    const testing::ProcessResult listing =
+        testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"});
+    const std::string device = DeviceIndexOf(listing.out, sink.PortName());
+    ASSERT_FALSE(device.empty()) << sink.PortName() << " not in\n" << listing.out;
+
+    testing::ProcessOptions options;
+    bool failed = false;
+    // Returns false throughout: the program must run on by itself.
+    options.trigger = [&](const std::string& out) {
+      if (!failed && CountLines(out) >= 5) {
+        failed = true;
+        if (c.killServer) {
+          server.Kill();
+        } else {
+          sink.RemovePort();
+        }
+      }
+      return false;
+    };
+    options.timeout = std::chrono::seconds(12);  // 40 chords take 4 s
+    const testing::ProcessResult r = testing::RunProgram(
+        SONAVELA_CLI_PATH, {"--device", device, "--interval", "100", "--steps", "40"}, options);
+    EXPECT_TRUE(failed);
+    EXPECT_TRUE(r.exited) << "still running after " << options.timeout.count() << " s";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(CountLines(r.out), 40);
+    EXPECT_EQ(r.err, "sonavela-cli: MIDI output device " + device + " (" + daw +
+                         ":in) failed: " + c.reason + "; playing on silently\n");
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -7,6 +9,7 @@
 #include "generator/generator.h"
 #include "generator/random_source.h"
 #include "generator_test_support.h"
+#include "literal_search.h"
 
 namespace sonavela::generator {
 namespace {
@@ -32,6 +35,37 @@ TEST(RandomSource, ReproducesTheCRuntimeSequence) {
   const std::uint32_t next = 0xFFFFFFFFu * 214013u + 2531011u;
   EXPECT_EQ(high.Next(), static_cast<std::int32_t>((next >> 16) & 0x7FFF));
   EXPECT_EQ(high.State(), next);
+}
+
+TEST(DrawBelow, UpToTwoToThe30DrawsExactlyAsEver) {
+  for (const std::int64_t total :
+       {std::int64_t{1}, std::int64_t{8000}, std::int64_t{999'800'010}, kThirtyBitRange}) {
+    for (const std::uint32_t seed : {1u, 12345u, 0xDEADBEEFu}) {
+      RandomSource random(seed);
+      RandomSource expected(seed);
+      EXPECT_EQ(DrawBelow(random, total), DrawThirtyBits(expected) % total) << total;
+      EXPECT_EQ(random.State(), expected.State()) << "two draws, no more";
+    }
+  }
+}
+
+TEST(DrawBelow, BeyondTwoToThe30ReachesTheWholeRangeEvenly) {
+  const std::vector<std::int64_t> totals{kThirtyBitRange + 1, 3 * kThirtyBitRange,
+                                         std::int64_t{1} << 50,
+                                         std::numeric_limits<std::int64_t>::max()};
+  for (const std::int64_t total : totals) {
+    SCOPED_TRACE(total);
+    RandomSource random(7);
+    constexpr int kDraws = 3000;
+    int upperHalf = 0;
+    for (int i = 0; i < kDraws; ++i) {
+      const std::int64_t r = DrawBelow(random, total);
+      ASSERT_GE(r, 0);
+      ASSERT_LT(r, total);
+      upperHalf += r >= total / 2 ? 1 : 0;
+    }
+    EXPECT_NEAR(upperHalf, kDraws / 2, kDraws / 20);
+  }
 }
 
 TEST(CandidateTonics, RunByFifthsFromGFlatWithTheirRelativeMinors) {
@@ -178,10 +212,10 @@ TEST(Advance, FindsNothingWithoutATonicReReading) {
   std::vector<std::string> substitution(DefaultSubstitutionRules.begin() + 1,
                                         DefaultSubstitutionRules.end());
   substitution.emplace_back();
-  LoadRules(generator, ListLines(DefaultConnectionRules), substitution, false);
+  (void)LoadRules(generator, ListLines(DefaultConnectionRules), substitution, false);
   generator.Reset();
   (void)generator.PopStep();
-  EXPECT_TRUE(generator.CollectPlans().Plans.empty());
+  EXPECT_TRUE(CollectPlans(generator).Plans.empty());
   generator.Advance();
   EXPECT_EQ(generator.Queue().size(), 1u);
   EXPECT_EQ(generator.RandomState(), 1u);
@@ -191,22 +225,22 @@ TEST(Advance, FindsNothingWithoutATonicReReading) {
 TEST(Advance, WeightZeroCandidatesAreNeverChosen) {
   const auto run = [](const std::vector<std::string>& connection) {
     ProgressionGenerator generator;
-    LoadRules(generator, connection, std::vector<std::string>{"  40     ?11", "  40     ?66", ""},
-              false);
+    (void)LoadRules(generator, connection, std::vector<std::string>{"  40     ?11", "  40     ?66"},
+                    false);
     generator.Reset();
     (void)generator.PopStep();
-    const PlanSet set = generator.CollectPlans();
+    const PlanSet set = CollectPlans(generator);
     generator.Advance();
     return std::pair{set, generator.PopStep()};
   };
   // All candidates weigh 0 (a negative weight counts as 0): the step repeats.
-  const auto [none, repeated] = run({"   0     ?16", "  -5     ?14", ""});
+  const auto [none, repeated] = run({"   0     ?16", "  -5     ?14"});
   EXPECT_EQ(none.Plans.size(), 2u);
   EXPECT_EQ(none.TotalWeight, 0);
   EXPECT_EQ(repeated.chord, Maj("C"));
   EXPECT_EQ(repeated.key.tonic.letter, ' ');
   // Whatever is drawn, the weighted one is chosen.
-  const auto [some, chosen] = run({"   0     ?16", "   3     ?14", "  -9     ?15", ""});
+  const auto [some, chosen] = run({"   0     ?16", "   3     ?14", "  -9     ?15"});
   ASSERT_EQ(some.Plans.size(), 3u);
   EXPECT_EQ(some.TotalWeight, 120);
   EXPECT_EQ(chosen, Step(Major("C"), Maj("F")));
@@ -214,36 +248,75 @@ TEST(Advance, WeightZeroCandidatesAreNeverChosen) {
 
 TEST(Advance, TotalWeightDoesNotOverflow) {
   ProgressionGenerator generator;
-  const std::vector<std::string> connection{"9999     ?16", "9999     ?14", "9999     ?15", ""};
+  const std::vector<std::string> connection{"9999     ?16", "9999     ?14", "9999     ?15"};
   std::vector<std::string> substitution(RuleCapacity, "9999     ?11");
   substitution.emplace_back();
-  LoadRules(generator, connection, substitution, false);
+  (void)LoadRules(generator, connection, substitution, false);
   generator.Reset();
   (void)generator.PopStep();
-  const PlanSet set = generator.CollectPlans();
+  const PlanSet set = CollectPlans(generator);
   EXPECT_EQ(set.Plans.size(), 3 * RuleCapacity);
   EXPECT_EQ(set.TotalWeight, std::int64_t{9999} * 9999 * 3 * 1000);
   generator.Advance();
-  EXPECT_EQ(generator.PopStep(), Step(Major("C"), Min("A")));
+  literal::LiteralGenerator reference(
+      {generator.ConnectionRules().begin(), generator.ConnectionRules().end()},
+      {generator.SubstitutionRules().begin(), generator.SubstitutionRules().end()}, Major("C"));
+  (void)reference.PopStep();
+  reference.Advance();
+  EXPECT_EQ(generator.PopStep(), reference.PopStep());
+}
+
+TEST(Advance, TotalsBeyondTwoToThe30ReachEveryPlanInProportion) {
+  // Eleven plans to A minor, then F and G, each 9999 x 9999: F and G lie
+  // wholly beyond 2^30 in the running sums.
+  std::vector<std::string> connection(11, "9999     ?16");
+  connection.insert(connection.end(), {"9999     ?14", "9999     ?15"});
+  ProgressionGenerator generator;
+  (void)LoadRules(generator, connection, std::vector<std::string>{"9999     ?11"}, false);
+  ASSERT_GT(CollectPlans(generator).TotalWeight, kThirtyBitRange);
+  literal::LiteralGenerator reference(
+      {generator.ConnectionRules().begin(), generator.ConnectionRules().end()},
+      {generator.SubstitutionRules().begin(), generator.SubstitutionRules().end()}, Major("C"));
+
+  constexpr int kSeeds = 1000;
+  std::map<std::string, int> chosen;
+  for (std::uint32_t i = 1; i <= kSeeds; ++i) {
+    const std::uint32_t seed = i * 2654435761u;
+    generator.Reset();
+    generator.SetRandomState(seed);
+    (void)generator.PopStep();
+    generator.Advance();
+    reference.Reset();
+    reference.SetRandomState(seed);
+    (void)reference.PopStep();
+    reference.Advance();
+    const ProgressionStep step = generator.PopStep();
+    ASSERT_EQ(step, reference.PopStep()) << "seed " << seed;
+    ++chosen[Line(step)];
+  }
+  EXPECT_NEAR(chosen["C   : Am"], kSeeds * 11 / 13, kSeeds / 20);
+  EXPECT_NEAR(chosen["C   : F"], kSeeds / 13, kSeeds / 40);
+  EXPECT_NEAR(chosen["C   : G"], kSeeds / 13, kSeeds / 40);
 }
 
 TEST(Advance, SkipsChainsWithoutAChordOfTheirOwn) {
   ProgressionGenerator generator;
   // "?1M" is the pivot alone, "?0" and "?102" end at once: with them alone the
   // search would go round in circles without adding a step.
-  LoadRules(generator, std::vector<std::string>{"  50     ?1M", "  50     ?0", "  50     ?102", ""},
-            std::vector<std::string>{"  40     ?11", ""}, false);
+  (void)LoadRules(generator,
+                  std::vector<std::string>{"  50     ?1M", "  50     ?0", "  50     ?102"},
+                  std::vector<std::string>{"  40     ?11"}, false);
   generator.Reset();
   (void)generator.PopStep();
-  EXPECT_TRUE(generator.CollectPlans().Plans.empty());
+  EXPECT_TRUE(CollectPlans(generator).Plans.empty());
   generator.Advance();
   EXPECT_EQ(generator.PopStep().chord, Maj("C"));
 }
 
 TEST(Advance, LongChainsQueueAllTheirChords) {
   ProgressionGenerator generator;
-  LoadRules(generator, std::vector<std::string>{"  10     ?1452m", ""},
-            std::vector<std::string>{"  40     ?11", ""}, false);
+  (void)LoadRules(generator, std::vector<std::string>{"  10     ?1452m"},
+                  std::vector<std::string>{"  40     ?11"}, false);
   generator.Reset();
   (void)generator.PopStep();
   generator.Advance();
@@ -260,9 +333,9 @@ TEST(Advance, NoTriadAndNeitherMajorNorMinorMatchesNoSubstitution) {
   // An empty chord (degree 3 of a minor key) has pivot degree 0: even a rule
   // whose from-degree digit is 0 does not match it.
   ProgressionGenerator generator;
-  LoadRules(
-      generator, std::vector<std::string>{"  10     m15", "  10     m53", ""},
-      std::vector<std::string>{"  40     ?11", "  40     ?55", "  40     ?00", "  40     ?03", ""},
+  (void)LoadRules(
+      generator, std::vector<std::string>{"  10     m15", "  10     m53"},
+      std::vector<std::string>{"  40     ?11", "  40     ?55", "  40     ?00", "  40     ?03"},
       true);
   generator.Reset();
   (void)generator.PopStep();
@@ -271,9 +344,7 @@ TEST(Advance, NoTriadAndNeitherMajorNorMinorMatchesNoSubstitution) {
   generator.Advance();
   const ProgressionStep empty = generator.PopStep();
   EXPECT_EQ(Line(empty), "Am  :  ?");
-  PlanSet set;
-  EXPECT_FALSE(generator.SearchPivots(true, 0, Maj("E"), empty, set));
-  EXPECT_TRUE(generator.CollectPlans().Plans.empty());
+  EXPECT_TRUE(CollectPlans(generator).Plans.empty());
   generator.Advance();
   EXPECT_EQ(generator.PopStep(), empty);
 }

@@ -9,24 +9,47 @@
 #include "generator/load_rules.h"
 #include "generator/plan.h"
 #include "generator/rules.h"
+#include "generator/search.h"
 #include "harmony/chord.h"
 #include "harmony/names.h"
 #include "test_notes.h"
 
 namespace sonavela::generator {
 
-// The lines of a rule list as the dialog holds them: the rules, then the
-// empty last line.
+// A table of rule lines.
 template <typename Lines>
 std::vector<std::string> ListLines(const Lines& rules) {
-  std::vector<std::string> lines(std::begin(rules), std::end(rules));
-  lines.emplace_back();
-  return lines;
+  return std::vector<std::string>(std::begin(rules), std::end(rules));
 }
 
 inline LoadReport LoadDefaults(ProgressionGenerator& generator, bool minorKey) {
   return LoadRules(generator, ListLines(DefaultConnectionRules),
                    ListLines(DefaultSubstitutionRules), minorKey);
+}
+
+inline SearchTables TablesOf(const ProgressionGenerator& generator) {
+  return {generator.ConnectionRules(), generator.SubstitutionRules(), generator.HomeKey()};
+}
+
+// Every candidate of a search from (depth, previous, current) over the
+// generator's tables. Pass the same `search` across calls to check that what
+// its caches keep from earlier calls stays right.
+inline PlanSet CollectFrom(const ProgressionGenerator& generator, std::int32_t depth,
+                           const harmony::Chord& previous, const ProgressionStep& current,
+                           ProgressionSearch& search) {
+  return search.Collect(TablesOf(generator), depth, previous, current);
+}
+
+inline PlanSet CollectFrom(const ProgressionGenerator& generator, std::int32_t depth,
+                           const harmony::Chord& previous, const ProgressionStep& current) {
+  ProgressionSearch search;
+  return CollectFrom(generator, depth, previous, current, search);
+}
+
+// The candidates the generator's next Advance chooses from.
+inline PlanSet CollectPlans(const ProgressionGenerator& generator) {
+  return CollectFrom(generator, generator.StepsAway(), generator.PreviousChord(),
+                     generator.CurrentStep());
 }
 
 inline harmony::Chord Maj(std::string_view root) {

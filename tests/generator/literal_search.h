@@ -3,6 +3,7 @@
 // cache. Slow, but it is the reference the generator's search must agree
 // with, plan for plan and draw for draw.
 
+#include <bit>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -161,6 +162,24 @@ class LiteralSearch {
   std::vector<harmony::Key> minors_;
 };
 
+// The number that picks a plan, drawn by the rule: two draws and a modulo up
+// to a total of 2^30; beyond, pairs of draws joined high to low into a number
+// of the total's bit width, drawn again until it is below the total.
+inline std::int64_t DrawPlanNumber(RandomSource& random, std::int64_t total) {
+  if (total <= (std::int64_t{1} << 30))
+    return DrawThirtyBits(random) % total;
+  const int bits = std::bit_width(static_cast<std::uint64_t>(total) - 1);
+  const int pairs = (bits + 29) / 30;
+  while (true) {
+    std::uint64_t number = 0;
+    for (int i = 0; i < pairs; ++i)
+      number = number << 30 | static_cast<std::uint64_t>(DrawThirtyBits(random));
+    number &= ~std::uint64_t{0} >> (64 - bits);
+    if (number < static_cast<std::uint64_t>(total))
+      return static_cast<std::int64_t>(number);
+  }
+}
+
 // The generator's state and Advance, step by step as designed, over the
 // literal search.
 class LiteralGenerator {
@@ -206,7 +225,7 @@ class LiteralGenerator {
       queue_.push_back(current_);
       return set;
     }
-    const std::int64_t r = DrawThirtyBits(random_) % set.TotalWeight;
+    const std::int64_t r = DrawPlanNumber(random_, set.TotalWeight);
     std::int64_t sum = 0;
     for (const Plan& plan : set.Plans) {
       sum += plan.Weight;

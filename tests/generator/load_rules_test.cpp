@@ -34,17 +34,17 @@ TEST(LoadRules, LoadsTheDefaultTablesInListOrder) {
   }
 }
 
-TEST(LoadRules, NeverReadsTheLastLine) {
+TEST(LoadRules, ReadsEveryLineAndEmptyTablesLeaveNothing) {
   ProgressionGenerator generator;
   const std::vector<std::string> connection{"  80     ?16", "  40     ?251"};
   const std::vector<std::string> substitution{"  40     ?11", "  40     ?22", "  40     ?33"};
   EXPECT_TRUE(LoadRules(generator, connection, substitution, false).Clean());
-  ASSERT_EQ(generator.ConnectionRules().size(), 1u);
-  EXPECT_EQ(generator.ConnectionRules()[0].Degrees[1], 6);
-  EXPECT_EQ(generator.SubstitutionRules().size(), 2u);
+  ASSERT_EQ(generator.ConnectionRules().size(), 2u);
+  EXPECT_EQ(generator.ConnectionRules()[1].Degrees[2], 1);
+  EXPECT_EQ(generator.SubstitutionRules().size(), 3u);
 
   EXPECT_TRUE(
-      LoadRules(generator, std::vector<std::string>{""}, std::vector<std::string>{}, true).Clean());
+      LoadRules(generator, std::vector<std::string>{}, std::vector<std::string>{}, true).Clean());
   EXPECT_TRUE(generator.ConnectionRules().empty());
   EXPECT_TRUE(generator.SubstitutionRules().empty());
   EXPECT_EQ(generator.HomeKey(), Minor("A"));
@@ -52,8 +52,8 @@ TEST(LoadRules, NeverReadsTheLastLine) {
 
 TEST(LoadRules, RemovesTrailingWhiteSpaceBeforeParsing) {
   ProgressionGenerator generator;
-  const std::vector<std::string> connection{"  40     ?251 \t\r", ""};
-  const std::vector<std::string> substitution{"  40     ?11   ", ""};
+  const std::vector<std::string> connection{"  40     ?251 \t\r"};
+  const std::vector<std::string> substitution{"  40     ?11   "};
   EXPECT_TRUE(LoadRules(generator, connection, substitution, false).Clean());
   ASSERT_EQ(generator.ConnectionRules().size(), 1u);
   EXPECT_EQ(ChainLength(generator.ConnectionRules()[0]), 3u);
@@ -62,9 +62,8 @@ TEST(LoadRules, RemovesTrailingWhiteSpaceBeforeParsing) {
 
 TEST(LoadRules, SkipsAndCountsLinesTooShortToParse) {
   ProgressionGenerator generator;
-  const std::vector<std::string> connection{"  40     ", "  40     ?16", "  40     ?  ", "   5",
-                                            ""};
-  const std::vector<std::string> substitution{"  40     ?1", "  40     ?11", ""};
+  const std::vector<std::string> connection{"  40     ", "  40     ?16", "  40     ?  ", "   5"};
+  const std::vector<std::string> substitution{"  40     ?1", "  40     ?11"};
   const LoadReport report = LoadRules(generator, connection, substitution, false);
   EXPECT_EQ(report.shortConnectionLines, 3u);
   EXPECT_EQ(report.shortSubstitutionLines, 1u);
@@ -91,8 +90,8 @@ TEST(LoadRules, IgnoresAndCountsRulesBeyondTheCapacity) {
 TEST(LoadRules, CutsChainsLongerThanNineteenDegreesAndSaysSo) {
   ProgressionGenerator generator;
   const std::vector<std::string> connection{"  10     ?" + std::string(22, '5') + "1M",
-                                            "  10     ?" + std::string(19, '5'), ""};
-  const LoadReport report = LoadRules(generator, connection, std::vector<std::string>{""}, false);
+                                            "  10     ?" + std::string(19, '5')};
+  const LoadReport report = LoadRules(generator, connection, std::vector<std::string>{}, false);
   EXPECT_EQ(report.cutConnectionChains, 1u);
   EXPECT_FALSE(report.Clean());
   ASSERT_EQ(generator.ConnectionRules().size(), 2u);
@@ -104,18 +103,18 @@ TEST(LoadRules, CutsChainsLongerThanNineteenDegreesAndSaysSo) {
 TEST(LoadRules, ReplacesEarlierTablesAndHomeKey) {
   ProgressionGenerator generator;
   LoadDefaults(generator, true);
-  const std::vector<std::string> connection{"  33     ?45", ""};
-  EXPECT_TRUE(LoadRules(generator, connection, std::vector<std::string>{""}, false).Clean());
+  const std::vector<std::string> connection{"  33     ?45"};
+  EXPECT_TRUE(LoadRules(generator, connection, std::vector<std::string>{}, false).Clean());
   ASSERT_EQ(generator.ConnectionRules().size(), 1u);
   EXPECT_EQ(generator.ConnectionRules()[0].Weight, 33);
   EXPECT_TRUE(generator.SubstitutionRules().empty());
   EXPECT_EQ(generator.HomeKey(), Major("C"));
 }
 
-TEST(LoadRuleTables, ReadsEveryLine) {
+TEST(LoadRules, ReadsTheTablesOfARuleFile) {
   ProgressionGenerator generator;
   const RuleTables tables{{"  80     ?16"}, {"  40     ?11", "  40     ?1"}};
-  const LoadReport report = LoadRuleTables(generator, tables, false);
+  const LoadReport report = LoadRules(generator, tables, false);
   EXPECT_EQ(generator.ConnectionRules().size(), 1u);
   EXPECT_EQ(generator.SubstitutionRules().size(), 1u);
   EXPECT_EQ(report.shortSubstitutionLines, 1u);

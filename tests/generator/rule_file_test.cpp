@@ -12,8 +12,12 @@
 namespace sonavela::generator {
 namespace {
 
+using ::testing::Each;
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 TEST(ParseRuleFile, ReadsBothSectionsIgnoringCommentsAndEmptyLines) {
   const std::string text =
@@ -31,6 +35,80 @@ TEST(ParseRuleFile, ReadsBothSectionsIgnoringCommentsAndEmptyLines) {
   EXPECT_TRUE(reading.Ok());
   EXPECT_THAT(reading.tables.connection, ElementsAre("  80     ?16", "  40     ?251"));
   EXPECT_THAT(reading.tables.substitution, ElementsAre("  40     ?11", "  80      24"));
+}
+
+TEST(ParseRuleFile, LinesEndInLfCrLfOrALoneCr) {
+  for (const std::string eol : {"\n", "\r\n", "\r"}) {
+    SCOPED_TRACE(::testing::PrintToString(eol));
+    const std::string good = "[connection]" + eol + "  80     ?16" + eol + eol + "  40     ?251" +
+                             eol + "[substitution]" + eol + "  40     ?11";
+    const RuleFileReading reading = ParseRuleFile(good, "r.txt");
+    ASSERT_TRUE(reading.Ok()) << reading.problems.front();
+    EXPECT_THAT(reading.tables.connection, ElementsAre("  80     ?16", "  40     ?251"));
+    EXPECT_THAT(reading.tables.substitution, ElementsAre("  40     ?11"));
+    // Line numbers count the same whichever ending is used.
+    const RuleFileReading bad =
+        ParseRuleFile("[connection]" + eol + eol + "  80     ?1x\x01" + eol, "r.txt");
+    EXPECT_THAT(bad.problems, ElementsAre(HasSubstr("r.txt:3: control character")));
+  }
+  // Mixed endings, as after editing on two systems.
+  EXPECT_THAT(
+      ParseRuleFile("[connection]\r  80     ?16\r\n  40     ?25\n", "r.txt").tables.connection,
+      ElementsAre("  80     ?16", "  40     ?25"));
+}
+
+TEST(ParseRuleFile, WarnsOfEachTableFromWhichNothingCanBeChosen) {
+  const std::string kRepeat = ": the progression will repeat one chord";
+  const std::string kNoConnection = "r.txt: no connection rule in this file" + kRepeat;
+  const std::string kNoSubstitution = "r.txt: no substitution rule in this file" + kRepeat;
+  const auto noneChosen = [](const char* table) {
+    return HasSubstr(std::string("r.txt: no ") + table + " rule in this file can ever be chosen");
+  };
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<::testing::Matcher<std::string>> warnings;
+  };
+  const std::string subst = "[substitution]\n  40     ?11\n";
+  const std::string conn = "[connection]\n  80     ?16\n";
+  const std::vector<Case> cases{
+      {"empty file", "", {kNoConnection, kNoSubstitution}},
+      {"comments only", "# nothing yet\n\n", {kNoConnection, kNoSubstitution}},
+      {"sections without rules",
+       "[connection]\n[substitution]\n",
+       {kNoConnection, kNoSubstitution}},
+      {"blank and zero weights",
+       "[connection]\n         ?16\n   0     ?14\n  -4     ?15\n" + subst,
+       {noneChosen("connection")}},
+      {"modes no key has",
+       "[connection]\n  80     x16\n  80     M14\n" + subst,
+       {noneChosen("connection")}},
+      {"chains with no chord after the pivot",
+       "[connection]\n  80     ?1M\n  80     ?5\n" + subst,
+       {noneChosen("connection")}},
+      {"from-degrees no pivot has",
+       conn + "[substitution]\n  40     ?01\n  40     ?81\n",
+       {noneChosen("substitution")}},
+      {"one usable rule among unusable ones",
+       "[connection]\n   0     ?14\n  80     ?16\n" + subst,
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RuleFileReading reading = ParseRuleFile(c.text, "r.txt");
+    EXPECT_TRUE(reading.Ok());
+    EXPECT_THAT(reading.warnings, ElementsAreArray(c.warnings));
+  }
+  // A file with problems loads nothing and is reported by its problems alone.
+  EXPECT_THAT(ParseRuleFile("  40     ?11\n", "r.txt").warnings, IsEmpty());
+}
+
+TEST(ParseRuleFile, MessagesShowTheUsersBytesPrintably) {
+  const RuleFileReading reading = ParseRuleFile("[co\x1b[2Jnn\xFF]\n", "\xE8\xA6\x8F\x07.txt");
+  EXPECT_THAT(
+      reading.problems,
+      ElementsAre(HasSubstr("\xE8\xA6\x8F\\x07.txt:1: unknown section \"[co\\x1b[2Jnn\\xff]\"")));
+  EXPECT_THAT(ParseRuleFile("", "a\nb").warnings, Each(StartsWith("a\\x0ab: ")));
 }
 
 TEST(ParseRuleFile, AMissingSectionGivesAnEmptyTable) {

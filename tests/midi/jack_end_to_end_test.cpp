@@ -18,13 +18,15 @@
 
 #include "harmony/chord.h"
 #include "jack_harness.h"
-#include "midi/midi_port.h"
-#include "midi/recording_backend.h"
-#include "midi/system_backend.h"
-#include "midi/virtual_port_backend.h"
+#include "midi/devices/system_backend.h"
+#include "midi/devices/virtual_port_backend.h"
+#include "midi/port/midi_port.h"
+#include "support/recording_backend.h"
 
 namespace sonavela::midi {
 namespace {
+
+const Timestamp kT{};
 
 using ::testing::ElementsAreArray;
 
@@ -33,10 +35,10 @@ constexpr std::chrono::seconds kDelivery{5};
 
 // The calls under test, applied to whatever port they are given.
 void PlaySession(MidiPort& port) {
-  port.ProgramChange(49);
-  port.PlayChord({{'C', 0}, harmony::kMajorTriad});
-  port.PlayChord({{'A', 0}, harmony::kMinorTriad});
-  port.ProgramChange(1);
+  port.ProgramChange(49, kT);
+  port.PlayChord({{'C', 0}, harmony::kMajorTriad}, kT);
+  port.PlayChord({{'A', 0}, harmony::kMinorTriad}, kT);
+  port.ProgramChange(1, kT);
 }
 
 std::optional<unsigned> FindDevice(const MidiPort& port, const std::string& wanted) {
@@ -74,7 +76,7 @@ TEST(JackEndToEnd, SinkReceivesExactlyTheRecordedBytes) {
   auto log = std::make_shared<MidiLog>();
   {
     MidiPort recorded(RecordingBackend::WithDevices(1, log));
-    ASSERT_TRUE(recorded.OpenDevice(0));
+    ASSERT_TRUE(recorded.OpenDevice(0, kT));
     PlaySession(recorded);
   }
   const std::vector<std::uint8_t> expected = log->Bytes();
@@ -90,7 +92,7 @@ TEST(JackEndToEnd, SinkReceivesExactlyTheRecordedBytes) {
     const std::optional<unsigned> device = FindDevice(port, sink.PortName());
     ASSERT_TRUE(device.has_value())
         << "no device " << sink.PortName() << " in" << ListDevices(port);
-    ASSERT_TRUE(port.OpenDevice(*device)) << port.LastError();
+    ASSERT_TRUE(port.OpenDevice(*device, kT)) << port.LastError();
     PlaySession(port);
   }  // the destructor silences and closes the device
 
@@ -117,17 +119,17 @@ TEST(JackEndToEnd, PortThatVanishedFailsToOpen) {
   ASSERT_TRUE(device.has_value()) << "no device " << portName << " in" << ListDevices(port);
 
   sink.reset();  // the port disappears after the list was read
-  EXPECT_FALSE(port.OpenDevice(*device));
+  EXPECT_FALSE(port.OpenDevice(*device, kT));
   EXPECT_FALSE(port.IsOpen());
   EXPECT_THAT(port.LastError(), ::testing::HasSubstr("no longer available"));
 }
 
 // What the playback control sends for a Start and the first tick.
 void StartAndTick(MidiPort& port) {
-  port.ProgramChange(49);
-  port.AllNotesOff();
-  port.PlayChord({{'C', 0}, harmony::kMajorTriad});
-  port.PlayChord({{'A', 0}, harmony::kMinorTriad});
+  port.ProgramChange(49, kT);
+  port.AllNotesOff(kT);
+  port.PlayChord({{'C', 0}, harmony::kMajorTriad}, kT);
+  port.PlayChord({{'A', 0}, harmony::kMinorTriad}, kT);
 }
 
 std::vector<std::string> DeviceNames(const MidiPort& port) {
@@ -155,7 +157,7 @@ TEST(JackVirtualPort, ConnectedSinkReceivesTheBytesOfAStartAndATick) {
   std::vector<std::uint8_t> expected;
   {
     MidiPort recorded(RecordingBackend::WithDevices(1, log));
-    ASSERT_TRUE(recorded.OpenDevice(0));
+    ASSERT_TRUE(recorded.OpenDevice(0, kT));
     log->Clear();
     StartAndTick(recorded);
     expected = log->Bytes();
@@ -175,7 +177,7 @@ TEST(JackVirtualPort, ConnectedSinkReceivesTheBytesOfAStartAndATick) {
   EXPECT_EQ(names.back(), kVirtualPortDeviceName);
   EXPECT_EQ(std::count(names.begin(), names.end(), kVirtualPortDeviceName), 1);
 
-  ASSERT_TRUE(port->OpenDevice(port->DeviceCount() - 1)) << port->LastError();
+  ASSERT_TRUE(port->OpenDevice(port->DeviceCount() - 1, kT)) << port->LastError();
   const std::string virtualPort = options.clientName + ":out";
   ASSERT_TRUE(sink.ConnectFrom(virtualPort, kDelivery)) << sink.Error();
   // The all-notes-off of the open may still be on its way; only what the

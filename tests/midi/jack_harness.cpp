@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -42,10 +43,14 @@ JackTestServer::~JackTestServer() {
   Stop();
 }
 
-bool JackTestServer::Start(const std::string& name, std::chrono::milliseconds timeout) {
+bool JackTestServer::Start(const std::string& name, std::chrono::milliseconds timeout,
+                           jack_nframes_t period) {
   name_ = name;
+  period_ = period;
   logPath_ = "/tmp/" + name + ".jackd.log";
   const pid_t parent = getpid();
+  // Made before fork: the child of a threaded process must not allocate.
+  const std::string frames = std::to_string(period);
   pid_ = fork();
   if (pid_ < 0) {
     error_ = std::string("fork failed: ") + std::strerror(errno);
@@ -62,9 +67,10 @@ bool JackTestServer::Start(const std::string& name, std::chrono::milliseconds ti
       dup2(fileno(log), STDERR_FILENO);
     }
     // No realtime scheduling (containers refuse it); the dummy driver needs
-    // no sound card. Periods of 1024 frames leave room for a burst of events.
+    // no sound card. The default period of 1024 frames leaves room for a
+    // burst of events.
     execlp("jackd", "jackd", "--no-realtime", "--name", name_.c_str(), "-d", "dummy", "-r", "48000",
-           "-p", "1024", static_cast<char*>(nullptr));
+           "-p", frames.c_str(), static_cast<char*>(nullptr));
     std::fprintf(stderr, "cannot run jackd: %s\n", std::strerror(errno));
     _exit(127);
   }
@@ -90,6 +96,53 @@ bool JackTestServer::Start(const std::string& name, std::chrono::milliseconds ti
 }
 
 void JackTestServer::Stop() {
+  Terminate();
+  if (killed_) {
+    killed_ = false;
+    if (Start(name_, std::chrono::seconds(15), period_)) {
+      Terminate();
+    }
+    RemoveClientSemaphores();
+  }
+  std::remove(logPath_.c_str());
+}
+
+void JackTestServer::RemoveClientSemaphores() const {
+  // What the clients of a killed server leave in /dev/shm; the server's name
+  // is part of each file's name, and no other server here shares it.
+  const std::string prefix = "jack_sem." + std::to_string(getuid()) + "_" + name_ + "_";
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
+    if (entry.path().filename().string().starts_with(prefix)) {
+      std::filesystem::remove(entry.path(), ignored);
+    }
+  }
+}
+
+void JackTestServer::Kill() {
+  if (pid_ <= 0) {
+    return;
+  }
+  kill(pid_, SIGKILL);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  killed_ = true;
+}
+
+void JackTestServer::Pause() {
+  if (pid_ > 0) {
+    kill(pid_, SIGSTOP);
+  }
+}
+
+void JackTestServer::Resume() {
+  if (pid_ > 0) {
+    kill(pid_, SIGCONT);
+  }
+}
+
+void JackTestServer::Terminate() {
   if (pid_ <= 0) {
     return;
   }
@@ -105,7 +158,6 @@ void JackTestServer::Stop() {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   pid_ = -1;
-  std::remove(logPath_.c_str());
 }
 
 std::string JackTestServer::LogText() const {
@@ -117,7 +169,10 @@ std::string JackTestServer::LogText() const {
 
 JackMidiSink::~JackMidiSink() {
   if (client_ != nullptr) {
-    jack_deactivate(client_);
+    // libjack crashes in jack_deactivate once the server is gone.
+    if (!serverGone_.load()) {
+      jack_deactivate(client_);
+    }
     jack_client_close(client_);
   }
   if (ring_ != nullptr) {
@@ -137,8 +192,10 @@ bool JackMidiSink::Open(const std::string& server, const std::string& clientName
         "cannot open the JACK client " + clientName + " (status " + std::to_string(status) + ")";
     return false;
   }
+  jack_on_shutdown(client_, &OnShutdown, this);
   port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   if (port_ == nullptr || jack_set_process_callback(client_, &Process, this) != 0 ||
+      jack_set_client_registration_callback(client_, &OnClientRegistration, this) != 0 ||
       jack_activate(client_) != 0) {
     error_ = "cannot set up the MIDI input port of " + clientName;
     return false;
@@ -186,6 +243,37 @@ bool JackMidiSink::ConnectFrom(const std::string& source, std::chrono::milliseco
 
 bool JackMidiSink::PortExists(const std::string& name) const {
   return client_ != nullptr && jack_port_by_name(client_, name.c_str()) != nullptr;
+}
+
+void JackMidiSink::RemovePort() {
+  if (client_ == nullptr || port_ == nullptr) {
+    return;
+  }
+  // Stopped first, so that the process callback never meets a stale port.
+  jack_deactivate(client_);
+  jack_port_unregister(client_, port_);
+  port_ = nullptr;
+}
+
+void JackMidiSink::OnClientRegistration(const char* name, int registered, void* self) {
+  auto* sink = static_cast<JackMidiSink*>(self);
+  if (registered != 0) {
+    const std::lock_guard<std::mutex> lock(sink->clientsMutex_);
+    sink->clients_.emplace_back(name);
+  }
+}
+
+void JackMidiSink::OnShutdown(void* self) {
+  static_cast<JackMidiSink*>(self)->serverGone_.store(true);
+}
+
+int JackMidiSink::ClientsRegistered(const std::string& prefix) const {
+  const std::lock_guard<std::mutex> lock(clientsMutex_);
+  int count = 0;
+  for (const std::string& name : clients_) {
+    count += name.starts_with(prefix) ? 1 : 0;
+  }
+  return count;
 }
 
 void JackMidiSink::Discard() {

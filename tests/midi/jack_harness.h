@@ -4,8 +4,10 @@
 #include <jack/ringbuffer.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,18 +26,31 @@ class JackTestServer {
   // Starts `jackd` under `name` and waits until a client can connect.
   // False, with Error(), when jackd is missing, exits, or does not answer
   // within `timeout`.
-  [[nodiscard]] bool Start(const std::string& name, std::chrono::milliseconds timeout);
+  [[nodiscard]] bool Start(const std::string& name, std::chrono::milliseconds timeout,
+                           jack_nframes_t period = 1024);
   void Stop();
+  // SIGKILL, as when the server crashes. JACK's registry has room for only
+  // a few servers and hands a killed one's entry only to a server of the
+  // same name, so Stop (and the destructor) afterwards start and stop one
+  // under this name once more.
+  void Kill();
+  // SIGSTOP and SIGCONT: a server that stops processing for a while.
+  void Pause();
+  void Resume();
 
   [[nodiscard]] const std::string& Name() const { return name_; }
   [[nodiscard]] const std::string& Error() const { return error_; }
 
  private:
   [[nodiscard]] std::string LogText() const;
+  void Terminate();
+  void RemoveClientSemaphores() const;
 
   std::string name_;
   std::string logPath_;
+  jack_nframes_t period_ = 0;
   pid_t pid_ = -1;
+  bool killed_ = false;
   std::string error_;
 };
 
@@ -56,6 +71,12 @@ class JackMidiSink {
   [[nodiscard]] bool ConnectFrom(const std::string& source, std::chrono::milliseconds timeout);
   // Whether any JACK client has a port of this full name.
   [[nodiscard]] bool PortExists(const std::string& name) const;
+  // Takes the input port away while the client stays, as when a synth
+  // drops one of its inputs.
+  void RemovePort();
+  // How many clients whose names begin with `prefix` have come to the
+  // server since this sink opened.
+  [[nodiscard]] int ClientsRegistered(const std::string& prefix) const;
   // Forgets everything received so far.
   void Discard();
   // Waits until at least `count` bytes have arrived or `timeout` passed, and
@@ -66,6 +87,8 @@ class JackMidiSink {
 
  private:
   static int Process(jack_nframes_t frames, void* self);
+  static void OnClientRegistration(const char* name, int registered, void* self);
+  static void OnShutdown(void* self);
   void Drain();
 
   jack_client_t* client_ = nullptr;
@@ -73,6 +96,10 @@ class JackMidiSink {
   jack_ringbuffer_t* ring_ = nullptr;
   std::vector<std::uint8_t> received_;
   std::string error_;
+  // Written by JACK's notification thread.
+  std::atomic<bool> serverGone_{false};
+  mutable std::mutex clientsMutex_;
+  std::vector<std::string> clients_;
 };
 
 }  // namespace sonavela::midi::testing

@@ -16,11 +16,12 @@
 #include <vector>
 
 #include "harmony/chord.h"
-#include "midi/midi_file.h"
-#include "midi/midi_file_tap.h"
-#include "midi/midi_port.h"
-#include "midi/recording_backend.h"
-#include "midi/short_message.h"
+#include "midi/files/byte_sink.h"
+#include "midi/files/midi_file.h"
+#include "midi/port/midi_message.h"
+#include "midi/port/midi_port.h"
+#include "support/byte_sinks.h"
+#include "support/recording_backend.h"
 
 namespace sonavela::midi {
 namespace {
@@ -30,6 +31,18 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using Bytes = std::vector<std::uint8_t>;
+
+constexpr MidiMessage kAllNotesOff = MidiMessage::AllNotesOff(1);
+
+MidiFileOptions TwoSecondChords() {
+  MidiFileOptions options;
+  options.chordLength = milliseconds{2000};
+  return options;
+}
+
+MidiMessage On(int channel, int key, int velocity = 64) {
+  return MidiMessage::NoteOn(channel, key, velocity);
+}
 
 constexpr std::size_t kHeaderSize = 14;
 constexpr std::size_t kTrackHeaderSize = 8;
@@ -57,7 +70,7 @@ std::uint32_t TrackLength(const Bytes& file) {
 }
 
 TEST(MidiFileRecording, EmptyRecordingIsAHeaderAndTheTempoMap) {
-  const MidiFileRecording recording;
+  const MidiFileRecording recording(TwoSecondChords());
   const Bytes file = recording.Encode(milliseconds{0});
   const Bytes expected = Concat({
       {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0},       // format 0, 1 track, 480
@@ -77,8 +90,8 @@ TEST(MidiFileRecording, TempoMakesOneChordOneBar) {
   };
   const Case cases[] = {
       {milliseconds{2000}, 500000}, {milliseconds{1000}, 250000},
-      {milliseconds{2001}, 500250}, {milliseconds{0}, 500000},         // unusable: the default
-      {milliseconds{-5}, 500000},   {milliseconds{100000}, 0xFFFFFF},  // beyond the field
+      {milliseconds{2001}, 500250}, {milliseconds{0}, 1},  // clamped to the field
+      {milliseconds{-5}, 1},        {milliseconds{100000}, 0xFFFFFF},
   };
   for (const Case& c : cases) {
     MidiFileOptions options;
@@ -89,7 +102,7 @@ TEST(MidiFileRecording, TempoMakesOneChordOneBar) {
 
 TEST(MidiFileRecording, DeltaTimesAreVariableLengthQuantities) {
   // 500 ticks a quarter at 500000 us a quarter: one tick per millisecond.
-  MidiFileOptions options;
+  MidiFileOptions options = TwoSecondChords();
   options.ticksPerQuarter = 500;
   struct Case {
     int ticks;
@@ -110,7 +123,7 @@ TEST(MidiFileRecording, DeltaTimesAreVariableLengthQuantities) {
   for (const Case& c : cases) {
     MidiFileRecording recording(options);
     recording.SetTime(milliseconds{c.ticks});
-    recording.AddMessage(PackShortMessage(0xC0, 5));
+    recording.AddMessage(MidiMessage::ProgramChange(1, 5));
     const Bytes file = recording.Encode(milliseconds{0});
     EXPECT_THAT(EventBytes(file, recording), ElementsAreArray(Concat({c.delta, {0xC0, 0x05}})))
         << c.ticks;
@@ -119,18 +132,18 @@ TEST(MidiFileRecording, DeltaTimesAreVariableLengthQuantities) {
 }
 
 TEST(MidiFileRecording, AllNotesOffBecomesNoteOffsAndTheEndClosesTheRest) {
-  MidiFileRecording recording;
+  MidiFileRecording recording(TwoSecondChords());
   recording.AddMessage(kAllNotesOff);  // nothing sounds: nothing written
-  recording.AddMessage(PackShortMessage(0x90, 64, 64));
-  recording.AddMessage(PackShortMessage(0x90, 60, 64));
-  recording.AddMessage(PackShortMessage(0x91, 50, 30));  // channel 2
+  recording.AddMessage(On(1, 64));
+  recording.AddMessage(On(1, 60));
+  recording.AddMessage(On(2, 50, 30));
   recording.SetTime(milliseconds{2000});
   recording.AddMessage(kAllNotesOff);  // channel 1 only
   recording.AddMessage(kAllNotesOff);  // again: nothing left on channel 1
-  recording.AddMessage(PackShortMessage(0x90, 67, 64));
+  recording.AddMessage(On(1, 67));
   recording.AddMarker("C   : G");
-  recording.SetTime(milliseconds{1000});                 // time never runs backwards
-  recording.AddMessage(PackShortMessage(0xB0, 7, 100));  // other controllers stay
+  recording.SetTime(milliseconds{1000});                        // time never runs backwards
+  recording.AddMessage(MidiMessage::ControlChange(1, 7, 100));  // other controllers stay
   const Bytes file = recording.Encode(milliseconds{4000});
   EXPECT_THAT(EventBytes(file, recording),
               ElementsAreArray(Bytes{
@@ -147,12 +160,12 @@ TEST(MidiFileRecording, AllNotesOffBecomesNoteOffsAndTheEndClosesTheRest) {
 }
 
 TEST(MidiFileRecording, RepeatedNoteOnEndsTheFirstAndZeroVelocityEnds) {
-  MidiFileRecording recording;
-  recording.AddMessage(PackShortMessage(0x90, 60, 64));
-  recording.AddMessage(PackShortMessage(0x90, 60, 64));
-  recording.AddMessage(PackShortMessage(0x90, 62, 64));
-  recording.AddMessage(PackShortMessage(0x90, 62, 0));
-  recording.AddMessage(0xFF);                            // a system reset is no part of a file
+  MidiFileRecording recording(TwoSecondChords());
+  recording.AddMessage(On(1, 60));
+  recording.AddMessage(On(1, 60));
+  recording.AddMessage(On(1, 62));
+  recording.AddMessage(On(1, 62, 0));
+  recording.AddMessage(MidiMessage::Clock());            // no part of a file
   const Bytes file = recording.Encode(milliseconds{0});  // end at the last event
   EXPECT_THAT(EventBytes(file, recording), ElementsAreArray(Bytes{
                                                0x00, 0x90, 60, 64,  //
@@ -165,45 +178,43 @@ TEST(MidiFileRecording, RepeatedNoteOnEndsTheFirstAndZeroVelocityEnds) {
   recording.Clear();
   EXPECT_TRUE(recording.Empty());
   EXPECT_EQ(recording.Time(), milliseconds{0});
-  EXPECT_EQ(recording.Encode(milliseconds{0}), MidiFileRecording().Encode(milliseconds{0}));
+  EXPECT_EQ(recording.Encode(milliseconds{0}),
+            MidiFileRecording(TwoSecondChords()).Encode(milliseconds{0}));
 }
 
-TEST(MidiFileTap, RecordsEverySendAndForwardsItToTheDevice) {
-  auto log = std::make_shared<MidiLog>();
-  auto recording = std::make_shared<MidiFileRecording>();
-  MidiPort port(std::make_unique<MidiFileTap>(
-      std::make_unique<RecordingBackend>(std::vector<RecordedDevice>{{"Synth"}, {"Broken", false}},
-                                         log),
-      recording));
-  ASSERT_EQ(port.DeviceCount(), 2U);
-  std::string name;
-  ASSERT_TRUE(port.DeviceName(0, name));
-  EXPECT_EQ(name, "Synth");
-  EXPECT_FALSE(port.OpenDevice(1));
-  EXPECT_FALSE(port.LastError().empty());
+TEST(MidiFileRecording, StreamingWritesTheSameFileAsEncoding) {
+  const auto record = [](MidiFileRecording& recording) {
+    recording.AddMessage(MidiMessage::ProgramChange(1, 48));
+    for (int bar = 0; bar < 3; ++bar) {
+      recording.SetTime(bar * milliseconds{2000});
+      recording.AddMessage(kAllNotesOff);
+      recording.AddMessage(On(1, 60 + bar));
+      recording.AddMarker("chord " + std::to_string(bar));
+    }
+  };
+  MidiFileRecording inMemory(TwoSecondChords());
+  record(inMemory);
 
-  port.NoteOn(60, 64);  // no device open: recorded all the same
-  EXPECT_EQ(log->sendsWhileClosed, 1U);
-  ASSERT_TRUE(port.OpenDevice(0));
-  port.NoteOn(62, 64);
-  EXPECT_THAT(log->MessagesTo(0), ElementsAre(kAllNotesOff, 0x403E90U));
-  EXPECT_THAT(EventBytes(recording->Encode(milliseconds{0}), *recording),
-              ElementsAreArray(Bytes{
-                  0x00, 0x90, 60, 64,                      //
-                  0x00, 0x80, 60, 64,                      // open: all notes off
-                  0x00, 0x90, 62, 64, 0x00, 0x80, 62, 64,  // closed at the end
-              }));
+  MemorySink sink;
+  MidiFileRecording streamed(TwoSecondChords());
+  ASSERT_TRUE(streamed.StreamTo(sink));
+  record(streamed);
+  ASSERT_TRUE(streamed.Flush());
+  EXPECT_FALSE(streamed.Empty());
+  ASSERT_TRUE(streamed.Finish(milliseconds{6000}));
+  EXPECT_EQ(sink.Bytes(), inMemory.Encode(milliseconds{6000}));
 }
 
-TEST(MidiFileTap, WithoutDevicesStillMakesAFile) {
-  auto recording = std::make_shared<MidiFileRecording>();
-  MidiPort port(std::make_unique<MidiFileTap>(nullptr, recording));
-  EXPECT_EQ(port.DeviceCount(), 0U);
-  EXPECT_FALSE(port.OpenDevice(0));
-  EXPECT_THAT(port.LastError(), HasSubstr("no MIDI output device"));
-  port.ProgramChange(49);
-  EXPECT_THAT(EventBytes(recording->Encode(milliseconds{0}), *recording),
-              ElementsAre(0x00, 0xC0, 0x30));
+TEST(MidiFileRecording, AFullSinkFailsAtTheFlushThatDidNotFit) {
+  FillingSink disk(100);
+  MidiFileRecording recording(TwoSecondChords());
+  ASSERT_TRUE(recording.StreamTo(disk));  // the header fits
+  recording.AddMessage(On(1, 60));
+  ASSERT_TRUE(recording.Flush());
+  for (int i = 0; i < 40; ++i) {
+    recording.AddMessage(On(1, 61));
+  }
+  EXPECT_FALSE(recording.Flush());
 }
 
 // The file read back by mido, a reader that shares no code with the writer.
@@ -242,18 +253,33 @@ TEST(MidiFileReadBack, MidoReadsAStartAndATickAsTwoBars) {
          "(scripts/install-deps.sh) and configure again";
   const std::filesystem::path path = std::filesystem::temp_directory_path() /
                                      ("sonavela_readback_" + std::to_string(getpid()) + ".mid");
-  auto recording = std::make_shared<MidiFileRecording>();
+  // What the port sends for a Start and a tick, two seconds apart.
+  auto log = std::make_shared<MidiLog>();
+  std::vector<MidiMessage> firstBar;
+  std::vector<MidiMessage> secondBar;
   {
-    MidiPort port(std::make_unique<MidiFileTap>(nullptr, recording));
-    recording->SetTime(milliseconds{0});
-    port.ProgramChange(49);
-    port.AllNotesOff();
-    port.PlayChord({{'C', 0}, harmony::kMajorTriad});
-    recording->AddMarker("C   : C");
-    recording->SetTime(milliseconds{2000});
-    port.PlayChord({{'A', 0}, harmony::kMinorTriad});
-    recording->AddMarker("C   : Am");
+    MidiPort port(RecordingBackend::WithDevices(1, log));
+    const Timestamp at{};
+    ASSERT_TRUE(port.OpenDevice(0, at));
+    log->Clear();
+    port.ProgramChange(49, at);
+    port.AllNotesOff(at);
+    port.PlayChord({{'C', 0}, harmony::kMajorTriad}, at);
+    firstBar = log->Messages();
+    log->Clear();
+    port.PlayChord({{'A', 0}, harmony::kMinorTriad}, at);
+    secondBar = log->Messages();
   }
+  auto recording = std::make_shared<MidiFileRecording>(TwoSecondChords());
+  for (const MidiMessage& message : firstBar) {
+    recording->AddMessage(message);
+  }
+  recording->AddMarker("C   : C");
+  recording->SetTime(milliseconds{2000});
+  for (const MidiMessage& message : secondBar) {
+    recording->AddMessage(message);
+  }
+  recording->AddMarker("C   : Am");
   {
     const Bytes bytes = recording->Encode(milliseconds{4000});
     std::ofstream out(path, std::ios::binary);

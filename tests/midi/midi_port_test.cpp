@@ -1,4 +1,4 @@
-#include "midi/midi_port.h"
+#include "midi/port/midi_port.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "harmony/chord.h"
-#include "midi/recording_backend.h"
-#include "midi/short_message.h"
+#include "midi/port/midi_message.h"
+#include "support/recording_backend.h"
 
 namespace sonavela::midi {
 namespace {
@@ -21,28 +21,30 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-constexpr std::uint32_t NoteOnMessage(int key) {
-  return PackShortMessage(0x90, static_cast<std::uint8_t>(key), 64);
-}
+const Timestamp kT{std::chrono::seconds(7)};
+constexpr MidiMessage kAllNotesOff = MidiMessage::AllNotesOff(1);
 
-std::vector<std::uint32_t> ExpectedChord(const std::vector<int>& keys) {
-  std::vector<std::uint32_t> messages{kAllNotesOff};
+std::vector<MidiMessage> ExpectedChord(const std::vector<int>& keys) {
+  std::vector<MidiMessage> messages{kAllNotesOff};
   for (int key : keys) {
-    messages.push_back(NoteOnMessage(key));
+    messages.push_back(MidiMessage::NoteOn(1, key, 64));
   }
   return messages;
 }
 
 struct PortFixture {
   std::shared_ptr<MidiLog> log = std::make_shared<MidiLog>();
+  RecordingBackend* backend = nullptr;
   std::unique_ptr<MidiPort> port;
 
   explicit PortFixture(std::vector<RecordedDevice> devices = {{"Synth A"}, {"Synth B"}}) {
-    port = std::make_unique<MidiPort>(std::make_unique<RecordingBackend>(std::move(devices), log));
+    auto made = std::make_unique<RecordingBackend>(std::move(devices), log);
+    backend = made.get();
+    port = std::make_unique<MidiPort>(std::move(made));
   }
   // Opens device 0 and forgets what the opening sent.
   void OpenQuietly() {
-    ASSERT_TRUE(port->OpenDevice(0));
+    ASSERT_TRUE(port->OpenDevice(0, kT));
     log->Clear();
   }
 };
@@ -60,7 +62,7 @@ class PlayChordTest : public ::testing::TestWithParam<ChordCase> {};
 TEST_P(PlayChordTest, SoundsTheVoicingFromTheTopDown) {
   PortFixture f;
   f.OpenQuietly();
-  f.port->PlayChord(GetParam().chord);
+  f.port->PlayChord(GetParam().chord, kT);
   EXPECT_THAT(f.log->Messages(), ElementsAreArray(ExpectedChord(GetParam().keys)));
 }
 
@@ -90,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PlayChord, FirstNoteOnIsTheBytes906040) {
   PortFixture f;
   f.OpenQuietly();
-  f.port->PlayChord({{'C', 0}, harmony::kMajorTriad});
+  f.port->PlayChord({{'C', 0}, harmony::kMajorTriad}, kT);
   const std::vector<std::uint8_t> bytes = f.log->Bytes();
   ASSERT_GE(bytes.size(), 6U);
   EXPECT_THAT(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 6),
@@ -104,7 +106,7 @@ TEST(PlayChord, TypeWithoutTonesSoundsOnlyTheBass) {
   noTones.tones[0] = {-1, 0};
   PortFixture f;
   f.OpenQuietly();
-  f.port->PlayChord({{'D', 0}, noTones});
+  f.port->PlayChord({{'D', 0}, noTones}, kT);
   EXPECT_THAT(f.log->Messages(), ElementsAreArray(ExpectedChord({60, 48})));
 }
 
@@ -113,7 +115,7 @@ TEST(PlayChord, SharedPitchClassSoundsEachKeyOnce) {
   harmony::ChordType doubled{1, {{{0, 0}, {6, 0}, {-1, 0}, {0, 0}, {0, 0}}}};
   PortFixture f;
   f.OpenQuietly();
-  f.port->PlayChord({{'C', 0}, doubled});
+  f.port->PlayChord({{'C', 0}, doubled}, kT);
   EXPECT_THAT(f.log->Messages(), ElementsAreArray(ExpectedChord({96, 84, 72, 60, 48})));
 }
 
@@ -129,9 +131,9 @@ class ProgramChangeTest : public ::testing::TestWithParam<InstrumentCase> {};
 TEST_P(ProgramChangeTest, SilencesThenSelectsTheClampedProgram) {
   PortFixture f;
   f.OpenQuietly();
-  f.port->ProgramChange(GetParam().instrument);
+  f.port->ProgramChange(GetParam().instrument, kT);
   EXPECT_THAT(f.log->Messages(),
-              ElementsAre(kAllNotesOff, PackShortMessage(0xC0, GetParam().program)));
+              ElementsAre(kAllNotesOff, MidiMessage::ProgramChange(1, GetParam().program)));
   // No byte after a status byte may have its top bit set.
   const std::vector<std::uint8_t> bytes = f.log->Bytes();
   EXPECT_THAT(bytes, ElementsAre(0xB0, 0x7B, 0x00, 0xC0, GetParam().program));
@@ -147,11 +149,53 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(NoteOn, PacksKeyAndVelocityAndKeepsDataBytesSevenBit) {
   PortFixture f;
   f.OpenQuietly();
-  f.port->NoteOn(60, 64);
-  f.port->NoteOn(0, 127);
-  f.port->NoteOn(200, 300);
-  f.port->NoteOn(-1, -1);
-  EXPECT_THAT(f.log->Messages(), ElementsAre(0x403C90U, 0x7F0090U, 0x7F7F90U, 0x000090U));
+  f.port->NoteOn(60, 64, kT);
+  f.port->NoteOn(0, 127, kT);
+  f.port->NoteOn(200, 300, kT);
+  f.port->NoteOn(-1, -1, kT);
+  std::vector<std::uint32_t> packed;
+  for (const MidiMessage& message : f.log->Messages()) {
+    packed.push_back(Packed(message));
+  }
+  EXPECT_THAT(packed, ElementsAre(0x403C90U, 0x7F0090U, 0x7F7F90U, 0x000090U));
+}
+
+TEST(MidiPortTime, EveryMessageCarriesTheTimeItWasGiven) {
+  PortFixture f;
+  const Timestamp later = kT + std::chrono::milliseconds(2000);
+  ASSERT_TRUE(f.port->OpenDevice(0, kT));
+  f.port->PlayChord({{'C', 0}, harmony::kMajorTriad}, later);
+  const std::vector<Timestamp> times = f.log->Times();
+  ASSERT_EQ(times.size(), 13U);
+  EXPECT_EQ(times.front(), kT);
+  EXPECT_EQ(std::count(times.begin(), times.end(), later), 12);
+}
+
+TEST(MidiPortFailure, AFailedDeviceIsToldOnceAndLeftAloneUntilTheNextOpen) {
+  PortFixture f;
+  ASSERT_TRUE(f.port->OpenDevice(0, kT));
+  f.backend->FailSendsAfter(3, "the JACK server has quit");
+  f.port->PlayChord({{'C', 0}, harmony::kMajorTriad}, kT);
+  EXPECT_TRUE(f.port->DeviceFailed());
+  EXPECT_EQ(f.port->TakeFailure(), "the JACK server has quit");
+  EXPECT_EQ(f.port->TakeFailure(), std::nullopt) << "told once";
+  const std::size_t delivered = f.log->Messages().size();
+  EXPECT_EQ(delivered, 4U);  // the open's all-notes-off and three of the chord
+  f.port->PlayChord({{'A', 0}, harmony::kMinorTriad}, kT);
+  EXPECT_EQ(f.log->Messages().size(), delivered) << "a failed device gets nothing more";
+  EXPECT_FALSE(f.port->CloseDevice(kT)) << "the close reports the failure";
+
+  ASSERT_TRUE(f.port->OpenDevice(1, kT));
+  EXPECT_FALSE(f.port->DeviceFailed());
+  f.port->PlayChord({{'A', 0}, harmony::kMinorTriad}, kT);
+  EXPECT_EQ(f.log->MessagesTo(1).size(), 13U);
+  EXPECT_TRUE(f.port->CloseDevice(kT));
+}
+
+TEST(MidiPortDevices, PassesOnWhyDevicesAreMissing) {
+  PortFixture f;
+  f.backend->unavailable = {"JACK: no JACK server is running"};
+  EXPECT_THAT(f.port->UnavailableDevices(), ElementsAre("JACK: no JACK server is running"));
 }
 
 TEST(MidiPortDevices, ListsNamesAndLeavesTheTextOnFailure) {
@@ -171,7 +215,7 @@ TEST(MidiPortDevices, ListsNamesAndLeavesTheTextOnFailure) {
 TEST(MidiPortOpen, SilencesTheNewDeviceAfterOpening) {
   PortFixture f;
   EXPECT_FALSE(f.port->IsOpen());
-  ASSERT_TRUE(f.port->OpenDevice(1));
+  ASSERT_TRUE(f.port->OpenDevice(1, kT));
   EXPECT_TRUE(f.port->IsOpen());
   EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kOpen, 1},
                                          RecordedEvent{RecordedKind::kSend, 1, kAllNotesOff}));
@@ -179,8 +223,8 @@ TEST(MidiPortOpen, SilencesTheNewDeviceAfterOpening) {
 
 TEST(MidiPortOpen, SwitchingDevicesSilencesAndClosesTheOldOneFirst) {
   PortFixture f;
-  ASSERT_TRUE(f.port->OpenDevice(0));
-  ASSERT_TRUE(f.port->OpenDevice(1));
+  ASSERT_TRUE(f.port->OpenDevice(0, kT));
+  ASSERT_TRUE(f.port->OpenDevice(1, kT));
   EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kOpen, 0},
                                          RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff},
                                          RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff},
@@ -191,9 +235,9 @@ TEST(MidiPortOpen, SwitchingDevicesSilencesAndClosesTheOldOneFirst) {
 
 TEST(MidiPortOpen, ReopeningTheOpenDeviceClosesAndReopensIt) {
   PortFixture f;
-  ASSERT_TRUE(f.port->OpenDevice(0));
+  ASSERT_TRUE(f.port->OpenDevice(0, kT));
   f.log->Clear();
-  ASSERT_TRUE(f.port->OpenDevice(0));
+  ASSERT_TRUE(f.port->OpenDevice(0, kT));
   EXPECT_TRUE(f.port->IsOpen());
   EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff},
                                          RecordedEvent{RecordedKind::kClose, 0},
@@ -203,16 +247,16 @@ TEST(MidiPortOpen, ReopeningTheOpenDeviceClosesAndReopensIt) {
 
 TEST(MidiPortOpen, FailedOpenAfterASuccessfulOneLeavesNothingOpen) {
   PortFixture f({{"Good"}, {"Broken", false}});
-  ASSERT_TRUE(f.port->OpenDevice(0));
+  ASSERT_TRUE(f.port->OpenDevice(0, kT));
   f.log->Clear();
-  EXPECT_FALSE(f.port->OpenDevice(1));
+  EXPECT_FALSE(f.port->OpenDevice(1, kT));
   EXPECT_FALSE(f.port->IsOpen());
   EXPECT_FALSE(f.port->LastError().empty());
   EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff},
                                          RecordedEvent{RecordedKind::kClose, 0},
                                          RecordedEvent{RecordedKind::kOpenFailed, 1}));
   // Nothing reaches any device any more, and destruction adds nothing.
-  f.port->PlayChord({{'C', 0}, harmony::kMajorTriad});
+  f.port->PlayChord({{'C', 0}, harmony::kMajorTriad}, kT);
   f.port.reset();
   EXPECT_EQ(f.log->events.size(), 3U);
   EXPECT_EQ(f.log->sendsWhileClosed, 12U);
@@ -220,25 +264,25 @@ TEST(MidiPortOpen, FailedOpenAfterASuccessfulOneLeavesNothingOpen) {
 
 TEST(MidiPortOpen, IndexBeyondTheListFailsCleanly) {
   PortFixture f;
-  EXPECT_FALSE(f.port->OpenDevice(7));
+  EXPECT_FALSE(f.port->OpenDevice(7, kT));
   EXPECT_FALSE(f.port->IsOpen());
   EXPECT_THAT(f.log->Messages(), IsEmpty());
 }
 
 TEST(MidiPortOpen, DeviceThatStopsOpeningFailsOnReopen) {
   PortFixture f;
-  ASSERT_TRUE(f.port->OpenDevice(1));
-  dynamic_cast<RecordingBackend&>(f.port->Backend()).SetOpenFails(1, true);
-  EXPECT_FALSE(f.port->OpenDevice(1));
+  ASSERT_TRUE(f.port->OpenDevice(1, kT));
+  f.backend->SetOpenFails(1, true);
+  EXPECT_FALSE(f.port->OpenDevice(1, kT));
   EXPECT_FALSE(f.port->IsOpen());
 }
 
 TEST(MidiPortClosed, EveryOperationCompletesAndNothingIsHeard) {
   PortFixture f;
-  f.port->AllNotesOff();
-  f.port->ProgramChange(49);
-  f.port->NoteOn(60, 64);
-  f.port->PlayChord({{'A', 0}, harmony::kMinorTriad});
+  f.port->AllNotesOff(kT);
+  f.port->ProgramChange(49, kT);
+  f.port->NoteOn(60, 64, kT);
+  f.port->PlayChord({{'A', 0}, harmony::kMinorTriad}, kT);
   f.port.reset();
   EXPECT_THAT(f.log->events, IsEmpty());
   EXPECT_EQ(f.log->sendsWhileClosed, 1U + 2U + 1U + 12U);
@@ -246,8 +290,8 @@ TEST(MidiPortClosed, EveryOperationCompletesAndNothingIsHeard) {
 
 TEST(MidiPortLifetime, DestructorSilencesAndClosesTheOpenDevice) {
   PortFixture f;
-  ASSERT_TRUE(f.port->OpenDevice(1));
-  f.port->PlayChord({{'C', 0}, harmony::kMajorTriad});
+  ASSERT_TRUE(f.port->OpenDevice(1, kT));
+  f.port->PlayChord({{'C', 0}, harmony::kMajorTriad}, kT);
   f.log->Clear();
   f.port.reset();
   EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kSend, 1, kAllNotesOff},
@@ -256,7 +300,7 @@ TEST(MidiPortLifetime, DestructorSilencesAndClosesTheOpenDevice) {
 
 TEST(MidiPortLifetime, DestructorAfterOnlyAFailedOpenSendsNothing) {
   PortFixture f({{"Broken", false}});
-  EXPECT_FALSE(f.port->OpenDevice(0));
+  EXPECT_FALSE(f.port->OpenDevice(0, kT));
   f.port.reset();
   EXPECT_THAT(f.log->events, ElementsAre(RecordedEvent{RecordedKind::kOpenFailed, 0}));
 }
@@ -268,16 +312,48 @@ TEST(MidiPortLifetime, PortThatNeverOpenedSendsNothing) {
   EXPECT_EQ(f.log->sendsWhileClosed, 0U);
 }
 
-TEST(ShortMessage, BytesFollowTheStatusLength) {
-  EXPECT_THAT(ShortMessageBytes(0x7BB0), ElementsAre(0xB0, 0x7B, 0x00));
-  EXPECT_THAT(ShortMessageBytes(0x30C0), ElementsAre(0xC0, 0x30));
-  EXPECT_THAT(ShortMessageBytes(0x403C90), ElementsAre(0x90, 0x3C, 0x40));
-  EXPECT_THAT(ShortMessageBytes(0x0040D3), ElementsAre(0xD3, 0x40));
-  EXPECT_THAT(ShortMessageBytes(0x7F00E0), ElementsAre(0xE0, 0x00, 0x7F));
-  EXPECT_THAT(ShortMessageBytes(0x05F3), ElementsAre(0xF3, 0x05));
-  EXPECT_THAT(ShortMessageBytes(0x0201F2), ElementsAre(0xF2, 0x01, 0x02));
-  EXPECT_THAT(ShortMessageBytes(0xFF), ElementsAre(0xFF));
-  EXPECT_THAT(ShortMessageBytes(0x3C), IsEmpty());  // a data byte is no message
+TEST(MidiMessage, NamedMessagesEncodeToTheirBytesAndDecodeBack) {
+  using Bytes = std::vector<std::uint8_t>;
+  const struct {
+    MidiMessage message;
+    Bytes bytes;
+  } cases[] = {
+      {MidiMessage::AllNotesOff(1), {0xB0, 0x7B, 0x00}},
+      {MidiMessage::ProgramChange(1, 48), {0xC0, 0x30}},
+      {MidiMessage::NoteOn(1, 60, 64), {0x90, 0x3C, 0x40}},
+      {MidiMessage::NoteOff(16, 60), {0x8F, 0x3C, 0x40}},
+      {MidiMessage::ControlChange(3, 7, 100), {0xB2, 0x07, 0x64}},
+      {MidiMessage::NoteOn(0, 200, -3), {0x90, 0x7F, 0x00}},  // clamped, never a status byte
+      {MidiMessage::Clock(), {0xF8}},
+      {MidiMessage::Start(), {0xFA}},
+      {MidiMessage::Continue(), {0xFB}},
+      {MidiMessage::Stop(), {0xFC}},
+      {MidiMessage::SongPosition(300), {0xF2, 0x2C, 0x02}},
+      {MidiMessage::SongPosition(99999), {0xF2, 0x7F, 0x7F}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_THAT(Bytes(c.message.Bytes().begin(), c.message.Bytes().end()),
+                ElementsAreArray(c.bytes));
+    EXPECT_EQ(MidiMessage::Decode(c.bytes), c.message);
+  }
+  EXPECT_EQ(Packed(MidiMessage::AllNotesOff(1)), 0x7BB0U);  // the value of the original API
+}
+
+TEST(MidiMessage, DecodeRefusesWhatIsNoSingleMessage) {
+  using Bytes = std::vector<std::uint8_t>;
+  const Bytes refused[] = {{},
+                           {0x3C},
+                           {0x90, 0x3C},
+                           {0x90, 0x3C, 0x40, 0x00},
+                           {0xC0},
+                           {0x90, 0x80, 0x40},
+                           {0xF0, 0x7E, 0xF7},
+                           {0xF2, 0x01}};
+  for (const Bytes& bytes : refused) {
+    EXPECT_EQ(MidiMessage::Decode(bytes), std::nullopt) << ::testing::PrintToString(bytes);
+  }
+  EXPECT_TRUE(MidiMessage::Decode(Bytes{0x90, 0x3C, 0x00})->IsNoteOff());
+  EXPECT_EQ(MidiMessage::Decode(Bytes{0xD3, 0x40})->Channel(), 4);
 }
 
 }  // namespace

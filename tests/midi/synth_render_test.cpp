@@ -7,18 +7,22 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <numeric>
 #include <set>
 #include <string>
 
 #include "harmony/chord.h"
-#include "midi/midi_port.h"
-#include "midi/synth_renderer.h"
+#include "midi/files/byte_sink.h"
+#include "midi/files/synth_renderer.h"
+#include "midi/port/midi_port.h"
 #include "wav_reader.h"
 
 namespace sonavela::midi {
 namespace {
+
+const Timestamp kT{};
 
 using namespace std::chrono_literals;
 
@@ -27,11 +31,27 @@ std::string TempPath(const std::string& stem) {
       .string();
 }
 
-// Removes the file when the test ends, passed or not.
+// What the renderer wrote, put into a file for the reader, which is removed
+// when the test ends, passed or not.
 struct TempFile {
   std::string path;
+  MemorySink sink;
   explicit TempFile(const std::string& stem) : path(TempPath(stem)) {}
   ~TempFile() { std::remove(path.c_str()); }
+  std::optional<testing::WavData> Read(std::string& error) const {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(sink.Bytes().data()),
+               static_cast<std::streamsize>(sink.Bytes().size()));
+    return testing::ReadWav(path, error);
+  }
+};
+
+// Refuses every byte, as a disk that is full from the start.
+class FullSink final : public ByteSink {
+ public:
+  bool Append(std::span<const std::uint8_t>) override { return false; }
+  bool Overwrite(std::uint64_t, std::span<const std::uint8_t>) override { return false; }
+  std::string LastError() const override { return "No space left on device"; }
 };
 
 std::set<int> StrongestPitchClasses(const std::vector<double>& power, std::size_t count) {
@@ -59,16 +79,16 @@ TEST_P(SynthRenderTest, ChordIsAudibleAndItsPitchClassesDominate) {
   TempFile file(std::string("sonavela_render_") + GetParam().name);
   auto renderer = std::make_shared<SynthRenderer>();
   {
-    MidiPort port(std::make_unique<RendererBackend>(renderer, file.path));
-    ASSERT_TRUE(port.OpenDevice(0)) << port.LastError();
-    port.ProgramChange(GetParam().instrument);
-    port.PlayChord(GetParam().chord);
-    ASSERT_TRUE(renderer->Advance(2000ms)) << renderer->LastError();
+    MidiPort port(std::make_unique<RendererBackend>(renderer, file.sink));
+    ASSERT_TRUE(port.OpenDevice(0, kT)) << port.LastError();
+    port.ProgramChange(GetParam().instrument, kT);
+    port.PlayChord(GetParam().chord, kT);
+    ASSERT_TRUE(renderer->RenderUntil(2000ms)) << renderer->LastError();
   }
   EXPECT_FALSE(renderer->IsRendering());
 
   std::string error;
-  const std::optional<testing::WavData> wav = testing::ReadWav(file.path, error);
+  const std::optional<testing::WavData> wav = file.Read(error);
   ASSERT_TRUE(wav.has_value()) << error;
   EXPECT_EQ(wav->channels, 2);
   EXPECT_EQ(wav->sampleRate, 44100);
@@ -101,10 +121,10 @@ TEST(SynthRenderer, ShortAdvancesAddUpWithoutDrift) {
   TempFile a("sonavela_drift_a");
   TempFile b("sonavela_drift_b");
   SynthRenderer renderer;
-  ASSERT_TRUE(renderer.Begin(a.path)) << renderer.LastError();
+  ASSERT_TRUE(renderer.Begin(a.sink)) << renderer.LastError();
   ASSERT_TRUE(renderer.Advance(999ms));
   const std::uint64_t once = renderer.FramesRendered();
-  ASSERT_TRUE(renderer.Begin(b.path)) << renderer.LastError();  // finishes the first file
+  ASSERT_TRUE(renderer.Begin(b.sink)) << renderer.LastError();  // finishes the first file
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(renderer.Advance(333ms));
   }
@@ -119,16 +139,17 @@ TEST(SynthRenderer, SilenceBeforeAnyNoteAndNothingCarriesIntoTheNextFile) {
   TempFile a("sonavela_carry_a");
   TempFile b("sonavela_carry_b");
   SynthRenderer renderer;
-  ASSERT_TRUE(renderer.Begin(a.path)) << renderer.LastError();
-  renderer.Send(0x7F3C90);  // note on 60, loud, never released
-  ASSERT_TRUE(renderer.Advance(500ms));
-  ASSERT_TRUE(renderer.Begin(b.path)) << renderer.LastError();
+  ASSERT_TRUE(renderer.Begin(a.sink)) << renderer.LastError();
+  // Loud and never released; sent at 100 ms, so the first 100 ms are silent.
+  ASSERT_TRUE(renderer.Send(MidiMessage::NoteOn(1, 60, 127), 100ms));
+  ASSERT_TRUE(renderer.Advance(400ms));
+  ASSERT_TRUE(renderer.Begin(b.sink)) << renderer.LastError();
   ASSERT_TRUE(renderer.Advance(500ms));
   ASSERT_TRUE(renderer.Finish());
 
   std::string error;
-  const auto first = testing::ReadWav(a.path, error);
-  const auto second = testing::ReadWav(b.path, error);
+  const auto first = a.Read(error);
+  const auto second = b.Read(error);
   ASSERT_TRUE(first && second) << error;
   const auto loud = [](const testing::WavData& wav) {
     return std::any_of(wav.samples.begin(), wav.samples.end(),
@@ -136,24 +157,29 @@ TEST(SynthRenderer, SilenceBeforeAnyNoteAndNothingCarriesIntoTheNextFile) {
   };
   EXPECT_TRUE(loud(*first));
   EXPECT_FALSE(loud(*second));
+  testing::WavData before = *first;
+  before.samples.resize(2 * 4410);  // the first 100 ms
+  EXPECT_FALSE(loud(before)) << "the note came before its time";
 }
 
 TEST(SynthRenderer, FailuresAreReportedNotHidden) {
   SynthRendererOptions missing;
   missing.soundFont = "/nonexistent/sonavela.sf2";
   SynthRenderer noFont(missing);
-  EXPECT_FALSE(noFont.Begin(TempPath("sonavela_never")));
+  MemorySink unused;
+  EXPECT_FALSE(noFont.Begin(unused));
   EXPECT_THAT(noFont.LastError(), ::testing::HasSubstr("/nonexistent/sonavela.sf2"));
   EXPECT_FALSE(noFont.Advance(10ms));
 
-  SynthRenderer badPath;
-  EXPECT_FALSE(badPath.Begin("/nonexistent-dir/out.wav"));
-  EXPECT_THAT(badPath.LastError(), ::testing::HasSubstr("/nonexistent-dir/out.wav"));
+  FullSink full;
+  SynthRenderer fullDisk;
+  EXPECT_FALSE(fullDisk.Begin(full));
+  EXPECT_THAT(fullDisk.LastError(), ::testing::HasSubstr("No space left"));
 
   // Through a port: the open fails and the reason reaches the front end.
-  MidiPort port(std::make_unique<RendererBackend>(std::make_shared<SynthRenderer>(missing),
-                                                  TempPath("sonavela_never")));
-  EXPECT_FALSE(port.OpenDevice(0));
+  MidiPort port(
+      std::make_unique<RendererBackend>(std::make_shared<SynthRenderer>(missing), unused));
+  EXPECT_FALSE(port.OpenDevice(0, kT));
   EXPECT_THAT(port.LastError(), ::testing::HasSubstr("does not exist"));
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "generator/rules.h"
+#include "midi/port/midi_message.h"
 #include "playback/playback_control.h"
 
 namespace sonavela::playback::testing {
@@ -31,15 +32,14 @@ class FakeTimer final : public StepTimer {
   struct Call {
     bool arm;
     unsigned id;
-    std::chrono::milliseconds period;
     friend bool operator==(const Call&, const Call&) = default;
   };
-  void Arm(unsigned id, std::chrono::milliseconds period) override {
-    calls.push_back({true, id, period});
+  void Arm(unsigned id) override {
+    calls.push_back({true, id});
     armed = true;
   }
   void Disarm(unsigned id) override {
-    calls.push_back({false, id, {}});
+    calls.push_back({false, id});
     armed = false;
   }
 
@@ -47,10 +47,8 @@ class FakeTimer final : public StepTimer {
   bool armed = false;
 };
 
-inline std::vector<std::string> WithEmptyLastLine(auto const& table) {
-  std::vector<std::string> lines(table.begin(), table.end());
-  lines.emplace_back();
-  return lines;
+inline std::vector<std::string> LinesOf(auto const& table) {
+  return std::vector<std::string>(table.begin(), table.end());
 }
 
 class FakeInputs final : public ControlInputs {
@@ -62,15 +60,15 @@ class FakeInputs final : public ControlInputs {
 
   std::string instrument = "  49";
   bool minor = false;
-  std::vector<std::string> connection = WithEmptyLastLine(generator::DefaultConnectionRules);
-  std::vector<std::string> substitution = WithEmptyLastLine(generator::DefaultSubstitutionRules);
+  std::vector<std::string> connection = LinesOf(generator::DefaultConnectionRules);
+  std::vector<std::string> substitution = LinesOf(generator::DefaultSubstitutionRules);
 };
 
-[[nodiscard]] constexpr std::uint32_t NoteOn(int key) {
-  return 0x90u | (static_cast<std::uint32_t>(key) << 8) | (64u << 16);
+[[nodiscard]] constexpr midi::MidiMessage NoteOn(int key) {
+  return midi::MidiMessage::NoteOn(1, key, 64);
 }
-[[nodiscard]] constexpr std::uint32_t ProgramChangeTo(int program) {
-  return 0xC0u | (static_cast<std::uint32_t>(program) << 8);
+[[nodiscard]] constexpr midi::MidiMessage ProgramChangeTo(int program) {
+  return midi::MidiMessage::ProgramChange(1, program);
 }
 
 }  // namespace sonavela::playback::testing

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "midi/recording_backend.h"
+#include "support/recording_backend.h"
 #include "ui/dialog_template.h"
 #include "ui/main_dialog.h"
 #include "ui/notifier.h"

@@ -17,7 +17,7 @@
 
 #include "dialog_harness.h"
 #include "generator/rules.h"
-#include "midi/midi_port.h"
+#include "midi/port/midi_port.h"
 #include "playback/rule_file_io.h"
 #include "reference_progression.h"
 
@@ -96,9 +96,8 @@ ReadBack ReadMidiFile(const QString& path) {
   return read;
 }
 
-std::string NoteOn(std::uint32_t message) {
-  return "note_on 0 " + std::to_string((message >> 8) & 0x7F) + " " +
-         std::to_string((message >> 16) & 0x7F);
+std::string NoteOn(const midi::MidiMessage& message) {
+  return "note_on 0 " + std::to_string(message.Data1()) + " " + std::to_string(message.Data2());
 }
 
 constexpr long kBar = 1920;  // 480 ticks a quarter, one 4/4 bar a chord
@@ -366,8 +365,8 @@ TEST_F(FileMenuTest, TheMidiFileHoldsWhatWasPlayedWithTheResultLinesAsMarkers) {
 
   // The note-ons are the device's, in order, each in the bar of its chord.
   std::vector<std::string> sent;
-  for (const std::uint32_t message : log->Messages()) {
-    if ((message & 0xF0) == 0x90) {
+  for (const midi::MidiMessage& message : log->Messages()) {
+    if (message.IsNoteOn()) {
       sent.push_back(NoteOn(message));
     }
   }
@@ -425,7 +424,9 @@ TEST_F(FileMenuTest, StartAgainBeginsANewRecording) {
 // Stopped, the notes end in the file where Stop silenced them, within the
 // bar of the last chord.
 TEST_F(FileMenuTest, AfterStopTheNotesEndWhereTheyStopped) {
-  Open();
+  // Chords of two seconds, one bar each; the test is over long before the
+  // timer's first tick.
+  Open(TwoDevices(), std::chrono::seconds(2));
   Click(kIdStart);
   dialog->Tick(0);
   QTest::qWait(100);  // 100 ms of a two-second bar: 96 ticks
@@ -484,15 +485,16 @@ TEST_F(FileMenuTest, TheDeviceGetsTheSameBytesAsWithoutTheFile) {
       reference.StartSteps(DefaultConnectionLines(), DefaultSubstitutionLines(), false, 6);
   auto direct = std::make_shared<midi::MidiLog>();
   {
+    const midi::Timestamp at{};
     midi::MidiPort port(std::make_unique<midi::RecordingBackend>(TwoDevices(), direct));
-    ASSERT_TRUE(port.OpenDevice(0));
-    port.ProgramChange(49);
-    port.AllNotesOff();
+    ASSERT_TRUE(port.OpenDevice(0, at));
+    port.ProgramChange(49, at);
+    port.AllNotesOff(at);
     for (const auto& step : steps) {
-      port.PlayChord(step.chord);
+      port.PlayChord(step.chord, at);
     }
-    port.AllNotesOff();
-    ASSERT_TRUE(port.OpenDevice(1));
+    port.AllNotesOff(at);
+    ASSERT_TRUE(port.OpenDevice(1, at));
   }
   EXPECT_EQ(log->events, direct->events);
   EXPECT_EQ(log->Bytes(), direct->Bytes());

@@ -15,15 +15,17 @@ using midi::RecordedEvent;
 using midi::RecordedKind;
 using namespace std::chrono_literals;
 
-constexpr std::uint32_t kAllNotesOff = 0x7BB0;
-constexpr std::uint32_t ProgramChange(std::uint32_t program) {
-  return 0xC0 | (program << 8);
+using midi::MidiMessage;
+
+constexpr MidiMessage kAllNotesOff = MidiMessage::AllNotesOff(1);
+constexpr MidiMessage ProgramChange(int program) {
+  return MidiMessage::ProgramChange(1, program);
 }
-bool IsNoteOn(std::uint32_t message) {
-  return (message & 0xF0) == 0x90;
+bool IsNoteOn(const MidiMessage& message) {
+  return message.IsNoteOn();
 }
-bool IsProgramChange(std::uint32_t message) {
-  return (message & 0xF0) == 0xC0;
+bool IsProgramChange(const MidiMessage& message) {
+  return message.Kind() == 0xC0;
 }
 
 class MainDialogTest : public DialogTest {};
@@ -34,7 +36,7 @@ TEST_F(MainDialogTest, OpensWithDevicesDefaultsAndEmptyFields) {
   EXPECT_EQ(List(kIdDeviceList)->currentRow(), 0);
   EXPECT_EQ(recorder->OpenIndex(), std::optional<unsigned>(0));
   ASSERT_FALSE(log->events.empty());
-  EXPECT_EQ(log->events.front(), (RecordedEvent{RecordedKind::kOpen, 0, 0}));
+  EXPECT_EQ(log->events.front(), (RecordedEvent{RecordedKind::kOpen, 0}));
   EXPECT_EQ(Edit(kIdInstrument)->text(), QStringLiteral("  49"));
   EXPECT_EQ(StdLines(kIdConnList), DefaultConnectionLines());
   EXPECT_EQ(StdLines(kIdSubstList), DefaultSubstitutionLines());
@@ -107,8 +109,8 @@ TEST_F(MainDialogTest, StartShowsTheTonicAtOnceThenOneLinePerTick) {
   const auto messages = log->MessagesTo(0);
   ASSERT_GE(messages.size(), 5U);
   EXPECT_EQ(
-      std::vector<std::uint32_t>(messages.begin(), messages.begin() + 4),
-      (std::vector<std::uint32_t>{kAllNotesOff, ProgramChange(48), kAllNotesOff, kAllNotesOff}));
+      std::vector<MidiMessage>(messages.begin(), messages.begin() + 4),
+      (std::vector<MidiMessage>{kAllNotesOff, ProgramChange(48), kAllNotesOff, kAllNotesOff}));
   EXPECT_TRUE(std::all_of(messages.begin() + 4, messages.end(), IsNoteOn));
 
   for (int tick = 1; tick < 6; ++tick) {
@@ -138,12 +140,12 @@ TEST_F(MainDialogTest, StopSilencesAndDisarmsButKeepsTheList) {
   Open();
   log->Clear();
   Click(kIdStop);
-  EXPECT_EQ(log->Messages(), std::vector<std::uint32_t>{kAllNotesOff}) << "stop while idle";
+  EXPECT_EQ(log->Messages(), std::vector<MidiMessage>{kAllNotesOff}) << "stop while idle";
   Click(kIdStart);
   dialog->Tick(0);
   log->Clear();
   Click(kIdStop);
-  EXPECT_EQ(log->Messages(), std::vector<std::uint32_t>{kAllNotesOff});
+  EXPECT_EQ(log->Messages(), std::vector<MidiMessage>{kAllNotesOff});
   EXPECT_FALSE(dialog->StepTimerState().IsArmed());
   EXPECT_EQ(List(kIdResultList)->count(), 2);
 }
@@ -181,8 +183,8 @@ TEST_F(MainDialogTest, ChangingTheDeviceWhileRunningMovesTheNextChord) {
   Click(kIdStart);
   ClickLine(kIdDeviceList, 1);
   EXPECT_EQ(recorder->OpenIndex(), std::optional<unsigned>(1));
-  const RecordedEvent close{RecordedKind::kClose, 0, 0};
-  const RecordedEvent open{RecordedKind::kOpen, 1, 0};
+  const RecordedEvent close{RecordedKind::kClose, 0};
+  const RecordedEvent open{RecordedKind::kOpen, 1};
   const auto closeAt = std::find(log->events.begin(), log->events.end(), close);
   ASSERT_NE(closeAt, log->events.end());
   EXPECT_EQ(*(closeAt - 1), (RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff}));
@@ -267,7 +269,7 @@ TEST_F(MainDialogTest, EscapeEndsTheDialogAndTheDeviceIsSilencedAndClosed) {
   ASSERT_GE(log->events.size(), 2U);
   EXPECT_EQ(log->events[log->events.size() - 2],
             (RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff}));
-  EXPECT_EQ(log->events.back(), (RecordedEvent{RecordedKind::kClose, 0, 0}));
+  EXPECT_EQ(log->events.back(), (RecordedEvent{RecordedKind::kClose, 0}));
 }
 
 TEST_F(MainDialogTest, TheCloseBoxAndTheMenusCloseItemEndTheDialog) {
@@ -405,6 +407,34 @@ TEST_F(MainDialogTest, TicksGoOnWhileAMessageBoxIsOpen) {
   EXPECT_EQ(icon, QMessageBox::NoIcon);
   EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
   EXPECT_GT(linesWhenClosed, linesWhenOpened);
+}
+
+TEST_F(MainDialogTest, ADeviceThatFailsWhilePlayingIsToldOnceAndThePlayGoesOn) {
+  Open();
+  Click(kIdStart);
+  recorder->FailSendsAfter(3, "the JACK server has quit");
+  for (int i = 0; i < 4; ++i) {
+    dialog->Tick(0);
+  }
+  QTest::qWait(20);  // the notice waits for the tick's handler to return
+  ASSERT_EQ(notifier.notices.size(), 1U);
+  EXPECT_EQ(notifier.notices[0].text, QStringLiteral("ＭＩＤＩデータ出力先が使えなくなりました。"));
+  EXPECT_TRUE(notifier.notices[0].detail.startsWith(QStringLiteral("the JACK server has quit\n")));
+  EXPECT_EQ(notifier.notices[0].icon, QMessageBox::Warning);
+  EXPECT_TRUE(dialog->StepTimerState().IsArmed()) << "the progression goes on";
+  EXPECT_EQ(List(kIdResultList)->count(), 5);
+}
+
+TEST_F(MainDialogTest, TheDeviceListSaysWhyKindsOfDevicesAreMissing) {
+  auto backend = std::make_unique<midi::RecordingBackend>(TwoDevices(), log);
+  backend->unavailable = {"JACK: no JACK server is running", "ALSA: no sequencer"};
+  MainDialogOptions options;
+  options.backend = std::move(backend);
+  options.notifier = &notifier;
+  MainDialog withReasons(std::move(options));
+  EXPECT_EQ(withReasons.findChild<QListWidget*>(QStringLiteral("control%1").arg(kIdDeviceList))
+                ->toolTip(),
+            QStringLiteral("JACK: no JACK server is running\nALSA: no sequencer"));
 }
 
 }  // namespace

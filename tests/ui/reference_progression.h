@@ -22,8 +22,7 @@ class ReferenceProgression {
   std::vector<std::string> Start(const std::vector<std::string>& connection,
                                  const std::vector<std::string>& substitution, bool minor,
                                  int count) {
-    (void)generator::LoadRules(generator_, connection, substitution, minor);
-    generator_.Reset();
+    Load(connection, substitution, minor);
     return Next(count);
   }
 
@@ -39,8 +38,7 @@ class ReferenceProgression {
   std::vector<generator::ProgressionStep> StartSteps(const std::vector<std::string>& connection,
                                                      const std::vector<std::string>& substitution,
                                                      bool minor, int count) {
-    (void)generator::LoadRules(generator_, connection, substitution, minor);
-    generator_.Reset();
+    Load(connection, substitution, minor);
     return NextSteps(count);
   }
 
@@ -54,6 +52,18 @@ class ReferenceProgression {
   }
 
  private:
+  // The lists as the dialog shows them, the empty last line included.
+  void Load(std::vector<std::string> connection, std::vector<std::string> substitution,
+            bool minor) {
+    for (auto* lines : {&connection, &substitution}) {
+      if (!lines->empty()) {
+        lines->pop_back();
+      }
+    }
+    (void)generator::LoadRules(generator_, connection, substitution, minor);
+    generator_.Reset();
+  }
+
   generator::ProgressionGenerator generator_;
 };
 

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "midi/port/midi_backend.h"
+
+namespace sonavela::midi {
+
+class JackSession;
+
+// What the JACK devices share: the program's one JACK client, kept from the
+// listing for a quick open, and its one output port.
+class JackOutputBackend : public MidiBackend {
+ public:
+  ~JackOutputBackend() override;
+  JackOutputBackend(const JackOutputBackend&) = delete;
+  JackOutputBackend& operator=(const JackOutputBackend&) = delete;
+
+  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
+  [[nodiscard]] bool Close() override;
+  [[nodiscard]] std::string LastError() const override { return lastError_; }
+
+ protected:
+  JackOutputBackend(std::shared_ptr<JackSession> session, std::string portName);
+
+  [[nodiscard]] JackSession& Session() { return *session_; }
+  [[nodiscard]] const JackSession& Session() const { return *session_; }
+  // Registers the port, connected to `destination` unless that is empty.
+  // False with the reason (a clause) in `why`.
+  [[nodiscard]] bool OpenPort(const std::string& destination, std::string& why);
+  void SetLastError(std::string error) { lastError_ = std::move(error); }
+
+ private:
+  std::shared_ptr<JackSession> session_;
+  std::string portName_;
+  bool open_ = false;
+  std::string lastError_;
+};
+
+// The MIDI inputs of the running JACK server, by their full names
+// ("client:port"), in JACK's order. Opening one registers the program's
+// output port and connects it there. The list is read once, at
+// construction; without a server it is empty and Unavailable() says why.
+class JackPortsBackend final : public JackOutputBackend {
+ public:
+  explicit JackPortsBackend(std::shared_ptr<JackSession> session, std::string portName = "out");
+
+  [[nodiscard]] unsigned DeviceCount() const override;
+  [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
+  [[nodiscard]] bool Open(unsigned index) override;
+  [[nodiscard]] std::vector<std::string> Unavailable() const override { return unavailable_; }
+
+ private:
+  std::vector<std::string> devices_;
+  std::vector<std::string> unavailable_;
+};
+
+// "Sonavela (virtual port)" on JACK: opening it registers the output port
+// "<client>:<port>" unconnected, for the user to connect to a DAW or synth.
+class JackVirtualPortBackend final : public JackOutputBackend {
+ public:
+  explicit JackVirtualPortBackend(std::shared_ptr<JackSession> session,
+                                  std::string portName = "out");
+
+  [[nodiscard]] unsigned DeviceCount() const override { return 1; }
+  [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
+  [[nodiscard]] bool Open(unsigned index) override;
+};
+
+// The system's MIDI ports and the virtual port (`devices`: the JACK inputs,
+// the ALSA sequencer's ports, the virtual port) as one family beside the
+// built-in synthesizer. The JACK devices must not give the client up when
+// one of them opens another (the virtual port after a JACK input), only
+// when a device of another family opens: the synthesizer's JACK audio
+// driver wants the client's name.
+class JackFamilyBackend final : public MidiBackend {
+ public:
+  JackFamilyBackend(std::unique_ptr<MidiBackend> devices, std::shared_ptr<JackSession> session);
+  ~JackFamilyBackend() override;
+  JackFamilyBackend(const JackFamilyBackend&) = delete;
+  JackFamilyBackend& operator=(const JackFamilyBackend&) = delete;
+
+  [[nodiscard]] unsigned DeviceCount() const override { return devices_->DeviceCount(); }
+  [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override {
+    return devices_->DeviceName(index);
+  }
+  [[nodiscard]] bool Open(unsigned index) override { return devices_->Open(index); }
+  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override {
+    return devices_->Send(message, at);
+  }
+  [[nodiscard]] bool Close() override { return devices_->Close(); }
+  [[nodiscard]] std::string LastError() const override { return devices_->LastError(); }
+  [[nodiscard]] std::vector<std::string> Unavailable() const override {
+    return devices_->Unavailable();
+  }
+  [[nodiscard]] std::vector<std::string> TakeNotices() override { return devices_->TakeNotices(); }
+  void Standby() override;
+
+ private:
+  std::unique_ptr<MidiBackend> devices_;
+  std::shared_ptr<JackSession> session_;
+};
+
+}  // namespace sonavela::midi

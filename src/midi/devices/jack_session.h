@@ -1,0 +1,82 @@
+#pragma once
+
+#include <jack/jack.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "midi/port/midi_message.h"
+
+namespace sonavela::midi {
+
+struct JackConnection;
+
+// The program's own JACK client: one session with the server that lists the
+// MIDI input ports and carries the program's one MIDI output port, either
+// connected to a chosen input or left for the user to connect. A server is
+// never started; libjack's messages are kept off stderr and the reasons go
+// into the errors shown to the user.
+//
+// Failures of an open output are noticed on JACK's own threads (the server
+// quits or drops the client, the connected input is removed), which only
+// raise atomic flags; the next Send reports them.
+//
+// Every member function is for one thread, the one that plays.
+class JackSession {
+ public:
+  explicit JackSession(std::string clientName);
+  ~JackSession();
+  JackSession(const JackSession&) = delete;
+  JackSession& operator=(const JackSession&) = delete;
+
+  // Opens the client unless it is open. False, with ConnectError(), when no
+  // server answers.
+  [[nodiscard]] bool Connect();
+  [[nodiscard]] bool Connected() const { return connection_ != nullptr; }
+  // Why the last Connect failed, such as "no JACK server is running".
+  [[nodiscard]] const std::string& ConnectError() const { return connectError_; }
+  // The full names ("client:port") of the MIDI inputs, in JACK's order.
+  [[nodiscard]] std::vector<std::string> MidiInputs() const;
+
+  // Closes the client unless an output is open; the next OpenOutput opens
+  // it again.
+  void Standby();
+
+  // Registers the output port `portName`, connected to the input
+  // `destination` unless that is empty. False when that cannot be done;
+  // nothing is registered then, and LastError() says why as a clause ("it
+  // is no longer available", "no JACK server is running").
+  [[nodiscard]] bool OpenOutput(const std::string& portName, const std::string& destination);
+  // Queues a message for the next process cycle. False, with LastError(),
+  // once the output has failed.
+  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at);
+  // Waits for JACK to deliver what is queued, then removes the port. False,
+  // with LastError(), when the output had failed or could not deliver.
+  [[nodiscard]] bool CloseOutput();
+  [[nodiscard]] const std::string& LastError() const { return lastError_; }
+
+ private:
+  void Disconnect();
+  // Lets go of a client whose server has stopped processing: closing it
+  // would wait for that server, maybe for ever.
+  void Abandon();
+  [[nodiscard]] bool Activate();
+  [[nodiscard]] std::optional<std::string> Failure() const;
+  [[nodiscard]] std::chrono::nanoseconds DeliveryTimeout() const;
+  void Fail(std::string why);
+
+  std::string clientName_;
+  std::unique_ptr<JackConnection> connection_;
+  std::string connectError_;
+
+  // The open output.
+  jack_port_t* out_ = nullptr;
+  std::string destinationName_;
+  std::optional<std::string> failure_;
+  std::string lastError_;
+};
+
+}  // namespace sonavela::midi

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "midi/port/midi_backend.h"
+
+namespace sonavela::midi {
+
+class SynthEngine;
+
+inline constexpr const char* kBuiltInSynthName = "Built-in synthesizer (FluidSynth)";
+
+struct SynthBackendOptions {
+  // Empty: SONAVELA_SOUNDFONT, then the system's General MIDI SoundFonts.
+  std::string soundFont;
+  // Empty: SONAVELA_AUDIO_DRIVER, then pulseaudio, alsa, jack, sdl2.
+  std::string audioDriver;
+  // How the synthesizer names itself to JACK.
+  std::string clientName = "Sonavela";
+  double sampleRate = 44100.0;
+};
+
+// The built-in synthesizer as a single device that plays through the
+// computer's audio output. Opening it loads the SoundFont and starts an audio
+// driver; when either is impossible Open fails and LastError says why. Once
+// the audio output is lost (its sound server quit), Send fails.
+class SynthBackend final : public MidiBackend {
+ public:
+  explicit SynthBackend(SynthBackendOptions options = {});
+  ~SynthBackend() override;
+  SynthBackend(const SynthBackend&) = delete;
+  SynthBackend& operator=(const SynthBackend&) = delete;
+
+  [[nodiscard]] unsigned DeviceCount() const override { return 1; }
+  [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
+  [[nodiscard]] bool Open(unsigned index) override;
+  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
+  [[nodiscard]] bool Close() override;
+  [[nodiscard]] std::string LastError() const override { return lastError_; }
+  [[nodiscard]] std::vector<std::string> TakeNotices() override;
+
+ private:
+  // True, with LastError, once the open synthesizer has lost its output.
+  [[nodiscard]] bool Failed();
+
+  SynthBackendOptions options_;
+  std::unique_ptr<SynthEngine> engine_;
+  std::string lastError_;
+  std::vector<std::string> notices_;
+};
+
+}  // namespace sonavela::midi

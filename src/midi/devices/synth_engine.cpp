@@ -1,0 +1,237 @@
+#include "midi/devices/synth_engine.h"
+
+#include <cstdlib>
+#include <mutex>
+
+#if defined(SONAVELA_HAVE_ALSA)
+#include <alsa/asoundlib.h>
+#endif
+#if defined(SONAVELA_HAVE_GLIB)
+#include <glib.h>
+#endif
+#if defined(SONAVELA_HAVE_JACK)
+#include <jack/jack.h>
+#endif
+
+namespace sonavela::midi {
+
+namespace {
+
+#if defined(SONAVELA_HAVE_ALSA)
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+#endif
+
+// The sound libraries below FluidSynth print their own complaints (no ALSA
+// card, no JACK server, a server that went away), also on their real-time
+// threads. The reasons that matter reach the user through FluidSynth's log.
+// Their message functions belong to the whole process, and the program's
+// other JACK client keeps libjack off stderr as well, so they are never
+// handed back to the libraries' defaults.
+void QuietSoundLibraries() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+#if defined(SONAVELA_HAVE_ALSA)
+    snd_lib_error_set_handler(&IgnoreAlsaError);
+#endif
+#if defined(SONAVELA_HAVE_JACK)
+    jack_set_error_function([](const char*) {});
+    jack_set_info_function([](const char*) {});
+#endif
+  });
+}
+
+// The loaders FluidSynth tries on a file that is no SF2 (libinstpatch's DLS
+// reader) report their own assertion failures through GLib; FluidSynth's
+// log already says what went wrong with the file.
+#if defined(SONAVELA_HAVE_GLIB)
+class ScopedGLibQuiet {
+ public:
+  ScopedGLibQuiet() : previous_(g_log_set_default_handler(&Ignore, nullptr)) {}
+  ~ScopedGLibQuiet() { (void)g_log_set_default_handler(previous_, nullptr); }
+  ScopedGLibQuiet(const ScopedGLibQuiet&) = delete;
+  ScopedGLibQuiet& operator=(const ScopedGLibQuiet&) = delete;
+
+ private:
+  static void Ignore(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+  GLogFunc previous_;
+};
+#else
+class ScopedGLibQuiet {};
+#endif
+
+std::string WithReason(std::string what, const std::string& reason) {
+  if (!reason.empty()) {
+    what += " (" + reason + ")";
+  }
+  return what;
+}
+
+#if defined(SONAVELA_HAVE_JACK)
+struct JackClientDeleter {
+  void operator()(jack_client_t* client) const { (void)jack_client_close(client); }
+};
+#endif
+
+}  // namespace
+
+std::vector<std::string> SynthEngine::AudioDrivers() {
+  std::vector<std::string> names;
+  const std::unique_ptr<fluid_settings_t, SettingsDeleter> settings(new_fluid_settings());
+  if (settings) {
+    fluid_settings_foreach_option(settings.get(), "audio.driver", &names,
+                                  [](void* data, const char* /*name*/, const char* option) {
+                                    static_cast<std::vector<std::string>*>(data)->push_back(option);
+                                  });
+  }
+  return names;
+}
+
+std::optional<JackOutput> SynthEngine::ProbeJack() {
+#if defined(SONAVELA_HAVE_JACK)
+  QuietSoundLibraries();
+  jack_status_t status{};
+  const std::unique_ptr<jack_client_t, JackClientDeleter> client(
+      jack_client_open("sonavela_probe", JackNoStartServer, &status));
+  if (!client) {
+    return std::nullopt;
+  }
+  JackOutput output;
+  output.sampleRate = jack_get_sample_rate(client.get());
+  const char** ports = jack_get_ports(client.get(), nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                      JackPortIsInput | JackPortIsPhysical);
+  output.hasPlaybackPorts = ports != nullptr && ports[0] != nullptr;
+  jack_free(static_cast<void*>(ports));
+  return output;
+#else
+  return std::nullopt;
+#endif
+}
+
+std::unique_ptr<SynthEngine> SynthEngine::Create(const std::string& soundFont, double sampleRate,
+                                                 std::string& error) {
+  std::unique_ptr<SynthEngine> engine(new SynthEngine());
+  SynthLog& log = engine->log_;
+  engine->settings_.reset(new_fluid_settings());
+  if (!engine->settings_) {
+    error = WithReason("The built-in synthesizer could not be set up", log.Reasons());
+    return nullptr;
+  }
+  fluid_settings_setnum(engine->settings_.get(), "synth.sample-rate", sampleRate);
+  engine->synth_.reset(new_fluid_synth(engine->settings_.get()));
+  if (!engine->synth_) {
+    error = WithReason("The built-in synthesizer could not be started", log.Reasons());
+    return nullptr;
+  }
+  const ScopedGLibQuiet quietGLib;
+  log.Clear();
+  if (fluid_is_soundfont(soundFont.c_str()) == 0) {
+    error = "The file \"" + soundFont + "\" is not a SoundFont (SF2, SF3 or DLS).";
+    return nullptr;
+  }
+  log.Clear();
+  if (fluid_synth_sfload(engine->synth_.get(), soundFont.c_str(), 1) == FLUID_FAILED) {
+    error = WithReason("The SoundFont \"" + soundFont + "\" could not be loaded", log.Reasons());
+    return nullptr;
+  }
+  return engine;
+}
+
+SynthEngine::~SynthEngine() = default;
+
+void SynthEngine::Send(const MidiMessage& message) {
+  fluid_synth_t* synth = synth_.get();
+  const int status = message.Status();
+  const int channel = status & 0x0F;
+  const int data1 = message.Data1();
+  const int data2 = message.Data2();
+  // FluidSynth's own return codes only repeat what the message said; there is
+  // no one to tell about a refused note.
+  switch (status & 0xF0) {
+    case 0x80:
+      (void)fluid_synth_noteoff(synth, channel, data1);
+      break;
+    case 0x90:
+      (void)fluid_synth_noteon(synth, channel, data1, data2);
+      break;
+    case 0xA0:
+      (void)fluid_synth_key_pressure(synth, channel, data1, data2);
+      break;
+    case 0xB0:
+      (void)fluid_synth_cc(synth, channel, data1, data2);
+      break;
+    case 0xC0:
+      (void)fluid_synth_program_change(synth, channel, data1);
+      break;
+    case 0xD0:
+      (void)fluid_synth_channel_pressure(synth, channel, data1);
+      break;
+    case 0xE0:
+      (void)fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
+      break;
+    default:
+      if (status == 0xFF) {
+        (void)fluid_synth_system_reset(synth);
+      }
+      break;
+  }
+}
+
+void SynthEngine::Reset() {
+  (void)fluid_synth_all_sounds_off(synth_.get(), -1);
+  (void)fluid_synth_system_reset(synth_.get());
+}
+
+bool SynthEngine::StartAudio(const std::vector<std::string>& drivers, const std::string& clientName,
+                             std::string& error) {
+  // Neither FluidSynth's JACK driver nor anything it loads may launch a
+  // sound server behind the user's back.
+  setenv("JACK_NO_START_SERVER", "1", 0);
+  QuietSoundLibraries();
+  fluid_settings_t* settings = settings_.get();
+  fluid_settings_setstr(settings, "audio.jack.id", clientName.c_str());
+  // Unconnected JACK ports play to nobody, and a JACK user would hear nothing.
+  fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
+  std::string reasons;
+  for (const std::string& name : drivers) {
+    std::string reason;
+    log_.Clear();
+    if (fluid_settings_setstr(settings, "audio.driver", name.c_str()) == FLUID_FAILED) {
+      reason = "not available in this FluidSynth";
+    } else {
+      driver_.reset(new_fluid_audio_driver(settings, synth_.get()));
+      if (driver_) {
+        audioDriverName_ = name;
+        log_.WatchAudio();
+        return true;
+      }
+      reason = log_.Reasons();
+      if (reason.empty()) {
+        reason = "failed";
+      }
+    }
+    reasons += (reasons.empty() ? "" : "; ") + name + ": " + reason;
+  }
+  error = "No audio output for the built-in synthesizer (" + reasons +
+          "). Set SONAVELA_AUDIO_DRIVER to choose a FluidSynth audio driver.";
+  return false;
+}
+
+std::optional<std::string> SynthEngine::AudioFailure() const {
+  std::optional<std::string> loss = log_.AudioLoss();
+  if (!loss) {
+    return std::nullopt;
+  }
+  return "the built-in synthesizer lost its audio output (" + *loss + ")";
+}
+
+void SynthEngine::Render(std::span<std::int16_t> interleavedStereo) {
+  const int frames = static_cast<int>(interleavedStereo.size() / 2);
+  if (frames == 0) {
+    return;
+  }
+  (void)fluid_synth_write_s16(synth_.get(), frames, interleavedStereo.data(), 0, 2,
+                              interleavedStereo.data(), 1, 2);
+}
+
+}  // namespace sonavela::midi

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <fluidsynth.h>
+
+#include "midi/devices/synth_log.h"
+#include "midi/port/midi_message.h"
+
+namespace sonavela::midi {
+
+// What a running JACK server offers the synthesizer.
+struct JackOutput {
+  double sampleRate = 0;
+  bool hasPlaybackPorts = false;
+};
+
+// One FluidSynth instance with a loaded SoundFont, fed with MIDI messages. It
+// either plays through an audio driver in real time or is pulled for samples
+// by an offline renderer. Nothing FluidSynth logs while it lives reaches
+// stderr. Used only inside this library.
+class SynthEngine {
+ public:
+  // The audio drivers this FluidSynth was built with, by name.
+  [[nodiscard]] static std::vector<std::string> AudioDrivers();
+  // The default JACK server, if one is running; nothing is started.
+  [[nodiscard]] static std::optional<JackOutput> ProbeJack();
+
+  // nullptr, and `error` says why, when the synthesizer or the SoundFont
+  // cannot be set up.
+  [[nodiscard]] static std::unique_ptr<SynthEngine> Create(const std::string& soundFont,
+                                                           double sampleRate, std::string& error);
+  ~SynthEngine();
+  SynthEngine(const SynthEngine&) = delete;
+  SynthEngine& operator=(const SynthEngine&) = delete;
+
+  void Send(const MidiMessage& message);
+  // Cuts every voice at once, without release, and returns all channels to
+  // their power-on state.
+  void Reset();
+
+  // Tries the drivers in order and keeps the first that starts; false, with
+  // every driver's reason in `error`, when none does. On JACK the outputs are
+  // connected to the system's playback ports.
+  [[nodiscard]] bool StartAudio(const std::vector<std::string>& drivers,
+                                const std::string& clientName, std::string& error);
+  [[nodiscard]] const std::string& AudioDriver() const { return audioDriverName_; }
+  // Why the sound stopped, once the running audio driver has lost its
+  // output (its sound server went away) or sent notes are being dropped.
+  [[nodiscard]] std::optional<std::string> AudioFailure() const;
+
+  // Fills interleaved 16-bit stereo frames (two samples per frame).
+  void Render(std::span<std::int16_t> interleavedStereo);
+
+ private:
+  SynthEngine() = default;
+
+  struct SettingsDeleter {
+    void operator()(fluid_settings_t* p) const { delete_fluid_settings(p); }
+  };
+  struct SynthDeleter {
+    void operator()(fluid_synth_t* p) const { delete_fluid_synth(p); }
+  };
+  struct DriverDeleter {
+    void operator()(fluid_audio_driver_t* p) const { delete_fluid_audio_driver(p); }
+  };
+
+  // Destroyed bottom-up: the driver stops pulling samples before the synth
+  // goes, the synth goes before its settings, and the log outlives them all
+  // since each of them may still have something to say.
+  SynthLog log_;
+  std::unique_ptr<fluid_settings_t, SettingsDeleter> settings_;
+  std::unique_ptr<fluid_synth_t, SynthDeleter> synth_;
+  std::unique_ptr<fluid_audio_driver_t, DriverDeleter> driver_;
+  std::string audioDriverName_;
+};
+
+}  // namespace sonavela::midi

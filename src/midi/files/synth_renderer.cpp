@@ -1,0 +1,170 @@
+#include "midi/files/synth_renderer.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "midi/devices/synth_config.h"
+#include "midi/devices/synth_engine.h"
+
+namespace sonavela::midi {
+
+namespace {
+
+constexpr int kChannels = 2;
+constexpr std::uint64_t kFramesPerBlock = 4096;
+
+// Split into whole seconds and the rest, so that no product can overflow.
+std::uint64_t FramesAt(std::chrono::nanoseconds position, int sampleRate) {
+  constexpr std::uint64_t kPerSecond = 1'000'000'000;
+  const auto ns = static_cast<std::uint64_t>(std::max<std::int64_t>(position.count(), 0));
+  const auto rate = static_cast<std::uint64_t>(sampleRate);
+  return ns / kPerSecond * rate + ns % kPerSecond * rate / kPerSecond;
+}
+
+// Renders and drops the sound still decaying after a reset, until a whole
+// block is silent or a generous bound is reached.
+void DrainTail(SynthEngine& engine, int sampleRate) {
+  std::vector<std::int16_t> block(kFramesPerBlock * kChannels);
+  const std::uint64_t limit = 10U * static_cast<std::uint64_t>(sampleRate);
+  for (std::uint64_t drained = 0; drained < limit; drained += kFramesPerBlock) {
+    engine.Render(block);
+    if (std::all_of(block.begin(), block.end(), [](std::int16_t s) { return s == 0; })) {
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+SynthRenderer::SynthRenderer(SynthRendererOptions options) : options_(std::move(options)) {}
+
+SynthRenderer::~SynthRenderer() = default;
+
+bool SynthRenderer::Begin(ByteSink& wav) {
+  if (!Finish()) {
+    return false;
+  }
+  if (!engine_) {
+    const SoundFontLookup soundFont = FindSoundFont(options_.soundFont);
+    if (soundFont.path.empty()) {
+      lastError_ = soundFont.error;
+      return false;
+    }
+    std::string error;
+    engine_ = SynthEngine::Create(soundFont.path, options_.sampleRate, error);
+    if (!engine_) {
+      lastError_ = error;
+      return false;
+    }
+    soundFontPath_ = soundFont.path;
+  } else {
+    // Nothing of a previous file may carry over, not even a reverb tail.
+    engine_->Reset();
+    DrainTail(*engine_, options_.sampleRate);
+  }
+  if (!wav_.Open(wav, options_.sampleRate, kChannels)) {
+    lastError_ = wav_.LastError();
+    return false;
+  }
+  position_ = std::chrono::nanoseconds(0);
+  lastError_.clear();
+  return true;
+}
+
+bool SynthRenderer::Send(const MidiMessage& message, std::chrono::nanoseconds position) {
+  if (!IsRendering()) {
+    return true;
+  }
+  if (!RenderUntil(position)) {
+    return false;
+  }
+  engine_->Send(message);
+  return true;
+}
+
+bool SynthRenderer::RenderUntil(std::chrono::nanoseconds position) {
+  if (!IsRendering()) {
+    lastError_ = "no WAV file is being rendered";
+    return false;
+  }
+  if (position <= position_) {
+    return true;
+  }
+  const std::uint64_t target = FramesAt(position, options_.sampleRate);
+  std::vector<std::int16_t> block;
+  while (wav_.FramesWritten() < target) {
+    const std::uint64_t frames = std::min(kFramesPerBlock, target - wav_.FramesWritten());
+    block.assign(static_cast<std::size_t>(frames) * kChannels, 0);
+    engine_->Render(block);
+    if (!wav_.Append(block)) {
+      lastError_ = wav_.LastError();
+      return false;
+    }
+  }
+  position_ = position;
+  return true;
+}
+
+bool SynthRenderer::Finish() {
+  if (!wav_.Finish()) {
+    lastError_ = wav_.LastError();
+    return false;
+  }
+  return true;
+}
+
+RendererBackend::RendererBackend(std::shared_ptr<SynthRenderer> renderer, ByteSink& wav)
+    : renderer_(std::move(renderer)), wav_(wav) {}
+
+RendererBackend::~RendererBackend() = default;
+
+std::optional<std::string> RendererBackend::DeviceName(unsigned index) const {
+  if (index != 0) {
+    return std::nullopt;
+  }
+  return std::string(kWavRendererName);
+}
+
+bool RendererBackend::Open(unsigned index) {
+  (void)Close();
+  if (index != 0) {
+    lastError_ = "The WAV renderer is device 0 only.";
+    return false;
+  }
+  if (!renderer_->Begin(wav_)) {
+    lastError_ = renderer_->LastError();
+    return false;
+  }
+  origin_.reset();
+  lastError_.clear();
+  return true;
+}
+
+bool RendererBackend::Send(const MidiMessage& message, Timestamp at) {
+  if (!renderer_->IsRendering()) {
+    return true;
+  }
+  if (!origin_) {
+    origin_ = at;
+  }
+  if (!renderer_->Send(message, at - *origin_)) {
+    lastError_ = renderer_->LastError();
+    return false;
+  }
+  return true;
+}
+
+bool RendererBackend::Close() {
+  if (renderer_->IsRendering() && !renderer_->Finish()) {
+    lastError_ = renderer_->LastError();
+    return false;
+  }
+  return true;
+}
+
+std::string RendererBackend::LastError() const {
+  return lastError_;
+}
+
+}  // namespace sonavela::midi

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "midi/files/byte_sink.h"
+#include "midi/files/wav_writer.h"
+#include "midi/port/midi_backend.h"
+#include "midi/port/midi_message.h"
+
+namespace sonavela::midi {
+
+class SynthEngine;
+
+struct SynthRendererOptions {
+  // Empty: SONAVELA_SOUNDFONT, then the system's General MIDI SoundFonts.
+  std::string soundFont;
+  int sampleRate = 44100;
+};
+
+// The built-in synthesizer rendered offline, faster than real time, into a
+// 16-bit stereo WAV file. Time only moves when the caller says so:
+//
+//   SynthRenderer renderer;
+//   if (!renderer.Begin(sink)) { report(renderer.LastError()); }
+//   (void)renderer.Send(MidiMessage::NoteOn(1, 60, 64), 0ms);
+//   (void)renderer.Send(MidiMessage::AllNotesOff(1), 2000ms);  // 2 s of sound first
+//   (void)renderer.RenderUntil(3000ms);                        // let it ring out
+//   if (!renderer.Finish()) { report(renderer.LastError()); }
+//
+// A message takes effect at the sample frame of its position: the sound up to
+// there is rendered first. Positions are kept in nanoseconds and frames are
+// counted from the start, so many short steps add up without drift. To drive
+// it through a MidiPort, wrap it in a RendererBackend.
+class SynthRenderer {
+ public:
+  explicit SynthRenderer(SynthRendererOptions options = {});
+  ~SynthRenderer();
+  SynthRenderer(const SynthRenderer&) = delete;
+  SynthRenderer& operator=(const SynthRenderer&) = delete;
+
+  // Loads the SoundFont (the first time only) and begins the WAV file in
+  // `wav`, which must outlive the rendering, with the synthesizer reset and
+  // the position at 0. False, with LastError, on failure.
+  [[nodiscard]] bool Begin(ByteSink& wav);
+  // Renders up to `position`, then applies the message there; a position
+  // already passed means now. Ignored unless a file is being rendered.
+  [[nodiscard]] bool Send(const MidiMessage& message, std::chrono::nanoseconds position);
+  // Renders the sound up to `position` from the start and appends it.
+  [[nodiscard]] bool RenderUntil(std::chrono::nanoseconds position);
+  [[nodiscard]] bool Advance(std::chrono::nanoseconds duration) {
+    return RenderUntil(position_ + duration);
+  }
+  // Completes the file. True when nothing was being rendered.
+  [[nodiscard]] bool Finish();
+
+  [[nodiscard]] bool IsRendering() const { return wav_.IsOpen(); }
+  [[nodiscard]] std::chrono::nanoseconds Position() const { return position_; }
+  [[nodiscard]] std::uint64_t FramesRendered() const { return wav_.FramesWritten(); }
+  [[nodiscard]] int SampleRate() const { return options_.sampleRate; }
+  // The SoundFont actually loaded; empty before the first successful Begin.
+  [[nodiscard]] const std::string& SoundFontPath() const { return soundFontPath_; }
+  [[nodiscard]] const std::string& LastError() const { return lastError_; }
+
+ private:
+  SynthRendererOptions options_;
+  std::unique_ptr<SynthEngine> engine_;
+  std::string soundFontPath_;
+  WavWriter wav_;
+  std::chrono::nanoseconds position_{0};
+  std::string lastError_;
+};
+
+inline constexpr const char* kWavRendererName = "Built-in synthesizer (FluidSynth) to WAV file";
+
+// A SynthRenderer as a one-device MidiBackend, so that a MidiPort can drive
+// it: Open(0) begins the WAV file, Close finishes it. The first message after Open is at position 0
+// of the file; every later one sounds as far after it as its time says. Reopening the device starts
+// the file afresh.
+class RendererBackend final : public MidiBackend {
+ public:
+  // `wav` must outlive the backend.
+  RendererBackend(std::shared_ptr<SynthRenderer> renderer, ByteSink& wav);
+  ~RendererBackend() override;
+  RendererBackend(const RendererBackend&) = delete;
+  RendererBackend& operator=(const RendererBackend&) = delete;
+
+  [[nodiscard]] unsigned DeviceCount() const override { return 1; }
+  [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
+  [[nodiscard]] bool Open(unsigned index) override;
+  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
+  [[nodiscard]] bool Close() override;
+  [[nodiscard]] std::string LastError() const override;
+
+ private:
+  std::shared_ptr<SynthRenderer> renderer_;
+  ByteSink& wav_;
+  std::optional<Timestamp> origin_;
+  std::string lastError_;
+};
+
+}  // namespace sonavela::midi

@@ -1,0 +1,115 @@
+#include "midi/files/wav_writer.h"
+
+#include <array>
+#include <limits>
+#include <vector>
+
+namespace sonavela::midi {
+
+namespace {
+
+constexpr std::uint32_t kHeaderBytes = 44;
+constexpr std::uint32_t kBytesPerSample = 2;
+
+using Header = std::array<std::uint8_t, kHeaderBytes>;
+
+// RIFF is little-endian whatever the machine is.
+template <typename T>
+void PutLittleEndian(Header& header, std::size_t at, T value) {
+  for (std::size_t i = 0; i < sizeof(T); ++i) {
+    header[at + i] = static_cast<std::uint8_t>((static_cast<std::uint64_t>(value) >> (8 * i)));
+  }
+}
+
+void PutTag(Header& header, std::size_t at, const char (&tag)[5]) {
+  for (std::size_t i = 0; i < 4; ++i) {
+    header[at + i] = static_cast<std::uint8_t>(tag[i]);
+  }
+}
+
+Header MakeHeader(int sampleRate, int channelCount, std::uint32_t dataBytes) {
+  Header header{};
+  const auto channels = static_cast<std::uint16_t>(channelCount);
+  const auto rate = static_cast<std::uint32_t>(sampleRate);
+  PutTag(header, 0, "RIFF");
+  PutLittleEndian<std::uint32_t>(header, 4, kHeaderBytes - 8 + dataBytes);
+  PutTag(header, 8, "WAVE");
+  PutTag(header, 12, "fmt ");
+  PutLittleEndian<std::uint32_t>(header, 16, 16);  // size of the PCM format chunk
+  PutLittleEndian<std::uint16_t>(header, 20, 1);   // PCM
+  PutLittleEndian<std::uint16_t>(header, 22, channels);
+  PutLittleEndian<std::uint32_t>(header, 24, rate);
+  PutLittleEndian<std::uint32_t>(header, 28, rate * channels * kBytesPerSample);
+  PutLittleEndian<std::uint16_t>(header, 32,
+                                 static_cast<std::uint16_t>(channels * kBytesPerSample));
+  PutLittleEndian<std::uint16_t>(header, 34, 16);  // bits per sample
+  PutTag(header, 36, "data");
+  PutLittleEndian<std::uint32_t>(header, 40, dataBytes);
+  return header;
+}
+
+}  // namespace
+
+bool WavWriter::Open(ByteSink& sink, int sampleRate, int channels) {
+  sink_ = nullptr;
+  if (sampleRate <= 0 || channels <= 0) {
+    lastError_ = "invalid WAV format";
+    return false;
+  }
+  sampleRate_ = sampleRate;
+  channels_ = channels;
+  frames_ = 0;
+  if (!sink.Append(MakeHeader(sampleRate_, channels_, 0))) {
+    lastError_ = sink.LastError();
+    return false;
+  }
+  sink_ = &sink;
+  lastError_.clear();
+  return true;
+}
+
+bool WavWriter::Append(std::span<const std::int16_t> samples) {
+  if (!IsOpen()) {
+    lastError_ = "no WAV file is open";
+    return false;
+  }
+  const auto channels = static_cast<std::size_t>(channels_);
+  const std::uint64_t dataBytes =
+      (frames_ + samples.size() / channels) * channels * kBytesPerSample;
+  if (dataBytes > std::numeric_limits<std::uint32_t>::max() - kHeaderBytes) {
+    return Fail("a WAV file cannot hold more than 4 GiB");
+  }
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(samples.size() * kBytesPerSample);
+  for (std::int16_t sample : samples) {
+    const auto bits = static_cast<std::uint16_t>(sample);
+    bytes.push_back(static_cast<std::uint8_t>(bits & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(bits >> 8));
+  }
+  if (!sink_->Append(bytes)) {
+    return Fail(sink_->LastError());
+  }
+  frames_ += samples.size() / channels;
+  return true;
+}
+
+bool WavWriter::Finish() {
+  if (!IsOpen()) {
+    return true;
+  }
+  const auto dataBytes =
+      static_cast<std::uint32_t>(frames_ * static_cast<std::uint64_t>(channels_) * kBytesPerSample);
+  const bool written = sink_->Overwrite(0, MakeHeader(sampleRate_, channels_, dataBytes));
+  if (!written) {
+    lastError_ = sink_->LastError();
+  }
+  sink_ = nullptr;
+  return written;
+}
+
+bool WavWriter::Fail(const std::string& what) {
+  lastError_ = what;
+  return false;
+}
+
+}  // namespace sonavela::midi

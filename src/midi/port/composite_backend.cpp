@@ -1,0 +1,115 @@
+#include "midi/port/composite_backend.h"
+
+#include <utility>
+
+namespace sonavela::midi {
+
+CompositeBackend::CompositeBackend(std::vector<std::unique_ptr<MidiBackend>> parts) {
+  for (std::unique_ptr<MidiBackend>& backend : parts) {
+    if (!backend) {
+      continue;
+    }
+    const unsigned count = backend->DeviceCount();
+    parts_.push_back({std::move(backend), total_, count});
+    total_ += count;
+  }
+}
+
+CompositeBackend::~CompositeBackend() {
+  (void)Close();
+}
+
+const CompositeBackend::Part* CompositeBackend::PartOf(unsigned index) const {
+  for (const Part& part : parts_) {
+    if (index >= part.first && index - part.first < part.count) {
+      return &part;
+    }
+  }
+  return nullptr;
+}
+
+unsigned CompositeBackend::DeviceCount() const {
+  return total_;
+}
+
+std::optional<std::string> CompositeBackend::DeviceName(unsigned index) const {
+  const Part* part = PartOf(index);
+  if (part == nullptr) {
+    return std::nullopt;
+  }
+  return part->backend->DeviceName(index - part->first);
+}
+
+bool CompositeBackend::Open(unsigned index) {
+  (void)Close();
+  const Part* part = PartOf(index);
+  if (part == nullptr) {
+    lastError_ = "There is no MIDI output device number " + std::to_string(index) + ".";
+    return false;
+  }
+  for (Part& other : parts_) {
+    if (&other != part) {
+      other.backend->Standby();
+    }
+  }
+  if (!part->backend->Open(index - part->first)) {
+    lastError_ = part->backend->LastError();
+    return false;
+  }
+  lastError_.clear();
+  open_ = part->backend.get();
+  return true;
+}
+
+bool CompositeBackend::Send(const MidiMessage& message, Timestamp at) {
+  if (open_ == nullptr || open_->Send(message, at)) {
+    return true;
+  }
+  lastError_ = open_->LastError();
+  return false;
+}
+
+bool CompositeBackend::Close() {
+  if (open_ == nullptr) {
+    return true;
+  }
+  MidiBackend* closing = open_;
+  open_ = nullptr;
+  if (closing->Close()) {
+    return true;
+  }
+  lastError_ = closing->LastError();
+  return false;
+}
+
+std::string CompositeBackend::LastError() const {
+  return lastError_;
+}
+
+std::vector<std::string> CompositeBackend::Unavailable() const {
+  std::vector<std::string> reasons;
+  for (const Part& part : parts_) {
+    for (std::string& reason : part.backend->Unavailable()) {
+      reasons.push_back(std::move(reason));
+    }
+  }
+  return reasons;
+}
+
+std::vector<std::string> CompositeBackend::TakeNotices() {
+  std::vector<std::string> notices;
+  for (Part& part : parts_) {
+    for (std::string& notice : part.backend->TakeNotices()) {
+      notices.push_back(std::move(notice));
+    }
+  }
+  return notices;
+}
+
+void CompositeBackend::Standby() {
+  for (Part& part : parts_) {
+    part.backend->Standby();
+  }
+}
+
+}  // namespace sonavela::midi

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "midi/port/midi_message.h"
+
+namespace sonavela::midi {
+
+// A family of MIDI output devices that MidiPort drives: list them, open one
+// by index, send messages to it, close it. At most one device of a backend is
+// open at a time. Every output of the program (system ports, the JACK client,
+// the built-in synthesizer, the virtual port, files) is one of these.
+class MidiBackend {
+ public:
+  virtual ~MidiBackend() = default;
+
+  [[nodiscard]] virtual unsigned DeviceCount() const = 0;
+  // std::nullopt when the name cannot be read.
+  [[nodiscard]] virtual std::optional<std::string> DeviceName(unsigned index) const = 0;
+  // On failure nothing is open and LastError() says why.
+  [[nodiscard]] virtual bool Open(unsigned index) = 0;
+  // `at` is when the message is meant to sound; a backend that cannot
+  // schedule sends it at once. Sending while nothing is open does nothing and
+  // succeeds. False when the open device failed (it went away, its server
+  // quit, a file could not be written); LastError() says why.
+  [[nodiscard]] virtual bool Send(const MidiMessage& message, Timestamp at) = 0;
+  // Delivers what is still queued and closes the device. False, with
+  // LastError(), when that could not be done completely.
+  [[nodiscard]] virtual bool Close() = 0;
+  [[nodiscard]] virtual std::string LastError() const = 0;
+
+  // Why whole kinds of devices are missing from the list ("JACK: no JACK
+  // server is running"), one line each, for the user.
+  [[nodiscard]] virtual std::vector<std::string> Unavailable() const { return {}; }
+  // What the user should know about the open device that is no failure
+  // ("no JACK playback ports to connect the synthesizer to"), one line each,
+  // each handed out once.
+  [[nodiscard]] virtual std::vector<std::string> TakeNotices() { return {}; }
+  // Nothing of this family is about to be used: give back what is held only
+  // for listing or reopening quickly (a sound server connection). Called on
+  // every other family when one of them opens a device.
+  virtual void Standby() {}
+};
+
+}  // namespace sonavela::midi

@@ -1,0 +1,142 @@
+#include "midi/port/midi_port.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "harmony/note.h"
+
+namespace sonavela::midi {
+
+namespace {
+
+// Upper voices and bass, each walked from the top down.
+constexpr int kUpperHighest = 96;
+constexpr int kUpperLowest = 61;
+constexpr int kBassHighest = 60;
+constexpr int kBassLowest = 37;
+
+constexpr std::int32_t kLowestInstrument = 1;
+constexpr std::int32_t kHighestInstrument = 128;
+
+}  // namespace
+
+MidiPort::MidiPort(std::unique_ptr<MidiBackend> backend) : backend_(std::move(backend)) {}
+
+MidiPort::~MidiPort() {
+  // Nobody is left to hear about a failure now.
+  (void)CloseDevice(lastTime_);
+}
+
+unsigned MidiPort::DeviceCount() const {
+  return backend_->DeviceCount();
+}
+
+bool MidiPort::DeviceName(unsigned index, std::string& name) const {
+  std::optional<std::string> read = backend_->DeviceName(index);
+  if (!read) {
+    return false;
+  }
+  name = std::move(*read);
+  return true;
+}
+
+std::vector<std::string> MidiPort::UnavailableDevices() const {
+  return backend_->Unavailable();
+}
+
+bool MidiPort::OpenDevice(unsigned index, Timestamp at) {
+  (void)CloseDevice(at);
+  failure_.reset();
+  failureTaken_ = false;
+  if (!backend_->Open(index)) {
+    return false;
+  }
+  isOpen_ = true;
+  AllNotesOff(at);
+  return true;
+}
+
+bool MidiPort::CloseDevice(Timestamp at) {
+  if (!isOpen_) {
+    return true;
+  }
+  AllNotesOff(at);
+  isOpen_ = false;
+  if (!backend_->Close() && !failure_) {
+    Fail(backend_->LastError());
+  }
+  return !failure_;
+}
+
+std::string MidiPort::LastError() const {
+  return backend_->LastError();
+}
+
+std::optional<std::string> MidiPort::TakeFailure() {
+  if (!failure_ || failureTaken_) {
+    return std::nullopt;
+  }
+  failureTaken_ = true;
+  return failure_;
+}
+
+void MidiPort::AllNotesOff(Timestamp at) {
+  Send(MidiMessage::AllNotesOff(kChordChannel), at);
+}
+
+void MidiPort::ProgramChange(std::int32_t instrument, Timestamp at) {
+  AllNotesOff(at);
+  // Outside 1..128 the packed value of the original output API would carry a
+  // status byte (0xFF, System Reset, for 0) or a data byte above 0x7F into
+  // the program field.
+  const std::int32_t n = std::clamp(instrument, kLowestInstrument, kHighestInstrument);
+  Send(MidiMessage::ProgramChange(kChordChannel, n - 1), at);
+}
+
+void MidiPort::NoteOn(int key, int velocity, Timestamp at) {
+  Send(MidiMessage::NoteOn(kChordChannel, key, velocity), at);
+}
+
+void MidiPort::PlayChord(const harmony::Chord& chord, Timestamp at) {
+  AllNotesOff(at);
+
+  // A type whose first slot already ends the list has no tones at all.
+  const harmony::ToneList tones = harmony::ChordTones(chord);
+  for (int n = kUpperHighest; n >= kUpperLowest; --n) {
+    const bool sounds = std::any_of(tones.begin(), tones.end(), [n](harmony::SpelledNote tone) {
+      return harmony::PitchClass(tone) == n % 12;
+    });
+    if (sounds) {
+      NoteOn(n, kChordVelocity, at);
+    }
+  }
+
+  // The bass reads the first slot even when it would end the tone list.
+  const int rootClass =
+      harmony::PitchClass(harmony::MoveByWholeTones(chord.root, chord.type.tones[0]));
+  for (int n = kBassHighest; n >= kBassLowest; --n) {
+    if (rootClass == n % 12) {
+      NoteOn(n, kChordVelocity, at);
+    }
+  }
+}
+
+void MidiPort::Send(const MidiMessage& message, Timestamp at) {
+  lastTime_ = std::max(lastTime_, at);
+  // A failed device is left alone: one report, not one per message.
+  if (failure_) {
+    return;
+  }
+  if (!backend_->Send(message, at)) {
+    Fail(backend_->LastError());
+  }
+}
+
+void MidiPort::Fail(std::string why) {
+  if (why.empty()) {
+    why = "the MIDI output failed";
+  }
+  failure_ = std::move(why);
+}
+
+}  // namespace sonavela::midi

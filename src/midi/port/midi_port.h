@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "harmony/chord.h"
+#include "midi/port/midi_backend.h"
+#include "midi/port/midi_message.h"
+
+namespace sonavela::midi {
+
+inline constexpr int kChordChannel = 1;
+inline constexpr int kChordVelocity = 64;
+
+// The program's only producer of MIDI: one output device chosen by index,
+// channel 1, all notes off / program change / note on, never a note-off.
+// Every message carries the time it is meant to sound at.
+//
+// A device that fails while it is open (its server quits, it is unplugged)
+// is not sent to again until a device is opened; the failure is kept so that
+// the front end can tell the user once.
+class MidiPort {
+ public:
+  explicit MidiPort(std::unique_ptr<MidiBackend> backend);
+  ~MidiPort();  // silences and closes the open device
+  MidiPort(const MidiPort&) = delete;
+  MidiPort& operator=(const MidiPort&) = delete;
+
+  [[nodiscard]] unsigned DeviceCount() const;
+  // On success `name` is replaced; on failure it is left as it was.
+  [[nodiscard]] bool DeviceName(unsigned index, std::string& name) const;
+  // Why kinds of devices are missing from the list, one line each.
+  [[nodiscard]] std::vector<std::string> UnavailableDevices() const;
+  // Silences and closes the open device first. On failure no device is open
+  // and LastError() tells the user why.
+  [[nodiscard]] bool OpenDevice(unsigned index, Timestamp at);
+  // Silences and closes the open device, delivering what is queued. False
+  // when the device failed while open or could not deliver everything.
+  [[nodiscard]] bool CloseDevice(Timestamp at);
+  [[nodiscard]] bool IsOpen() const { return isOpen_; }
+  [[nodiscard]] std::string LastError() const;
+
+  void AllNotesOff(Timestamp at);
+  // All notes off, then program n - 1 on channel 1; n is clamped to 1..128.
+  void ProgramChange(std::int32_t instrument, Timestamp at);
+  void NoteOn(int key, int velocity, Timestamp at);
+  // All notes off, every pitch class of the chord from 96 down to 61, then the
+  // root from 60 down to 37.
+  void PlayChord(const harmony::Chord& chord, Timestamp at);
+
+  // True once the open device has failed; false again after OpenDevice.
+  [[nodiscard]] bool DeviceFailed() const { return failure_.has_value(); }
+  // The failure of the open device, the first time it is asked for.
+  [[nodiscard]] std::optional<std::string> TakeFailure();
+  // What the devices want the user to know that is no failure, once.
+  [[nodiscard]] std::vector<std::string> TakeNotices() { return backend_->TakeNotices(); }
+
+ private:
+  void Send(const MidiMessage& message, Timestamp at);
+  void Fail(std::string why);
+
+  std::unique_ptr<MidiBackend> backend_;
+  bool isOpen_ = false;
+  std::optional<std::string> failure_;
+  bool failureTaken_ = false;
+  Timestamp lastTime_{};
+};
+
+}  // namespace sonavela::midi

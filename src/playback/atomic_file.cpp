@@ -1,0 +1,257 @@
+#include "playback/atomic_file.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+namespace sonavela::playback {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kTag = ".sonavela-";
+constexpr std::string_view kSuffix = ".part";
+
+std::string Reason(int error) {
+  return std::system_category().message(error);
+}
+
+fs::path FolderOf(const fs::path& target) {
+  return target.has_parent_path() ? target.parent_path() : fs::path(".");
+}
+
+// "<prefix>.sonavela-<pid>-XXXXXX.part" of a process that no longer runs.
+bool IsStaleTemporary(std::string_view name, std::string_view prefix) {
+  if (!name.starts_with(prefix) || !name.ends_with(kSuffix)) {
+    return false;
+  }
+  name.remove_prefix(prefix.size());
+  if (!name.starts_with(kTag)) {
+    return false;
+  }
+  name.remove_prefix(kTag.size());
+  pid_t pid = 0;
+  const auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), pid);
+  if (ec != std::errc{} || end == name.data() || *end != '-' || pid <= 0) {
+    return false;
+  }
+  return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// A save that was killed leaves its temporary file; the next save to the same
+// path clears it away.
+void RemoveStaleTemporaries(const fs::path& folder, const std::string& name) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string entry = it->path().filename().string();
+    if (IsStaleTemporary(entry, name) || IsStaleTemporary(entry, "")) {
+      std::error_code ignored;
+      fs::remove(it->path(), ignored);
+    }
+  }
+}
+
+bool WriteAll(int fd, std::span<const std::uint8_t> bytes, std::optional<std::uint64_t> offset) {
+  while (!bytes.empty()) {
+    const ssize_t n = offset ? ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(*offset))
+                             : ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+    if (offset) {
+      *offset += static_cast<std::uint64_t>(n);
+    }
+  }
+  return true;
+}
+
+int MakeTemporary(const fs::path& folder, const std::string& name, std::string& path) {
+  const std::string tail =
+      std::string(kTag) + std::to_string(::getpid()) + "-XXXXXX" + std::string(kSuffix);
+  path = (folder / (name + tail)).string();
+  int fd = ::mkostemps(path.data(), static_cast<int>(kSuffix.size()), O_CLOEXEC);
+  if (fd < 0 && errno == ENAMETOOLONG) {
+    // A name close to the limit leaves no room for ours; a short one still
+    // lives next to the target, which rename needs.
+    path = (folder / tail).string();
+    fd = ::mkostemps(path.data(), static_cast<int>(kSuffix.size()), O_CLOEXEC);
+  }
+  return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<AtomicFile> AtomicFile::Create(const fs::path& path, std::string& error) {
+  if (path.empty()) {
+    error = "no file name was given";
+    return nullptr;
+  }
+  fs::path target = path;
+  mode_t mode = 0;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      error = "is a folder";
+      return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      error = "is not a regular file (a device, FIFO or socket is never replaced)";
+      return nullptr;
+    }
+    std::error_code ec;
+    target = fs::canonical(path, ec);
+    if (ec) {
+      error = ec.message();
+      return nullptr;
+    }
+    mode = st.st_mode & 07777;
+  } else if (errno == ENOENT) {
+    if (!path.has_filename()) {
+      error = "is a folder";
+      return nullptr;
+    }
+    std::error_code ec;
+    target = fs::weakly_canonical(path, ec);
+    if (ec) {
+      error = ec.message();
+      return nullptr;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  } else {
+    error = Reason(errno);
+    return nullptr;
+  }
+
+  const fs::path folder = FolderOf(target);
+  const std::string name = target.filename().string();
+  RemoveStaleTemporaries(folder, name);
+  std::string temporary;
+  const int fd = MakeTemporary(folder, name, temporary);
+  if (fd < 0) {
+    error = Reason(errno);
+    return nullptr;
+  }
+  auto file = std::make_unique<AtomicFile>(Token{}, target, temporary, fd);
+  // mkstemp makes the file private; a replaced file keeps its permissions
+  // and a new one gets the usual ones.
+  if (::fchmod(fd, mode) != 0) {
+    error = Reason(errno);
+    return nullptr;
+  }
+  return file;
+}
+
+AtomicFile::AtomicFile(Token, fs::path target, fs::path temporary, int fd)
+    : target_(std::move(target)), temporary_(std::move(temporary)), fd_(fd) {}
+
+AtomicFile::~AtomicFile() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+  }
+  if (!committed_) {
+    ::unlink(temporary_.c_str());
+  }
+}
+
+bool AtomicFile::Fail(int error) {
+  lastError_ = Reason(error);
+  return false;
+}
+
+bool AtomicFile::Append(std::span<const std::uint8_t> bytes) {
+  if (fd_ < 0) {
+    lastError_ = "the file is already complete";
+    return false;
+  }
+  if (!WriteAll(fd_, bytes, std::nullopt)) {
+    return Fail(errno);
+  }
+  size_ += bytes.size();
+  return true;
+}
+
+bool AtomicFile::Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (fd_ < 0) {
+    lastError_ = "the file is already complete";
+    return false;
+  }
+  if (offset > size_ || bytes.size() > size_ - offset) {
+    lastError_ = "cannot overwrite bytes that were never written";
+    return false;
+  }
+  if (!WriteAll(fd_, bytes, offset)) {
+    return Fail(errno);
+  }
+  return true;
+}
+
+bool AtomicFile::Commit() {
+  if (fd_ < 0) {
+    lastError_ = "the file is already complete";
+    return false;
+  }
+  const int fd = std::exchange(fd_, -1);
+  if (::fsync(fd) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return Fail(error);
+  }
+  // Closing reports what NFS or a quota held back until now.
+  if (::close(fd) != 0) {
+    return Fail(errno);
+  }
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    return Fail(errno);
+  }
+  committed_ = true;
+  // Makes the rename itself durable; the file is complete already, so a
+  // failure here is not worth reporting.
+  const int folder = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
+  return true;
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+  struct stat sa {};
+  struct stat sb {};
+  if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0) {
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  }
+  std::error_code ea;
+  std::error_code eb;
+  const fs::path ca = fs::weakly_canonical(a, ea);
+  const fs::path cb = fs::weakly_canonical(b, eb);
+  return !ea && !eb ? ca == cb : a.lexically_normal() == b.lexically_normal();
+}
+
+std::optional<std::string> WriteFileAtomically(const fs::path& path, std::string_view bytes) {
+  std::string error;
+  std::unique_ptr<AtomicFile> file = AtomicFile::Create(path, error);
+  if (!file) {
+    return error;
+  }
+  const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                           bytes.size());
+  if (!file->Append(data) || !file->Commit()) {
+    return file->LastError();
+  }
+  return std::nullopt;
+}
+
+}  // namespace sonavela::playback

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "midi/files/byte_sink.h"
+
+namespace sonavela::playback {
+
+// A file that replaces the one at its path only when it is complete: the
+// bytes go to a temporary file next to it and are renamed over it at Commit,
+// so the old file stays intact on every failure, a full disk and a killed
+// program included. Created before anything is recorded, so a path that
+// cannot be written is refused at once.
+//
+// The target must be a regular file or not exist yet: a device node, a FIFO
+// or a folder is refused, never replaced. A symbolic link is followed and the
+// file it names is replaced, keeping its permissions. Temporary files are
+// named "<name>.sonavela-<pid>-XXXXXX.part"; one left behind by a program that
+// was killed is removed by the next save to the same path.
+class AtomicFile final : public midi::ByteSink {
+ public:
+  // nullptr, with the reason in `error` ("is not a regular file", "No such
+  // file or directory"), when the file cannot be made.
+  [[nodiscard]] static std::unique_ptr<AtomicFile> Create(const std::filesystem::path& path,
+                                                          std::string& error);
+  struct Token {
+   private:
+    Token() = default;
+    friend class AtomicFile;
+  };
+  // Only Create makes one.
+  AtomicFile(Token, std::filesystem::path target, std::filesystem::path temporary, int fd);
+  ~AtomicFile() override;  // removes the temporary file unless committed
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  [[nodiscard]] bool Append(std::span<const std::uint8_t> bytes) override;
+  [[nodiscard]] bool Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
+  [[nodiscard]] std::string LastError() const override { return lastError_; }
+
+  // Makes the bytes durable and puts them in place of the target.
+  [[nodiscard]] bool Commit();
+
+  // The file that is replaced: the path with its symbolic links resolved.
+  [[nodiscard]] const std::filesystem::path& Target() const { return target_; }
+  [[nodiscard]] const std::filesystem::path& TemporaryPath() const { return temporary_; }
+
+ private:
+  [[nodiscard]] bool Fail(int error);
+
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+  bool committed_ = false;
+  std::string lastError_;
+};
+
+// Whether two paths name the same file, once links are followed.
+[[nodiscard]] bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// Replaces the file at `path` with `bytes` through an AtomicFile.
+// std::nullopt on success, else the reason ("No space left on device").
+[[nodiscard]] std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path,
+                                                             std::string_view bytes);
+
+}  // namespace sonavela::playback

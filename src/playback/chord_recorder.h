@@ -1,0 +1,84 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "midi/files/byte_sink.h"
+#include "midi/files/midi_file.h"
+#include "midi/port/midi_backend.h"
+
+namespace sonavela::playback {
+
+using midi::Timestamp;
+
+// The chord length a MIDI file is written with for a clock's chord length: a
+// chord is one 4/4 bar, so a length that no tempo can express (zero, for
+// chords as fast as possible, or longer than a bar can last) keeps the bar of
+// two seconds.
+[[nodiscard]] std::chrono::microseconds FileChordLength(std::chrono::nanoseconds clockChord);
+
+// What was played since the last Start as a MIDI file, listening in on the
+// device: every message goes to the inner backend and into the recording,
+// also while no device is open, so playing to no device still yields a file.
+//
+// The file's timeline is the chords', one bar each: chord k starts bar k
+// whenever it was actually played, and a message within a chord (a Stop, a
+// change of device) lands as far into the bar as it came into the chord. A
+// chord stopped only when the next one was due fills its whole bar.
+class ChordRecorder final : public midi::MidiBackend {
+ public:
+  // `inner` may be null: a file-only output with no devices.
+  explicit ChordRecorder(std::unique_ptr<midi::MidiBackend> inner);
+
+  // Forgets what was recorded; bars are `clockChord` long on the clock.
+  void Restart(std::chrono::nanoseconds clockChord);
+  // Chord k + 1 of the recording begins at `at`; what is sent from now on
+  // belongs to it.
+  void BeginChord(Timestamp at);
+  // When the chord after the current one is due, once the clock knows.
+  void SetNextChordDue(Timestamp due) { nextDue_ = due; }
+  void AddMarker(std::string_view text);
+
+  [[nodiscard]] bool Empty() const { return recording_.Empty(); }
+  [[nodiscard]] std::int64_t Chords() const { return chords_; }
+  // Where a recording saved now ends: the end of the current chord's bar
+  // while playing, the last message otherwise.
+  [[nodiscard]] std::chrono::microseconds End(bool playing) const;
+  [[nodiscard]] std::vector<std::uint8_t> Encode(bool playing) const;
+
+  // Streams the recording into `sink` (see MidiFileRecording::StreamTo).
+  [[nodiscard]] bool StreamTo(midi::ByteSink& sink) { return recording_.StreamTo(sink); }
+  [[nodiscard]] bool Streaming() const { return recording_.Streaming(); }
+  [[nodiscard]] bool Flush() { return recording_.Flush(); }
+  [[nodiscard]] bool Finish() { return recording_.Finish(End(false)); }
+
+  [[nodiscard]] unsigned DeviceCount() const override;
+  [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
+  [[nodiscard]] bool Open(unsigned index) override;
+  [[nodiscard]] bool Send(const midi::MidiMessage& message, Timestamp at) override;
+  [[nodiscard]] bool Close() override;
+  [[nodiscard]] std::string LastError() const override;
+  [[nodiscard]] std::vector<std::string> Unavailable() const override;
+  [[nodiscard]] std::vector<std::string> TakeNotices() override;
+  void Standby() override;
+
+ private:
+  [[nodiscard]] std::chrono::microseconds FileTime(Timestamp at) const;
+
+  std::unique_ptr<midi::MidiBackend> inner_;
+  midi::MidiFileRecording recording_;
+  std::chrono::nanoseconds clockChord_{};
+  std::chrono::microseconds fileChord_{};
+  std::int64_t chords_ = 0;
+  Timestamp chordStart_{};
+  std::optional<Timestamp> nextDue_;
+  std::string lastError_;
+};
+
+}  // namespace sonavela::playback

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "generator/generator.h"
+#include "generator/load_rules.h"
+#include "midi/files/byte_sink.h"
+#include "midi/port/midi_backend.h"
+#include "midi/port/midi_port.h"
+#include "playback/chord_clock.h"
+#include "playback/playback_control.h"
+
+namespace sonavela::playback {
+
+class ChordRecorder;
+
+struct SessionOptions {
+  // The devices to list and play on; null for none at all.
+  std::unique_ptr<midi::MidiBackend> devices;
+  // Where the chords fall; null for a chord every two seconds on the steady
+  // clock.
+  std::unique_ptr<ChordClock> clock;
+  // Initial state of the random source.
+  std::uint32_t seed = generator::RandomSource::kInitialState;
+};
+
+// One progression being played: the generator, the MIDI port, the control
+// that ties them to the front end's result list, the clock that says when
+// each chord sounds, and the recording of what was played since the last
+// Start. The dialog and the command line configure it and show what it does;
+// the policies (when a chord sounds, how long it lasts in a file, where notes
+// end at Stop) live here, once.
+//
+// The front end calls Start, then Tick whenever NextChordDue has come, and
+// Stop; every message carries its chord's time on the clock.
+class PlaybackSession {
+ public:
+  PlaybackSession(SessionOptions options, ResultList& results, const ControlInputs& inputs);
+  ~PlaybackSession();
+  PlaybackSession(const PlaybackSession&) = delete;
+  PlaybackSession& operator=(const PlaybackSession&) = delete;
+
+  [[nodiscard]] unsigned DeviceCount() const { return port_.DeviceCount(); }
+  [[nodiscard]] bool DeviceName(unsigned index, std::string& name) const {
+    return port_.DeviceName(index, name);
+  }
+  [[nodiscard]] std::vector<std::string> UnavailableDevices() const {
+    return port_.UnavailableDevices();
+  }
+  // On failure no device is open and LastError() says why.
+  [[nodiscard]] bool OpenDevice(unsigned index);
+  // Silences and closes the device, waiting until what was sent is
+  // delivered. False when the device failed (see TakeDeviceFailure).
+  [[nodiscard]] bool CloseDevice();
+  [[nodiscard]] std::string LastError() const { return port_.LastError(); }
+  // A device that failed while open is reported once: the message the first
+  // time it is asked for, std::nullopt afterwards.
+  [[nodiscard]] std::optional<std::string> TakeDeviceFailure() { return port_.TakeFailure(); }
+  [[nodiscard]] bool DeviceFailed() const { return port_.DeviceFailed(); }
+  // What the devices want the user to know that is no failure, once.
+  [[nodiscard]] std::vector<std::string> TakeDeviceNotices() { return port_.TakeNotices(); }
+
+  void Start();
+  void Tick(unsigned timerId = kStepTimerId);
+  void Stop();
+  [[nodiscard]] bool Running() const { return running_; }
+  // When the next chord is due, while running.
+  [[nodiscard]] Timestamp NextChordDue() const { return nextDue_; }
+  [[nodiscard]] ChordClock& Clock() { return *clock_; }
+  [[nodiscard]] const generator::LoadReport& LastLoadReport() const {
+    return control_.LastLoadReport();
+  }
+  // Called for every chord played, after its line was shown.
+  void SetStepListener(StepListener listener) { listener_ = std::move(listener); }
+
+  // Whether anything was recorded since the last Start.
+  [[nodiscard]] bool HasRecording() const;
+  // Saves what was played since the last Start as a Standard MIDI File, one
+  // 4/4 bar per chord; a chord still playing ends where its bar ends. Empty
+  // on success, else a line for the user.
+  [[nodiscard]] std::string SaveMidiFile(const std::filesystem::path& path) const;
+  // The recording of the next Start goes into `sink` as it is played, which
+  // keeps the memory flat however long it plays; `sink` must outlive the
+  // session. Complete it with FinishRecording after Stop.
+  void RecordInto(midi::ByteSink& sink) { stream_ = &sink; }
+  [[nodiscard]] bool FinishRecording();
+  // A recording that could not be written (a full disk), once, as for
+  // devices; the recording stops there.
+  [[nodiscard]] std::optional<std::string> TakeRecordingFailure();
+  [[nodiscard]] bool RecordingFailed() const { return recordingFailure_.has_value(); }
+
+ private:
+  class Timer final : public StepTimer {
+   public:
+    explicit Timer(bool& running) : running_(running) {}
+    void Arm(unsigned id) override;
+    void Disarm(unsigned id) override;
+
+   private:
+    bool& running_;
+  };
+
+  void OnStep(const generator::ProgressionStep& step, const std::string& line);
+  void ChordPlayed();
+  void FailRecording(const std::string& why);
+
+  std::unique_ptr<ChordClock> clock_;
+  ChordRecorder* recorder_;  // owned by port_, as its backend
+  midi::MidiPort port_;
+  generator::ProgressionGenerator generator_;
+  bool running_ = false;
+  Timer timer_{running_};
+  PlaybackControl control_;
+  Timestamp nextDue_{};
+  StepListener listener_;
+  midi::ByteSink* stream_ = nullptr;
+  std::optional<std::string> recordingFailure_;
+  bool recordingFailureTaken_ = false;
+};
+
+}  // namespace sonavela::playback

@@ -1,0 +1,247 @@
+// The program's own JACK client against a private JACK server: one client
+// session for listing and playing, giving the client name back on standby,
+// and failures of an open device (the server killed, the peer's input
+// removed) reported by the next send instead of ignored.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "jack_harness.h"
+#include "midi/devices/spsc_queue.h"
+#include "midi/devices/system_backend.h"
+#include "midi/devices/virtual_port_backend.h"
+
+namespace sonavela::midi {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using Clock = std::chrono::steady_clock;
+
+const Timestamp kT{};
+constexpr std::chrono::seconds kServerStart{15};
+constexpr std::chrono::seconds kDelivery{5};
+constexpr MidiMessage kNote = MidiMessage::NoteOn(1, 60, 64);
+
+TEST(SpscQueue, KeepsOrderAcrossWrapsAndRefusesWhenFull) {
+  SpscQueue<int> queue(3);
+  int next = 0;
+  int expected = 0;
+  for (int round = 0; round < 5; ++round) {  // the slots wrap several times
+    while (queue.Push(next)) {
+      ++next;
+    }
+    EXPECT_EQ(queue.Pushed() - queue.Taken(), 3U);
+    for (int i = 0; i < 2; ++i) {
+      ASSERT_NE(queue.Front(), nullptr);
+      EXPECT_EQ(*queue.Front(), expected++);
+      queue.Pop();
+    }
+  }
+  while (queue.Front() != nullptr) {
+    EXPECT_EQ(*queue.Front(), expected++);
+    queue.Pop();
+  }
+  EXPECT_EQ(expected, next);
+  EXPECT_EQ(queue.Taken(), queue.Pushed());
+}
+
+TEST(SpscQueue, HandsEveryElementAcrossThreadsInOrder) {
+  constexpr int kCount = 200000;
+  SpscQueue<int> queue(64);
+  std::thread consumer([&] {
+    for (int expected = 0; expected < kCount;) {
+      if (const int* value = queue.Front()) {
+        ASSERT_EQ(*value, expected);
+        queue.Pop();
+        ++expected;
+      }
+    }
+  });
+  for (int i = 0; i < kCount;) {
+    i += queue.Push(i) ? 1 : 0;
+  }
+  consumer.join();
+  EXPECT_EQ(queue.Taken(), static_cast<std::uint64_t>(kCount));
+}
+
+// JACK tells the sink about new clients on a thread of its own.
+bool WaitForClients(const testing::JackMidiSink& sink, const std::string& prefix, int count) {
+  const auto deadline = Clock::now() + kDelivery;
+  while (sink.ClientsRegistered(prefix) < count && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return sink.ClientsRegistered(prefix) == count;
+}
+
+// A private server with one recording sink, and the program's devices.
+class JackSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string pid = std::to_string(getpid());
+    serverName_ = "sonavela_session_" + pid;
+    clientName_ = "sonavela_client_" + pid;
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    setenv("JACK_DEFAULT_SERVER", serverName_.c_str(), 1);
+    ASSERT_TRUE(server_.Start(serverName_, kServerStart, 256)) << server_.Error();
+    sink_ = std::make_unique<testing::JackMidiSink>();
+    ASSERT_TRUE(sink_->Open(serverName_, "sonavela_sink_" + pid)) << sink_->Error();
+    sinkPort_ = sink_->PortName();
+  }
+
+  std::unique_ptr<MidiBackend> Devices() const {
+    SystemBackendOptions options;
+    options.includeBuiltInSynth = false;
+    options.clientName = clientName_;
+    return MakeSystemBackend(options);
+  }
+
+  static std::optional<unsigned> Find(const MidiBackend& devices, const std::string& name) {
+    for (unsigned i = 0; i < devices.DeviceCount(); ++i) {
+      if (devices.DeviceName(i) == name) {
+        return i;
+      }
+    }
+    return std::nullopt;
+  }
+
+  std::string serverName_;
+  std::string clientName_;
+  testing::JackTestServer server_;
+  std::unique_ptr<testing::JackMidiSink> sink_;
+  std::string sinkPort_;
+};
+
+TEST_F(JackSessionTest, ListingAndPlayingShareOneClient) {
+  {
+    std::unique_ptr<MidiBackend> devices = Devices();
+    const std::optional<unsigned> device = Find(*devices, sinkPort_);
+    ASSERT_TRUE(device.has_value());
+    EXPECT_EQ(devices->DeviceName(devices->DeviceCount() - 1), kVirtualPortDeviceName);
+    ASSERT_TRUE(devices->Open(*device)) << devices->LastError();
+    ASSERT_TRUE(devices->Send(kNote, kT));
+    EXPECT_TRUE(devices->Close()) << devices->LastError();
+    ASSERT_TRUE(devices->Open(devices->DeviceCount() - 1)) << devices->LastError();
+    EXPECT_TRUE(devices->Close()) << devices->LastError();
+  }
+  EXPECT_THAT(sink_->WaitForBytes(3, kDelivery), ElementsAre(0x90, 60, 64));
+  EXPECT_TRUE(WaitForClients(*sink_, clientName_, 1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // a late second one
+  EXPECT_EQ(sink_->ClientsRegistered(clientName_), 1);
+}
+
+TEST_F(JackSessionTest, StandbyGivesTheClientNameBackUntilAJackDeviceOpens) {
+  std::unique_ptr<MidiBackend> devices = Devices();
+  const std::optional<unsigned> device = Find(*devices, sinkPort_);
+  ASSERT_TRUE(device.has_value());
+  devices->Standby();
+
+  // What the synthesizer's JACK audio driver does with the same name.
+  jack_status_t status{};
+  jack_client_t* other =
+      jack_client_open(clientName_.c_str(),
+                       static_cast<jack_options_t>(JackNoStartServer | JackUseExactName), &status);
+  ASSERT_NE(other, nullptr) << "the name is still taken (status " << status << ")";
+  jack_client_close(other);
+
+  ASSERT_TRUE(devices->Open(*device)) << devices->LastError();
+  ASSERT_TRUE(devices->Send(kNote, kT));
+  EXPECT_TRUE(devices->Close()) << devices->LastError();
+  EXPECT_THAT(sink_->WaitForBytes(3, kDelivery), ElementsAre(0x90, 60, 64));
+  // Ours, the other, ours again.
+  EXPECT_TRUE(WaitForClients(*sink_, clientName_, 3)) << sink_->ClientsRegistered(clientName_);
+}
+
+// Sends a note every 10 ms until a send fails, for at most `limit`.
+bool SendUntilFailure(MidiBackend& devices, std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  while (Clock::now() < deadline) {
+    if (!devices.Send(kNote, kT)) {
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+TEST_F(JackSessionTest, AFailureOfTheOpenDeviceFailsTheNextSendAndTheClose) {
+  struct Case {
+    const char* what;
+    bool serverGone;
+  };
+  // The server goes last: nothing runs after it.
+  for (const Case c : {Case{"peer input removed", false}, Case{"server killed", true}}) {
+    SCOPED_TRACE(c.what);
+    auto peer = std::make_unique<testing::JackMidiSink>();
+    ASSERT_TRUE(peer->Open(serverName_, clientName_ + "_peer")) << peer->Error();
+    const std::string peerPort = peer->PortName();
+    std::unique_ptr<MidiBackend> devices = Devices();
+    const std::optional<unsigned> device = Find(*devices, peerPort);
+    ASSERT_TRUE(device.has_value());
+    ASSERT_TRUE(devices->Open(*device)) << devices->LastError();
+    ASSERT_TRUE(devices->Send(kNote, kT));
+
+    if (c.serverGone) {
+      server_.Kill();
+    } else {
+      peer->RemovePort();
+    }
+    const std::string reason = c.serverGone ? "the JACK server has quit"
+                                            : "the MIDI input \"" + peerPort + "\" was removed";
+    ASSERT_TRUE(SendUntilFailure(*devices, kDelivery));
+    EXPECT_EQ(devices->LastError(), reason);
+    EXPECT_FALSE(devices->Send(kNote, kT));
+    // Neither waits for deliveries that cannot happen.
+    const auto closing = Clock::now();
+    EXPECT_FALSE(devices->Close());
+    EXPECT_EQ(devices->LastError(), reason);
+    EXPECT_LT(Clock::now() - closing, std::chrono::seconds(2)) << "close hung";
+
+    // The client itself is fine after a peer's failure, and fails cleanly
+    // without a server.
+    const unsigned virtualPort = devices->DeviceCount() - 1;
+    ASSERT_EQ(devices->DeviceName(virtualPort), kVirtualPortDeviceName);
+    if (c.serverGone) {
+      // libjack breaks the clients of a dead server that are still open
+      // when a client fails to open; ours is closed, the sinks are not.
+      peer.reset();
+      sink_.reset();
+      EXPECT_FALSE(devices->Open(virtualPort));
+      EXPECT_THAT(devices->LastError(), HasSubstr("no JACK server is running"));
+    } else {
+      EXPECT_TRUE(devices->Open(virtualPort)) << devices->LastError();
+      EXPECT_TRUE(devices->Close()) << devices->LastError();
+    }
+  }
+}
+
+TEST_F(JackSessionTest, AServerThatStopsProcessingFailsTheOutputWithoutAHang) {
+  std::unique_ptr<MidiBackend> devices = Devices();
+  const std::optional<unsigned> device = Find(*devices, sinkPort_);
+  ASSERT_TRUE(device.has_value());
+  ASSERT_TRUE(devices->Open(*device)) << devices->LastError();
+  server_.Pause();
+  int sent = 0;
+  while (sent < 100000 && devices->Send(kNote, kT)) {
+    ++sent;
+  }
+  EXPECT_LT(sent, 100000) << "the queue never filled";
+  EXPECT_EQ(devices->LastError(), "the JACK server has stopped taking MIDI messages");
+  const auto closing = Clock::now();
+  EXPECT_FALSE(devices->Close());
+  devices.reset();
+  EXPECT_LT(Clock::now() - closing, std::chrono::seconds(2)) << "close waited for the server";
+  server_.Resume();
+}
+
+}  // namespace
+}  // namespace sonavela::midi

@@ -1,0 +1,242 @@
+#include <fluidsynth.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "midi/devices/synth_backend.h"
+#include "midi/devices/synth_config.h"
+#include "midi/devices/synth_log.h"
+#include "midi/port/midi_port.h"
+#include "stderr_capture.h"
+
+namespace sonavela::midi {
+namespace {
+
+const Timestamp kT{};
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// Sets an environment variable for one test and restores it afterwards.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      old_ = old;
+    }
+    Set(value);
+  }
+  ~ScopedEnv() { Set(old_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  void Set(const std::optional<std::string>& value) {
+    if (value) {
+      setenv(name_, value->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+std::string TempPath(const std::string& stem) {
+  return (std::filesystem::temp_directory_path() / (stem + "_" + std::to_string(getpid())))
+      .string();
+}
+
+TEST(SoundFontLookup, ExplicitChoiceWinsAndIsNeverSilentlyReplaced) {
+  const std::string font = TempPath("sonavela_font.sf2");
+  std::ofstream(font) << "x";
+  const std::string missing = TempPath("sonavela_missing.sf2");
+
+  {
+    ScopedEnv env("SONAVELA_SOUNDFONT", missing);
+    EXPECT_EQ(FindSoundFont(font).path, font);  // the option beats the variable
+    const SoundFontLookup fromEnv = FindSoundFont("");
+    EXPECT_TRUE(fromEnv.path.empty());
+    EXPECT_THAT(fromEnv.error, HasSubstr(missing));
+    EXPECT_THAT(fromEnv.error, HasSubstr("SONAVELA_SOUNDFONT"));
+  }
+  {
+    ScopedEnv env("SONAVELA_SOUNDFONT", font);
+    EXPECT_EQ(FindSoundFont("").path, font);
+  }
+  const SoundFontLookup explicitMissing = FindSoundFont(missing);
+  EXPECT_TRUE(explicitMissing.path.empty());
+  EXPECT_THAT(explicitMissing.error, HasSubstr(missing));
+  std::filesystem::remove(font);
+}
+
+TEST(SoundFontLookup, FallsBackToTheSystemGeneralMidiFont) {
+  // The build machine has timgm6mb-soundfont (scripts/install-deps.sh).
+  ScopedEnv env("SONAVELA_SOUNDFONT", std::nullopt);
+  const SoundFontLookup found = FindSoundFont("");
+  ASSERT_FALSE(found.path.empty()) << found.error;
+  EXPECT_THAT(DefaultSoundFontCandidates(), Contains(found.path));
+  EXPECT_EQ(DefaultSoundFontCandidates().front(), "/usr/share/sounds/sf2/default-GM.sf2");
+}
+
+TEST(AudioDrivers, ExplicitThenEnvironmentThenTheDefaultOrder) {
+  {
+    ScopedEnv env("SONAVELA_AUDIO_DRIVER", "alsa");
+    EXPECT_THAT(AudioDriverCandidates("jack"), ElementsAre("jack"));
+    EXPECT_THAT(AudioDriverCandidates(""), ElementsAre("alsa"));
+  }
+  ScopedEnv env("SONAVELA_AUDIO_DRIVER", std::nullopt);
+  const std::vector<std::string> defaults = AudioDriverCandidates("");
+  EXPECT_FALSE(defaults.empty());
+  EXPECT_THAT(defaults, Not(Contains("file")));
+#if defined(__linux__)
+  EXPECT_THAT(defaults, ElementsAre("pulseaudio", "alsa", "jack", "sdl2"));
+#endif
+}
+
+// Whatever is wrong, the user gets the real reason in one line, and none of
+// the libraries below prints anything of its own.
+TEST(SynthBackend, OpenFailuresAreQuickQuietAndSayWhy) {
+  using Clock = std::chrono::steady_clock;
+  const std::filesystem::path folder = TempPath("sonavela_synth_open");
+  std::filesystem::create_directories(folder);
+  const std::string empty = (folder / "empty.sf2").string();
+  const std::string garbage = (folder / "garbage.sf2").string();
+  const std::string brokenSf2 = (folder / "broken.sf2").string();
+  std::ofstream{empty};
+  std::ofstream(garbage) << std::string(600, '\x5A');
+  // An SF2 header with nothing sensible behind it gets past the type check
+  // into the loaders.
+  std::ofstream(brokenSf2) << "RIFF" << std::string("\xE8\x03\0\0", 4) << "sfbk"
+                           << std::string(600, '\x01');
+  // The "file" driver would write into the current folder.
+  const std::filesystem::path previousFolder = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+
+  struct Case {
+    std::string soundFont;
+    std::string audioDriver;
+    std::vector<std::string> reasons;
+    std::vector<std::string> absent;
+  };
+  const std::string missing = (folder / "missing.sf2").string();
+  const std::vector<Case> cases{
+      {missing, "", {missing, "does not exist"}, {}},
+      {folder.string(), "", {folder.string(), "is a folder"}, {}},
+      {"/dev/zero", "", {"/dev/zero", "is not a regular file"}, {}},
+      {empty, "", {empty, "is empty"}, {}},
+      {garbage, "", {garbage, "is not a SoundFont"}, {}},
+      {brokenSf2, "", {brokenSf2, "could not be loaded", "SoundFont"}, {"CRITICAL"}},
+      {"", "no-such-driver", {"no-such-driver", "SONAVELA_AUDIO_DRIVER", "jack"}, {"file"}},
+      {"", "file", {"fluidsynth.wav", "--wav"}, {}},
+  };
+  MidiPort names(std::make_unique<SynthBackend>());
+  std::string name;
+  ASSERT_TRUE(names.DeviceName(0, name));
+  EXPECT_EQ(name, "Built-in synthesizer (FluidSynth)");
+  EXPECT_FALSE(names.DeviceName(1, name));
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.soundFont + c.audioDriver);
+    SynthBackendOptions options;
+    options.soundFont = c.soundFont;
+    options.audioDriver = c.audioDriver;
+    const auto start = Clock::now();
+    testing::StderrCapture stderrText;
+    MidiPort port(std::make_unique<SynthBackend>(options));
+    EXPECT_FALSE(port.OpenDevice(0, kT));
+    EXPECT_FALSE(port.IsOpen());
+    port.PlayChord({}, kT);  // harmless while closed
+    EXPECT_EQ(stderrText.Take(), "");
+    for (const std::string& reason : c.reasons) {
+      EXPECT_THAT(port.LastError(), HasSubstr(reason));
+    }
+    for (const std::string& text : c.absent) {
+      EXPECT_THAT(port.LastError(), Not(HasSubstr(text)));
+    }
+    EXPECT_EQ(port.LastError().find('\n'), std::string::npos);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder / "fluidsynth.wav"));
+  std::filesystem::current_path(previousFolder);
+  std::filesystem::remove_all(folder);
+}
+
+TEST(SynthLog, KeepsTheFirstWarningsAndCountsTheRestFromAnyThread) {
+  constexpr int kThreads = 4;
+  constexpr int kEach = 2000;
+  testing::StderrCapture stderrText;
+  {
+    // Two synthesizers alive at once both hear FluidSynth's one log.
+    SynthLog first;
+    SynthLog second;
+    fluid_log(FLUID_INFO, "%s", "chatter, not worth telling");
+    fluid_log(FLUID_ERR, "%s", "the first");
+    fluid_log(FLUID_WARN, "%s", "the second");
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([] {
+        for (int i = 0; i < kEach; ++i) {
+          fluid_log(FLUID_WARN, "flood %d", i);
+        }
+      });
+    }
+    for (std::thread& thread : threads) {
+      thread.join();
+    }
+    const std::string expected =
+        "the first; the second; " + std::to_string(kThreads * kEach) + " more messages";
+    EXPECT_EQ(first.Reasons(), expected);
+    EXPECT_EQ(second.Reasons(), expected);
+    first.Clear();
+    EXPECT_EQ(first.Reasons(), "");
+  }
+  EXPECT_EQ(stderrText.Take(), "");
+
+  // With no synthesizer left, FluidSynth speaks for itself again.
+  testing::StderrCapture after;
+  fluid_log(FLUID_WARN, "%s", "heard again");
+  EXPECT_THAT(after.Take(), HasSubstr("heard again"));
+}
+
+TEST(SynthLog, OnceWatchedAnErrorOrAFullEventQueueMeansTheAudioIsLost) {
+  struct Case {
+    int level;
+    const char* message;
+    bool lost;
+  };
+  const Case cases[] = {
+      {FLUID_WARN, "Instrument not found on channel 0 [bank=0 prog=48]", false},
+      {FLUID_INFO, "Jack sample rate mismatch, adjusting.", false},
+      {FLUID_WARN, "Ringbuffer full, try increasing synth.polyphony!", true},
+      {FLUID_ERR, "Help! Lost the connection to the JACK server", true},
+      {FLUID_PANIC, "Out of memory", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    SynthLog log;
+    fluid_log(FLUID_ERR, "%s", "while a driver was tried");
+    log.WatchAudio();
+    fluid_log(c.level, "%s", c.message);
+    fluid_log(FLUID_ERR, "%s", "what followed");
+    const std::optional<std::string> loss = log.AudioLoss();
+    EXPECT_EQ(loss, c.lost ? std::optional<std::string>(c.message)
+                           : std::optional<std::string>("what followed"));
+  }
+}
+
+}  // namespace
+}  // namespace sonavela::midi

@@ -1,0 +1,181 @@
+#include "playback/session.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fakes.h"
+#include "support/byte_sinks.h"
+#include "support/recording_backend.h"
+
+namespace sonavela::playback {
+namespace {
+
+using namespace std::chrono_literals;
+using midi::MidiMessage;
+using ::testing::ElementsAre;
+using testing::FakeInputs;
+using testing::FakeResultList;
+
+const Timestamp kT0 = Timestamp{} + 1000s;
+
+// A session on recording devices and a grid clock whose time the test sets.
+class SessionTest : public ::testing::Test {
+ protected:
+  void Make(std::chrono::nanoseconds period) {
+    auto devices = midi::RecordingBackend::WithDevices(1, log_);
+    backend_ = devices.get();
+    SessionOptions options;
+    options.devices = std::move(devices);
+    options.clock = std::make_unique<GridClock>(period, [this] { return now_; });
+    session_ = std::make_unique<PlaybackSession>(std::move(options), results_, inputs_);
+    ASSERT_TRUE(session_->OpenDevice(0));
+  }
+
+  // When each chord's first message (its all-notes-off) was meant to sound.
+  std::vector<Timestamp> ChordTimes() const {
+    std::vector<Timestamp> times;
+    const std::vector<MidiMessage> messages = log_->Messages();
+    const std::vector<Timestamp> at = log_->Times();
+    for (std::size_t i = 1; i < messages.size(); ++i) {
+      if (messages[i].IsNoteOn() && !messages[i - 1].IsNoteOn()) {
+        times.push_back(at[i - 1]);
+      }
+    }
+    return times;
+  }
+
+  std::shared_ptr<midi::MidiLog> log_ = std::make_shared<midi::MidiLog>();
+  midi::RecordingBackend* backend_ = nullptr;
+  Timestamp now_ = kT0;
+  FakeResultList results_;
+  FakeInputs inputs_;
+  std::unique_ptr<PlaybackSession> session_;
+};
+
+TEST_F(SessionTest, EveryChordSoundsAtItsGridTimeHoweverLateItsTickCame) {
+  Make(100ms);
+  session_->Start();
+  EXPECT_TRUE(session_->Running());
+  const std::chrono::nanoseconds lateness[] = {0ms, 7ms, 60ms, 99ms};
+  for (const std::chrono::nanoseconds late : lateness) {
+    now_ = session_->NextChordDue() + late;
+    session_->Tick();
+  }
+  EXPECT_THAT(ChordTimes(), ElementsAre(kT0, kT0 + 100ms, kT0 + 200ms, kT0 + 300ms, kT0 + 400ms));
+  EXPECT_EQ(session_->NextChordDue(), kT0 + 500ms);
+  ASSERT_EQ(results_.lines.size(), 5U);
+  EXPECT_THAT(std::vector<std::string>(results_.lines.begin(), results_.lines.begin() + 3),
+              ElementsAre("C   : C", "C   : Am", "C   : Dm"));
+}
+
+TEST_F(SessionTest, StopSilencesNowButNeverAfterTheChordsEnd) {
+  const struct {
+    std::chrono::nanoseconds stopAfterStart;
+    std::chrono::nanoseconds silencedAt;
+  } cases[] = {{30ms, 30ms}, {100ms, 100ms}, {250ms, 100ms}};
+  for (const auto& c : cases) {
+    log_->Clear();
+    now_ = kT0;
+    Make(100ms);
+    session_->Start();
+    now_ = kT0 + c.stopAfterStart;
+    session_->Stop();
+    EXPECT_FALSE(session_->Running());
+    EXPECT_EQ(log_->Messages().back(), MidiMessage::AllNotesOff(1));
+    EXPECT_EQ(log_->Times().back(), kT0 + c.silencedAt) << c.stopAfterStart.count();
+  }
+}
+
+TEST_F(SessionTest, AFailedDeviceIsReportedOnceAndTheProgressionGoesOn) {
+  Make(100ms);
+  session_->Start();
+  backend_->FailSendsAfter(5, "the MIDI output was unplugged");
+  for (int i = 0; i < 3; ++i) {
+    now_ = session_->NextChordDue();
+    session_->Tick();
+  }
+  EXPECT_TRUE(session_->DeviceFailed());
+  EXPECT_EQ(session_->TakeDeviceFailure(), "the MIDI output was unplugged");
+  EXPECT_EQ(session_->TakeDeviceFailure(), std::nullopt);
+  EXPECT_EQ(results_.lines.size(), 4U);
+  EXPECT_TRUE(session_->Running());
+  EXPECT_FALSE(session_->CloseDevice());
+}
+
+TEST_F(SessionTest, SavedFileHoldsWhatWasPlayedSinceTheLastStart) {
+  Make(2s);
+  EXPECT_FALSE(session_->HasRecording());
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("sonavela_session_" + std::to_string(getpid()) + ".mid");
+  session_->Start();
+  now_ = session_->NextChordDue();
+  session_->Tick();
+  session_->Start();  // the first take is gone
+  ASSERT_TRUE(session_->HasRecording());
+  ASSERT_EQ(session_->SaveMidiFile(path), "");
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::filesystem::remove(path);
+  // One marker: the tonic of the second Start, and its bar ends the file.
+  std::size_t markers = 0;
+  for (std::size_t at = bytes.find("\xFF\x06"); at != std::string::npos;
+       at = bytes.find("\xFF\x06", at + 1)) {
+    ++markers;
+  }
+  EXPECT_EQ(markers, 1U);
+  EXPECT_NE(bytes.find("C   : C"), std::string::npos);
+  EXPECT_EQ(session_->SaveMidiFile(std::filesystem::path()),
+            "Cannot save the MIDI file \"\": no file name was given.");
+}
+
+TEST_F(SessionTest, AStreamedRecordingReportsAFullDiskWhenItHappens) {
+  Make(100ms);
+  midi::FillingSink disk(400);
+  session_->RecordInto(disk);
+  session_->Start();
+  int chords = 1;
+  while (!session_->RecordingFailed() && chords < 50) {
+    now_ = session_->NextChordDue();
+    session_->Tick();
+    ++chords;
+  }
+  EXPECT_GT(chords, 2) << "the header and the first chords fit";
+  EXPECT_LT(chords, 10) << "reported at the chord that did not fit, not at the end";
+  EXPECT_EQ(session_->TakeRecordingFailure(), "No space left on device");
+  EXPECT_EQ(session_->TakeRecordingFailure(), std::nullopt);
+  session_->Stop();
+  EXPECT_FALSE(session_->FinishRecording());
+}
+
+TEST(OfflineSession, ChordsFallOnTheGridOfAClockThatOnlyMovesWhenWaitedFor) {
+  auto log = std::make_shared<midi::MidiLog>();
+  FakeResultList results;
+  FakeInputs inputs;
+  SessionOptions options;
+  options.devices = midi::RecordingBackend::WithDevices(1, log);
+  options.clock = std::make_unique<OfflineClock>(2s);
+  PlaybackSession session(std::move(options), results, inputs);
+  ASSERT_TRUE(session.OpenDevice(0));
+  session.Start();
+  const Timestamp start = log->Times().front();
+  for (int i = 0; i < 3; ++i) {
+    session.Clock().WaitedUntil(session.NextChordDue());
+    session.Tick();
+  }
+  session.Clock().WaitedUntil(session.NextChordDue());
+  session.Stop();
+  EXPECT_EQ(log->Times().back(), start + 8s);
+  EXPECT_EQ(results.lines.size(), 4U);
+}
+
+}  // namespace
+}  // namespace sonavela::playback

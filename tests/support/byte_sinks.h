@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "midi/files/byte_sink.h"
+
+namespace sonavela::midi {
+
+// A disk that fills up after `budget` bytes: every write that does not fit
+// fails with "No space left on device".
+class FillingSink final : public ByteSink {
+ public:
+  explicit FillingSink(std::size_t budget) : budget_(budget) {}
+  bool Append(std::span<const std::uint8_t> bytes) override {
+    if (bytes.size() > budget_) {
+      return false;
+    }
+    budget_ -= bytes.size();
+    written_ += bytes.size();
+    return true;
+  }
+  bool Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    return offset + bytes.size() <= written_;
+  }
+  std::string LastError() const override { return "No space left on device"; }
+
+ private:
+  std::size_t budget_;
+  std::size_t written_ = 0;
+};
+
+}  // namespace sonavela::midi
