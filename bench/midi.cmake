@@ -18,3 +18,11 @@ target_link_libraries(midi_jack_startup PRIVATE PkgConfig::JACK sonavela::warnin
 target_compile_definitions(midi_jack_startup PRIVATE
   SONAVELA_CLI_PATH="$<TARGET_FILE:sonavela-cli>")
 add_dependencies(midi_jack_startup sonavela-cli)
+
+# How exactly chords played through MidiPort land on their grid at a JACK
+# MIDI sink, in frames, for several sample rates and periods.
+add_executable(midi_jack_timing
+  ${CMAKE_CURRENT_LIST_DIR}/jack_timing.cpp
+  ${PROJECT_SOURCE_DIR}/tests/midi/jack_harness.cpp)
+target_include_directories(midi_jack_timing PRIVATE ${PROJECT_SOURCE_DIR}/tests/midi)
+target_link_libraries(midi_jack_timing PRIVATE sonavela::midi PkgConfig::JACK sonavela::warnings)

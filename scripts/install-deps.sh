@@ -11,6 +11,12 @@ PACKAGES=(
   # MIDI: rtmidi must come in the same transaction as jackd2, or apt picks
   # another JACK and a later jackd2 install removes librtmidi-dev.
   librtmidi-dev libjack-jackd2-dev jackd2 libasound2-dev
+  # --sync link: Ableton Link (headers only; needs standalone asio), and LinkHut,
+  # the peer its tests play against; ip sets up their private loopback network
+  ableton-link-dev libasio-dev ableton-link-utils iproute2
+  # --sync midi-clock: jack_midi_clock is the master its tests follow,
+  # jack_mclk_dump the reader that checks --clock-out
+  jack-midi-clock
   # built-in synthesizer and a General MIDI SoundFont
   libfluidsynth-dev timgm6mb-soundfont
   # dialog: Qt 6 Widgets, Japanese fonts, a virtual display for tests

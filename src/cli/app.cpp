@@ -85,6 +85,19 @@ int ListDevices(Environment& env) {
   return OutputStatus(env);
 }
 
+int ListMidiInputs(Environment& env) {
+  const InputList inputs = ListInputs();
+  for (std::size_t i = 0; i < inputs.names.size(); ++i) {
+    if (!env.out.Write(std::to_string(i) + "\t" + inputs.names[i] + "\n")) {
+      break;
+    }
+  }
+  for (const std::string& reason : inputs.unavailable) {
+    Complain(env.err, "not listed: " + reason);
+  }
+  return OutputStatus(env);
+}
+
 std::string Quoted(const std::string& path) {
   // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about
   // "'" + std::string at -O3.
@@ -166,14 +179,20 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   playback::SessionOptions setup;
   if (offline) {
     setup.devices = std::make_unique<midi::RendererBackend>(renderer, *files.wav);
-    setup.clock = std::make_unique<playback::OfflineClock>(options.interval);
+    setup.clock = std::make_unique<playback::OfflineClock>(options.Meter());
   } else {
+    ClockChoice choice = env.makeClock(options);
+    if (!choice.clock) {
+      Complain(env.err, choice.error);
+      return choice.status;
+    }
+    setup.clock = std::move(choice.clock);
     if (options.device) {
       setup.devices = env.makeBackend();
     }
-    setup.clock = std::make_unique<playback::GridClock>(options.interval);
   }
   setup.seed = options.seed;
+  setup.clockOut = options.clockOut;
   PrintingResultList results(env.out, env.stop);
   OptionInputs inputs(options.instrument, options.minor, std::move(rules.connection),
                       std::move(rules.substitution));
@@ -192,9 +211,18 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   }
 
   bool failed = false;
+  bool loadReported = false;
   const auto report = [&] {
+    // A master may start the progression long after the program started.
+    if (!loadReported && session.Running()) {
+      WarnAboutLoad(env.err, session.LastLoadReport());
+      loadReported = true;
+    }
     for (const std::string& notice : session.TakeDeviceNotices()) {
       Complain(env.err, "note: " + notice);
+    }
+    if (const std::optional<std::string> notice = session.Clock().TakeNotice()) {
+      Complain(env.err, "note: " + *notice);
     }
     if (const std::optional<std::string> why = session.TakeDeviceFailure()) {
       if (offline) {
@@ -213,21 +241,23 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
     }
   };
 
+  const auto afterPump = [&] {
+    report();
+    if (offline && session.DeviceFailed()) {
+      session.Stop();  // a render that cannot be written has no reason to go on
+    } else if (options.steps && results.Printed() >= *options.steps) {
+      session.StopAtNextChord();  // the last chord sounds to its end
+    }
+  };
   session.Start();
-  WarnAboutLoad(env.err, session.LastLoadReport());
-  report();
+  afterPump();
   const auto waitUntil = [&](playback::Timestamp due) {
     return offline ? env.stop.Requested() : env.stop.WaitUntil(due);
   };
-  RunPlayLoop(session, waitUntil, [&] {
-    report();
-    // A render that cannot be written has no reason to go on.
-    if (offline && session.DeviceFailed()) {
-      return false;
-    }
-    return !(options.steps && results.Printed() >= *options.steps);
-  });
-  session.Stop();
+  RunPlayLoop(session, waitUntil, afterPump);
+  if (session.Engaged()) {
+    session.Stop();  // a stop signal, or a closed output
+  }
   (void)session.CloseDevice();
   report();
 
@@ -267,6 +297,8 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
     }
     case Action::kListDevices:
       return ListDevices(env);
+    case Action::kListInputs:
+      return ListMidiInputs(env);
     case Action::kPlay:
       break;
   }

@@ -5,6 +5,8 @@
 #include <span>
 #include <string_view>
 
+#include "cli/clocks.h"
+#include "cli/options.h"
 #include "cli/terminal.h"
 #include "midi/port/midi_backend.h"
 
@@ -22,6 +24,8 @@ struct Environment {
   StopSignal& stop;
   // The MIDI output devices that --device and --list-devices index.
   std::function<std::unique_ptr<midi::MidiBackend>()> makeBackend;
+  // The clock that --sync names; empty for the real ones (MakeClock).
+  std::function<ClockChoice(const Options&)> makeClock = MakeClock;
 };
 
 // The whole command line; `args` excludes the program name. Returns the exit

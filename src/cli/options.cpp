@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <filesystem>
@@ -21,7 +22,13 @@ enum class Id {
   kInterval,
   kSeed,
   kWav,
-  kMidi
+  kMidi,
+  kTempo,
+  kBeatsPerChord,
+  kSync,
+  kClockFrom,
+  kClockOut,
+  kListInputs
 };
 
 struct OptionInfo {
@@ -30,7 +37,7 @@ struct OptionInfo {
   bool takesValue;
 };
 
-constexpr std::array<OptionInfo, 14> kOptionTable{{
+constexpr std::array<OptionInfo, 20> kOptionTable{{
     {"--help", Id::kHelp, false},
     {"-h", Id::kHelp, false},
     {"--version", Id::kVersion, false},
@@ -45,7 +52,37 @@ constexpr std::array<OptionInfo, 14> kOptionTable{{
     {"--seed", Id::kSeed, true},
     {"--wav", Id::kWav, true},
     {"--midi", Id::kMidi, true},
+    {"--tempo", Id::kTempo, true},
+    {"--beats-per-chord", Id::kBeatsPerChord, true},
+    {"--sync", Id::kSync, true},
+    {"--clock-from", Id::kClockFrom, true},
+    {"--clock-out", Id::kClockOut, false},
+    {"--list-inputs", Id::kListInputs, false},
 }};
+
+constexpr std::array<Sync, 4> kSyncs{Sync::kInternal, Sync::kJack, Sync::kMidiClock, Sync::kLink};
+
+// Digits with an optional decimal fraction ("120", "92.5"); no sign, no
+// exponent, nothing after it.
+std::optional<double> ParseDecimal(std::string_view text, double min, double max) {
+  const std::size_t point = text.find('.');
+  const std::string_view whole = text.substr(0, point);
+  const std::string_view fraction =
+      point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+  const auto digits = [](std::string_view part) {
+    return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (whole.empty() || !digits(whole) || !digits(fraction) ||
+      (point != std::string_view::npos && fraction.empty())) {
+    return std::nullopt;
+  }
+  double value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc{} || end != text.data() + text.size() || value < min || value > max) {
+    return std::nullopt;
+  }
+  return value;
+}
 
 // Digits only: no sign, no blanks, no trailing text, no overflow.
 std::optional<std::uint64_t> ParseNumber(std::string_view text, std::uint64_t min,
@@ -78,6 +115,8 @@ std::string_view ActionOption(Action action) {
       return "--list-devices";
     case Action::kPrintRules:
       return "--print-rules";
+    case Action::kListInputs:
+      return "--list-inputs";
     default:
       return "";
   }
@@ -89,6 +128,7 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
   Options options;
   bool deviceGiven = false;
   bool intervalGiven = false;
+  bool tempoGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (arg.size() < 2 || arg[0] != '-') {
@@ -126,9 +166,11 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         options.action = Action::kVersion;
         return options;
       case Id::kListDevices:
+      case Id::kListInputs:
       case Id::kPrintRules: {
-        const Action action =
-            known->id == Id::kListDevices ? Action::kListDevices : Action::kPrintRules;
+        const Action action = known->id == Id::kListDevices  ? Action::kListDevices
+                              : known->id == Id::kListInputs ? Action::kListInputs
+                                                             : Action::kPrintRules;
         if (options.action != Action::kPlay && options.action != action) {
           return UsageError{std::string(ActionOption(options.action)) + " and " +
                             std::string(name) + " cannot be combined"};
@@ -197,7 +239,60 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         }
         options.midiFile = std::string(value);
         break;
+      case Id::kTempo:
+        tempoGiven = true;
+        if (auto bpm = ParseDecimal(value, kMinTempo, kMaxTempo)) {
+          options.tempo = *bpm;
+        } else {
+          return UsageError{"--tempo: '" + std::string(value) +
+                            "' is not a number of beats per minute from 20 to 400"};
+        }
+        break;
+      case Id::kBeatsPerChord:
+        tempoGiven = true;
+        if (auto n = ParseNumber(value, 1, kMaxBeatsPerChord)) {
+          options.beatsPerChord = static_cast<int>(*n);
+        } else {
+          return BadNumber(name, value, 1, kMaxBeatsPerChord);
+        }
+        break;
+      case Id::kSync: {
+        const auto* sync = std::find_if(kSyncs.begin(), kSyncs.end(),
+                                        [&](Sync s) { return SyncName(s) == value; });
+        if (sync == kSyncs.end()) {
+          return UsageError{"--sync: '" + std::string(value) +
+                            "' is none of internal, jack, midi-clock, link"};
+        }
+        options.sync = *sync;
+        break;
+      }
+      case Id::kClockFrom:
+        if (value.empty()) {
+          return UsageError{"--clock-from: the input is empty (see --list-inputs)"};
+        }
+        options.clockFrom = std::string(value);
+        break;
+      case Id::kClockOut:
+        options.clockOut = true;
+        break;
     }
+  }
+
+  if (intervalGiven && tempoGiven) {
+    return UsageError{"--interval cannot be combined with --tempo or --beats-per-chord"};
+  }
+  if (tempoGiven && !options.tempo) {
+    options.tempo = playback::kDefaultTempo;
+  }
+  if (options.clockFrom && options.sync != Sync::kMidiClock) {
+    return UsageError{"--clock-from needs --sync midi-clock"};
+  }
+  if (options.sync == Sync::kMidiClock && !options.clockFrom && options.action == Action::kPlay) {
+    return UsageError{"--sync midi-clock needs --clock-from PORT (see --list-inputs)"};
+  }
+  if (options.wavFile && options.sync != Sync::kInternal) {
+    return UsageError{"--wav renders on its own clock and cannot follow --sync " +
+                      std::string(SyncName(options.sync))};
   }
 
   if (options.wavFile && options.action == Action::kPlay) {
@@ -220,50 +315,23 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
   return options;
 }
 
-std::string HelpText() {
-  return R"(Usage: sonavela-cli [OPTION]...
-Invents an endless chord progression and plays it, one chord per interval,
-printing each chord as a line "key : chord" (for example "C   : Am").
-
-Options:
-  --device N|none   play on MIDI output device N (default 0, the built-in
-                    synthesizer); "none" plays silently
-  --list-devices    list the MIDI output devices as "index<TAB>name" and exit
-  --instrument N    General MIDI instrument 1 to 128 (default 49)
-  --minor           home key A minor (default C major)
-  --rules FILE      read both rule tables from a rule file
-  --print-rules     print the default rule tables as a rule file and exit
-  --steps N         stop after N chords (default: play until interrupted)
-  --interval MS     milliseconds from one chord to the next (default 2000;
-                    0 = as fast as possible)
-  --seed N          initial state of the random source, 0 to 4294967295
-                    (default 1)
-  --wav FILE        render the built-in synthesizer into a WAV file instead of
-                    playing, faster than real time; each chord lasts the
-                    interval; needs --steps
-  --midi FILE       also write what is played into a Standard MIDI File, one
-                    4/4 bar per chord lasting the interval (2000 ms when the
-                    interval is 0), each chord's line as a marker; works with
-                    sound, --device none and --wav
-  -h, --help        show this help and exit
-  --version         print the version and exit
-
-Ctrl-C stops playing and silences the device; the MIDI file is then
-complete up to the moment it stopped. A --wav or --midi file replaces an
-existing file only once it is complete.
-Exit status: 0 when done or stopped, 1 when something failed while running
-(a device that went away, a full disk), 2 for bad usage (unknown option, bad
-number, bad rule file, no such device, a --wav or --midi file that cannot be
-written).
-)";
+playback::Meter Options::Meter() const {
+  return tempo ? playback::Meter::FromTempo(*tempo, beatsPerChord)
+               : playback::Meter::FromPeriod(interval);
 }
 
-std::string VersionText() {
-#ifdef SONAVELA_VERSION
-  return std::string(kProgramName) + " " + SONAVELA_VERSION + "\n";
-#else
-  return std::string(kProgramName) + "\n";
-#endif
+std::string_view SyncName(Sync sync) {
+  switch (sync) {
+    case Sync::kJack:
+      return "jack";
+    case Sync::kMidiClock:
+      return "midi-clock";
+    case Sync::kLink:
+      return "link";
+    case Sync::kInternal:
+      break;
+  }
+  return "internal";
 }
 
 }  // namespace sonavela::cli

@@ -10,6 +10,7 @@
 
 #include "playback/chord_clock.h"
 #include "playback/playback_control.h"
+#include "playback/sync_settings.h"
 
 namespace sonavela::cli {
 
@@ -22,7 +23,14 @@ inline constexpr std::uint32_t kDefaultSeed = 1;
 inline constexpr std::uint64_t kMaxSteps = 1'000'000'000;
 inline constexpr std::int64_t kMaxIntervalMs = 3'600'000;
 
-enum class Action { kPlay, kHelp, kVersion, kListDevices, kPrintRules };
+inline constexpr double kMinTempo = 20.0;
+inline constexpr double kMaxTempo = 400.0;
+inline constexpr int kMaxBeatsPerChord = 64;
+
+enum class Action { kPlay, kHelp, kVersion, kListDevices, kListInputs, kPrintRules };
+
+// Whose time the chords follow.
+using Sync = playback::SyncSource;
 
 struct Options {
   Action action = Action::kPlay;
@@ -34,9 +42,20 @@ struct Options {
   // std::nullopt: endless, until interrupted.
   std::optional<std::uint64_t> steps;
   std::chrono::milliseconds interval = kDefaultInterval;
+  // Set when --tempo or --beats-per-chord was given; --interval otherwise.
+  std::optional<double> tempo;
+  int beatsPerChord = playback::kDefaultBeatsPerChord;
   std::uint32_t seed = kDefaultSeed;
   std::optional<std::string> wavFile;
   std::optional<std::string> midiFile;
+  Sync sync = Sync::kInternal;
+  // --clock-from: an input's index or name (see --list-inputs).
+  std::optional<std::string> clockFrom;
+  bool clockOut = false;
+
+  // The grid of the program's own clock, and the tempo proposed to a master
+  // that takes one: --tempo and --beats-per-chord, else --interval.
+  [[nodiscard]] playback::Meter Meter() const;
 };
 
 // One line for standard error, without the program name and the newline.
@@ -48,6 +67,7 @@ struct UsageError {
 [[nodiscard]] std::variant<Options, UsageError> ParseOptions(
     std::span<const std::string_view> args);
 
+[[nodiscard]] std::string_view SyncName(Sync sync);
 [[nodiscard]] std::string HelpText();
 [[nodiscard]] std::string VersionText();
 

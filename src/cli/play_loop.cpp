@@ -4,17 +4,15 @@ namespace sonavela::cli {
 
 void RunPlayLoop(playback::PlaybackSession& session,
                  const std::function<bool(playback::Timestamp)>& waitUntil,
-                 const std::function<bool()>& goOn) {
-  while (session.Running()) {
-    const playback::Timestamp due = session.NextChordDue();
-    if (waitUntil(due)) {
+                 const std::function<void()>& afterPump) {
+  while (session.Engaged()) {
+    const playback::Timestamp wake = session.NextWake();
+    if (waitUntil(wake)) {
       break;
     }
-    session.Clock().WaitedUntil(due);
-    if (!goOn()) {
-      break;
-    }
-    session.Tick();
+    session.Clock().WaitedUntil(wake);
+    (void)session.Pump();
+    afterPump();
   }
 }
 

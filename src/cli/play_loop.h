@@ -6,12 +6,12 @@
 
 namespace sonavela::cli {
 
-// The command line's loop after Start: waits until the next chord is due,
-// then plays it, until `goOn` says no (it is asked before every chord, after
-// the wait, so that the last chord of a counted run sounds for its whole
-// interval) or `waitUntil` reports a stop (true). Does not call Stop.
+// The command line's loop after Start: waits until the session has something
+// to do (`waitUntil` returns true when a stop came instead), lets it do it,
+// then calls `afterPump`, for as long as the session is engaged. Does not
+// call Stop.
 void RunPlayLoop(playback::PlaybackSession& session,
                  const std::function<bool(playback::Timestamp)>& waitUntil,
-                 const std::function<bool()>& goOn);
+                 const std::function<void()>& afterPump);
 
 }  // namespace sonavela::cli

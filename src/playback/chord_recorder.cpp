@@ -9,33 +9,33 @@ namespace sonavela::playback {
 
 namespace {
 
-// A chord that no bar can hold gets the bar of the usual period.
-constexpr std::chrono::microseconds kFallbackFileChord = kStepPeriod;
+// A beat that no tempo can say gets the beat of the usual period.
+constexpr std::chrono::microseconds kFallbackBeat = kStepPeriod / kDefaultBeatsPerChord;
 
-midi::MidiFileRecording MakeRecording(std::chrono::microseconds chord) {
+midi::MidiFileRecording MakeRecording(std::chrono::microseconds beat) {
   midi::MidiFileOptions options;
-  options.chordLength = chord;
+  options.beat = beat;
   return midi::MidiFileRecording(options);
 }
 
 }  // namespace
 
-std::chrono::microseconds FileChordLength(std::chrono::nanoseconds clockChord) {
-  const auto chord = std::chrono::duration_cast<std::chrono::microseconds>(clockChord);
-  if (chord <= std::chrono::microseconds::zero() ||
-      chord > midi::MidiFileRecording::kLongestChord) {
-    return kFallbackFileChord;
+std::chrono::microseconds FileBeat(std::chrono::nanoseconds clockBeat) {
+  const auto beat = std::chrono::round<std::chrono::microseconds>(clockBeat);
+  if (beat <= std::chrono::microseconds::zero() || beat > midi::MidiFileRecording::kLongestBeat) {
+    return kFallbackBeat;
   }
-  return chord;
+  return beat;
 }
 
 ChordRecorder::ChordRecorder(std::unique_ptr<midi::MidiBackend> inner)
-    : inner_(std::move(inner)), recording_(MakeRecording(kFallbackFileChord)) {}
+    : inner_(std::move(inner)), recording_(MakeRecording(kFallbackBeat)) {}
 
-void ChordRecorder::Restart(std::chrono::nanoseconds clockChord) {
-  clockChord_ = clockChord;
-  fileChord_ = FileChordLength(clockChord);
-  recording_ = MakeRecording(fileChord_);
+void ChordRecorder::Restart(Meter meter) {
+  clockChord_ = meter.Chord();
+  const std::chrono::microseconds beat = FileBeat(meter.beat);
+  fileChord_ = beat * meter.beatsPerChord;
+  recording_ = MakeRecording(beat);
   chords_ = 0;
   nextDue_.reset();
 }
@@ -113,6 +113,10 @@ std::string ChordRecorder::LastError() const {
 
 std::vector<std::string> ChordRecorder::Unavailable() const {
   return inner_ ? inner_->Unavailable() : std::vector<std::string>{};
+}
+
+std::chrono::nanoseconds ChordRecorder::Lookahead() const {
+  return inner_ ? inner_->Lookahead() : std::chrono::nanoseconds{};
 }
 
 std::vector<std::string> ChordRecorder::TakeNotices() {

@@ -12,32 +12,33 @@
 #include "midi/files/byte_sink.h"
 #include "midi/files/midi_file.h"
 #include "midi/port/midi_backend.h"
+#include "playback/chord_clock.h"
 
 namespace sonavela::playback {
 
 using midi::Timestamp;
 
-// The chord length a MIDI file is written with for a clock's chord length: a
-// chord is one 4/4 bar, so a length that no tempo can express (zero, for
-// chords as fast as possible, or longer than a bar can last) keeps the bar of
-// two seconds.
-[[nodiscard]] std::chrono::microseconds FileChordLength(std::chrono::nanoseconds clockChord);
+// The beat a MIDI file is written with for a clock's beat: a beat that no
+// tempo can express (zero, for chords as fast as possible, or longer than a
+// tempo can say) keeps the beat of 120 BPM.
+[[nodiscard]] std::chrono::microseconds FileBeat(std::chrono::nanoseconds clockBeat);
 
 // What was played since the last Start as a MIDI file, listening in on the
 // device: every message goes to the inner backend and into the recording,
 // also while no device is open, so playing to no device still yields a file.
 //
-// The file's timeline is the chords', one bar each: chord k starts bar k
-// whenever it was actually played, and a message within a chord (a Stop, a
-// change of device) lands as far into the bar as it came into the chord. A
-// chord stopped only when the next one was due fills its whole bar.
+// The file's timeline is the chords', each as many beats long as on the
+// clock (a 4/4 bar for four): chord k starts at k chords whenever it was
+// actually played, and a message within a chord (a Stop, a change of device)
+// lands as far into the chord as it came. A chord stopped only when the next
+// one was due lasts its whole length.
 class ChordRecorder final : public midi::MidiBackend {
  public:
   // `inner` may be null: a file-only output with no devices.
   explicit ChordRecorder(std::unique_ptr<midi::MidiBackend> inner);
 
-  // Forgets what was recorded; bars are `clockChord` long on the clock.
-  void Restart(std::chrono::nanoseconds clockChord);
+  // Forgets what was recorded; chords follow `meter` on the clock.
+  void Restart(Meter meter);
   // Chord k + 1 of the recording begins at `at`; what is sent from now on
   // belongs to it.
   void BeginChord(Timestamp at);
@@ -66,6 +67,7 @@ class ChordRecorder final : public midi::MidiBackend {
   [[nodiscard]] std::string LastError() const override;
   [[nodiscard]] std::vector<std::string> Unavailable() const override;
   [[nodiscard]] std::vector<std::string> TakeNotices() override;
+  [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
   void Standby() override;
 
  private:

@@ -1,6 +1,7 @@
 #include "playback/session.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "playback/atomic_file.h"
@@ -36,7 +37,8 @@ PlaybackSession::PlaybackSession(SessionOptions options, ResultList& results,
     : clock_(options.clock ? std::move(options.clock) : std::make_unique<GridClock>()),
       recorder_(nullptr),
       port_(Recorded(std::move(options.devices), recorder_)),
-      control_(generator_, port_, results, timer_, inputs) {
+      control_(generator_, port_, results, timer_, inputs),
+      clockOut_(options.clockOut) {
   generator_.SetRandomState(options.seed);
   control_.SetStepListener([this](const generator::ProgressionStep& step, const std::string& line) {
     OnStep(step, line);
@@ -53,40 +55,134 @@ bool PlaybackSession::OpenDevice(unsigned index) {
 }
 
 bool PlaybackSession::CloseDevice() {
-  return port_.CloseDevice(running_ ? std::min(clock_->Now(), nextDue_) : clock_->Now());
+  const Timestamp now = clock_->Now();
+  return port_.CloseDevice(running_ ? std::min(now, NextChordDue()) : now);
+}
+
+void PlaybackSession::SetClock(std::unique_ptr<ChordClock> clock, bool clockOut) {
+  if (Engaged()) {
+    Stop();
+  }
+  clock_ = std::move(clock);
+  clockOut_ = clockOut;
 }
 
 void PlaybackSession::Start() {
-  recorder_->Restart(clock_->ChordLength());
+  stopAtNextChord_ = false;
+  clock_->Engage(clock_->Now());
+  (void)Pump();
+}
+
+int PlaybackSession::Pump() {
+  const Timestamp horizon = clock_->Now() + Lookahead();
+  int handled = 0;
+  while (const std::optional<ClockEvent> event = clock_->Poll(horizon)) {
+    PulsesBefore(event->at);
+    Handle(*event);
+    ++handled;
+    // One chord a call: chords as fast as possible are always due, and the
+    // front end must get its say (a stop, the end of a counted run) between
+    // them.
+    if (event->cue != Cue::kStop) {
+      break;
+    }
+  }
+  if (running_) {
+    PulsesBefore(horizon + std::chrono::nanoseconds(1));
+  }
+  return handled;
+}
+
+Timestamp PlaybackSession::NextWake() const {
+  Timestamp wake = clock_->NextWake();
+  if (const std::optional<Timestamp> pulse = NextPulse()) {
+    wake = std::min(wake, *pulse);
+  }
+  if (wake != Timestamp::max()) {
+    wake -= Lookahead();
+  }
+  const std::chrono::nanoseconds poll = clock_->PollInterval();
+  if (poll != std::chrono::nanoseconds::max()) {
+    wake = std::min(wake, clock_->Now() + poll);
+  }
+  return wake;
+}
+
+void PlaybackSession::Handle(const ClockEvent& event) {
+  if (stopAtNextChord_ && event.cue != Cue::kStart && event.cue != Cue::kStop) {
+    stopAtNextChord_ = false;
+    StopAt(event.at);
+    return;
+  }
+  switch (event.cue) {
+    case Cue::kStart:
+      StartAt(event.at);
+      break;
+    case Cue::kResume:
+      if (!started_) {
+        StartAt(event.at);  // nothing to go on with yet
+        break;
+      }
+      // Rolling on from a later position: the progression goes on.
+      timer_.Arm(kStepTimerId);
+      if (clockOut_) {
+        // Followers of this clock go on from where the master does.
+        if (const std::optional<double> beats = clock_->LastEventBeats()) {
+          port_.SendSongPosition(static_cast<int>(std::llround(*beats * 4)), event.at);
+        }
+        port_.SendRealTime(midi::MidiMessage::Continue(), event.at);
+        lastPulse_ = event.at - std::chrono::nanoseconds(1);
+      }
+      ChordAt(event.at);
+      break;
+    case Cue::kChord:
+      ChordAt(event.at);
+      break;
+    case Cue::kStop:
+      SilenceAt(event.at);
+      break;
+  }
+}
+
+void PlaybackSession::StartAt(Timestamp at) {
+  started_ = true;
+  recorder_->Restart(clock_->CurrentMeter());
   recordingFailure_.reset();
   recordingFailureTaken_ = false;
   if (stream_ != nullptr && !recorder_->StreamTo(*stream_)) {
     FailRecording(stream_->LastError());
   }
-  const Timestamp at = clock_->Start();
+  if (clockOut_) {
+    port_.SendRealTime(midi::MidiMessage::Start(), at);
+    lastPulse_ = at - std::chrono::nanoseconds(1);
+  }
+  lastChordAt_ = at;
   recorder_->BeginChord(at);
   control_.Start(at);
   ChordPlayed();
 }
 
-void PlaybackSession::Tick(unsigned timerId) {
-  if (timerId != kStepTimerId) {
-    control_.Tick(timerId, clock_->Now());
-    return;
-  }
-  // A chord sounds at its time on the grid however late its tick came; a tick
-  // delivered before its time plays now.
-  const Timestamp now = clock_->Now();
-  const Timestamp at = running_ ? std::min(now, nextDue_) : now;
+void PlaybackSession::ChordAt(Timestamp at) {
+  lastChordAt_ = at;
   recorder_->BeginChord(at);
-  control_.Tick(timerId, at);
+  control_.Tick(kStepTimerId, at);
   ChordPlayed();
 }
 
+void PlaybackSession::Tick(unsigned timerId) {
+  const Timestamp now = clock_->Now();
+  if (timerId != kStepTimerId) {
+    control_.Tick(timerId, now);
+    return;
+  }
+  // A tick delivered before the chord's time plays now.
+  ChordAt(running_ ? std::min(now, NextChordDue()) : now);
+}
+
 void PlaybackSession::ChordPlayed() {
-  if (running_) {
-    nextDue_ = clock_->Next();
-    recorder_->SetNextChordDue(nextDue_);
+  clock_->ChordPlayed();
+  if (const std::optional<Timestamp> next = clock_->NextChord()) {
+    recorder_->SetNextChordDue(*next);
   }
   if (!recordingFailure_ && !recorder_->Flush()) {
     FailRecording(stream_ != nullptr ? stream_->LastError() : std::string());
@@ -94,12 +190,42 @@ void PlaybackSession::ChordPlayed() {
 }
 
 void PlaybackSession::Stop() {
-  // A stop that comes when the next chord is due (the last of a counted
-  // run) lets the chord sound to its end, never beyond.
   const Timestamp now = clock_->Now();
-  control_.Stop(running_ ? std::min(now, nextDue_) : now);
+  StopAt(running_ ? std::min(now, NextChordDue()) : now);
+}
+
+void PlaybackSession::StopAt(Timestamp at) {
+  // A chord sent ahead of its time is silenced with it, not left to ring
+  // after the stop.
+  at = std::max(at, lastChordAt_);
+  if (running_) {
+    PulsesBefore(at);
+  }
+  SilenceAt(at);
+  clock_->Disengage();
+}
+
+void PlaybackSession::SilenceAt(Timestamp at) {
+  if (clockOut_ && running_) {
+    port_.SendRealTime(midi::MidiMessage::Stop(), at);
+  }
+  control_.Stop(at);
   if (!recordingFailure_ && !recorder_->Flush()) {
     FailRecording(stream_ != nullptr ? stream_->LastError() : std::string());
+  }
+}
+
+std::optional<Timestamp> PlaybackSession::NextPulse() const {
+  if (!clockOut_ || !running_) {
+    return std::nullopt;
+  }
+  return clock_->PulseAfter(lastPulse_);
+}
+
+void PlaybackSession::PulsesBefore(Timestamp end) {
+  for (std::optional<Timestamp> pulse = NextPulse(); pulse && *pulse < end; pulse = NextPulse()) {
+    port_.SendRealTime(midi::MidiMessage::Clock(), *pulse);
+    lastPulse_ = *pulse;
   }
 }
 

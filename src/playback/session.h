@@ -27,6 +27,9 @@ struct SessionOptions {
   std::unique_ptr<ChordClock> clock;
   // Initial state of the random source.
   std::uint32_t seed = generator::RandomSource::kInitialState;
+  // MIDI beat clock on the output device: 24 pulses a beat, start and stop,
+  // for gear that follows this program's tempo.
+  bool clockOut = false;
 };
 
 // One progression being played: the generator, the MIDI port, the control
@@ -36,8 +39,11 @@ struct SessionOptions {
 // the policies (when a chord sounds, how long it lasts in a file, where notes
 // end at Stop) live here, once.
 //
-// The front end calls Start, then Tick whenever NextChordDue has come, and
-// Stop; every message carries its chord's time on the clock.
+// The front end calls Start, then Pump whenever NextWake has come, and Stop;
+// the clock (the session's own grid or a master it follows) says when each
+// chord sounds, and every message carries that time. Messages are sent as
+// far ahead of their time as the device asks (Lookahead), so that a device
+// that schedules places them exactly.
 class PlaybackSession {
  public:
   PlaybackSession(SessionOptions options, ResultList& results, const ControlInputs& inputs);
@@ -65,13 +71,38 @@ class PlaybackSession {
   // What the devices want the user to know that is no failure, once.
   [[nodiscard]] std::vector<std::string> TakeDeviceNotices() { return port_.TakeNotices(); }
 
+  // Plays from now on: on the session's own grid the first chord at once,
+  // with a master when the master says.
   void Start();
+  // Does what the clock says is due by now (plus the device's lookahead).
+  // Returns how many clock events were handled.
+  int Pump();
+  // Plays the next chord now, whatever the clock says; ticks of any other
+  // timer id change nothing.
   void Tick(unsigned timerId = kStepTimerId);
+  // Silences the device and stops following the clock. A chord ends at the
+  // stop, never after its time is up.
   void Stop();
+  // The same at `at`.
+  void StopAt(Timestamp at);
+  // The chord playing is the last: when the next one would be due, stop
+  // instead, so that it sounds to its end (the end of a counted run).
+  void StopAtNextChord() { stopAtNextChord_ = true; }
+  // Chords are being played.
   [[nodiscard]] bool Running() const { return running_; }
-  // When the next chord is due, while running.
-  [[nodiscard]] Timestamp NextChordDue() const { return nextDue_; }
+  // Started and not stopped by the user: playing, or waiting for a master.
+  [[nodiscard]] bool Engaged() const { return clock_->Engaged(); }
+  // When the next chord is due, where the clock knows it.
+  [[nodiscard]] Timestamp NextChordDue() const {
+    return clock_->NextChord().value_or(Timestamp::max());
+  }
+  // When Pump has something to do next, the lookahead taken off.
+  [[nodiscard]] Timestamp NextWake() const;
+  [[nodiscard]] std::chrono::nanoseconds Lookahead() const { return port_.Lookahead(); }
   [[nodiscard]] ChordClock& Clock() { return *clock_; }
+  // Another clock, and whether to send MIDI clock, for the next Start; a
+  // session that plays or waits for a master stops first.
+  void SetClock(std::unique_ptr<ChordClock> clock, bool clockOut);
   [[nodiscard]] const generator::LoadReport& LastLoadReport() const {
     return control_.LastLoadReport();
   }
@@ -106,6 +137,12 @@ class PlaybackSession {
   };
 
   void OnStep(const generator::ProgressionStep& step, const std::string& line);
+  void Handle(const ClockEvent& event);
+  void StartAt(Timestamp at);
+  void ChordAt(Timestamp at);
+  void SilenceAt(Timestamp at);
+  void PulsesBefore(Timestamp end);
+  [[nodiscard]] std::optional<Timestamp> NextPulse() const;
   void ChordPlayed();
   void FailRecording(const std::string& why);
 
@@ -116,7 +153,14 @@ class PlaybackSession {
   bool running_ = false;
   Timer timer_{running_};
   PlaybackControl control_;
-  Timestamp nextDue_{};
+  bool clockOut_;
+  bool stopAtNextChord_ = false;
+  // A progression was started since the session was made.
+  bool started_ = false;
+  // When the last chord was meant to sound (it may lie ahead of now).
+  Timestamp lastChordAt_{};
+  // The last clock pulse sent; pulses follow the clock's beat grid.
+  Timestamp lastPulse_{};
   StepListener listener_;
   midi::ByteSink* stream_ = nullptr;
   std::optional<std::string> recordingFailure_;

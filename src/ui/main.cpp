@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "midi/devices/system_backend.h"
+#include "playback/clock_factory.h"
 #include "ui/main_dialog.h"
 
 int main(int argc, char* argv[]) {
@@ -9,6 +10,10 @@ int main(int argc, char* argv[]) {
 
   sonavela::ui::MainDialogOptions options;
   options.backend = sonavela::midi::MakeSystemBackend();
+  options.makeClock = [](const sonavela::playback::SyncSettings& settings) {
+    return sonavela::playback::MakeClock(settings, settings.GridMeter());
+  };
+  options.listInputs = [] { return sonavela::playback::ListClockInputs().names; };
   sonavela::ui::MainDialog dialog(std::move(options));
   dialog.exec();
   return 0;

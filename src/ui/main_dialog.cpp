@@ -89,7 +89,9 @@ MainDialog::MainDialog(MainDialogOptions options)
       std::make_unique<playback::GridClock>(options.tickPeriod.value_or(playback::kStepPeriod));
   setup.seed = options.seed;
   session_ = std::make_unique<playback::PlaybackSession>(std::move(setup), *results_, *inputs_);
-  stepTimer_ = std::make_unique<ChordTimer>(session_->Clock().ChordLength());
+  stepTimer_ = std::make_unique<ChordTimer>(session_->Clock().CurrentMeter().Chord());
+  makeClock_ = std::move(options.makeClock);
+  listInputs_ = std::move(options.listInputs);
 
   ConnectMessages();
   OnInitDialog();
@@ -127,7 +129,7 @@ void MainDialog::ConnectMessages() {
 
   connect(Button(*this, kIdStart), &QPushButton::clicked, this, &MainDialog::Start);
   connect(Button(*this, kIdStop), &QPushButton::clicked, this, &MainDialog::Stop);
-  connect(stepTimer_.get(), &ChordTimer::Due, this, [this] { Tick(playback::kStepTimerId); });
+  connect(stepTimer_.get(), &ChordTimer::Due, this, &MainDialog::OnClockDue);
   connect(deviceList, &QListWidget::currentRowChanged, this, &MainDialog::OnDeviceSelected);
   connect(deviceList, &QListWidget::itemSelectionChanged, this, &MainDialog::KeepDeviceSelected);
 
@@ -208,6 +210,8 @@ void MainDialog::AddFileItems() {
       ->setData(kSaveMidiFileCommand);
   systemMenu_->addAction(QStringLiteral("規則表を開く(&O)..."))->setData(kOpenRuleFileCommand);
   systemMenu_->addAction(QStringLiteral("規則表を保存(&S)..."))->setData(kSaveRuleFileCommand);
+  systemMenu_->addSeparator();
+  systemMenu_->addAction(QStringLiteral("テンポと同期(&T)..."))->setData(kSyncCommand);
 }
 
 void MainDialog::AddAboutItem() {
@@ -216,7 +220,15 @@ void MainDialog::AddAboutItem() {
 }
 
 void MainDialog::Start() {
+  if (syncChanged_ && !TakeNewClock()) {
+    return;
+  }
   session_->Start();
+  AimTimer();
+}
+
+void MainDialog::OnClockDue() {
+  (void)session_->Pump();
   AimTimer();
 }
 
@@ -233,8 +245,8 @@ void MainDialog::Tick(unsigned timerId) {
 }
 
 void MainDialog::AimTimer() {
-  if (session_->Running()) {
-    stepTimer_->Aim(session_->NextChordDue());
+  if (session_->Engaged()) {
+    stepTimer_->Aim(session_->NextWake());
   } else {
     stepTimer_->Cancel();
   }
@@ -290,6 +302,8 @@ void MainDialog::OnSysCommand(unsigned commandId) {
     OnOpenRuleFile();
   } else if (command == kSaveRuleFileCommand) {
     OnSaveRuleFile();
+  } else if (command == kSyncCommand) {
+    OnSyncSettings();
   } else if (commandId == kMinimizeCommand) {
     showMinimized();
   } else if (commandId == kCloseCommand) {

@@ -4,13 +4,16 @@
 #include <QIcon>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "midi/port/midi_backend.h"
 #include "playback/chord_clock.h"
 #include "playback/session.h"
+#include "playback/sync_settings.h"
 
 class QAction;
 class QCheckBox;
@@ -33,6 +36,7 @@ enum SysCommand : unsigned {
   kSaveMidiFileCommand = 32,
   kOpenRuleFileCommand = 48,
   kSaveRuleFileCommand = 64,
+  kSyncCommand = 80,
   kMinimizeCommand = 0xF020,
   kCloseCommand = 0xF060,
 };
@@ -46,6 +50,11 @@ struct MainDialogOptions {
   std::uint32_t seed = generator::RandomSource::kInitialState;
   // Null: modal message boxes and file dialogs. Must outlive the dialog.
   Notifier* notifier = nullptr;
+  // Makes the clock of the tempo and sync settings, at the Start after they
+  // changed; empty: the program's own grid only.
+  std::function<playback::ClockChoice(const playback::SyncSettings&)> makeClock;
+  // The MIDI inputs a MIDI clock can come from.
+  std::function<std::vector<std::string>()> listInputs;
 };
 
 // "コード進行自動生成", the program's only window: the MIDI device list, the
@@ -70,6 +79,9 @@ class MainDialog final : public QDialog {
   void OnSaveMidiFile();
   void OnOpenRuleFile();
   void OnSaveRuleFile();
+  void OnSyncSettings();
+  [[nodiscard]] const playback::SyncSettings& SyncSettings() const { return syncSettings_; }
+  void SetSyncSettings(const playback::SyncSettings& settings);
 
   // The controls in template order, and the window menu (the system menu of
   // other desktops), for inspection.
@@ -92,6 +104,8 @@ class MainDialog final : public QDialog {
   void AddAboutItem();
   void AddFileItems();
   void AimTimer();
+  void OnClockDue();
+  [[nodiscard]] bool TakeNewClock();
   void ReportDeviceFailure();
   void ShowSystemMenu(QPoint globalPos);
   void ShowSystemMenuAtFocus();
@@ -120,6 +134,11 @@ class MainDialog final : public QDialog {
   std::unique_ptr<DialogInputs> inputs_;
   // The generator, the MIDI port and the recording of what was played.
   std::unique_ptr<playback::PlaybackSession> session_;
+  std::function<playback::ClockChoice(const playback::SyncSettings&)> makeClock_;
+  std::function<std::vector<std::string>()> listInputs_;
+  playback::SyncSettings syncSettings_;
+  // The settings changed since the clock was made: a new one at Start.
+  bool syncChanged_ = false;
 };
 
 }  // namespace sonavela::ui

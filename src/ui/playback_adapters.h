@@ -47,6 +47,9 @@ class ChordTimer final : public QObject {
   [[nodiscard]] bool IsArmed() const { return timer_.isActive(); }
   // The chord length of the session's clock.
   [[nodiscard]] std::chrono::milliseconds Period() const { return period_; }
+  void SetPeriod(std::chrono::nanoseconds period) {
+    period_ = std::chrono::duration_cast<std::chrono::milliseconds>(period);
+  }
 
  signals:
   void Due();

@@ -179,14 +179,64 @@ TEST(OptionsTest, HelpNamesEveryOptionWithItsDefault) {
   const std::string help = HelpText();
   for (const char* option :
        {"--device", "--list-devices", "--instrument", "--minor", "--rules", "--print-rules",
-        "--steps", "--interval", "--seed", "--wav", "--midi", "--help", "--version"}) {
+        "--steps", "--interval", "--seed", "--wav", "--midi", "--help", "--version", "--tempo",
+        "--beats-per-chord", "--sync", "--clock-from", "--list-inputs", "--clock-out"}) {
     EXPECT_THAT(help, HasSubstr(option));
   }
   EXPECT_THAT(help, HasSubstr("default 49"));
   EXPECT_THAT(help, HasSubstr("default 2000"));
   EXPECT_THAT(help, HasSubstr("default 1)"));
+  EXPECT_THAT(help, HasSubstr("default 4)"));
   EXPECT_THAT(help, HasSubstr("default 0, the built-in"));
-  EXPECT_THAT(help, HasSubstr("(2000 ms when the\n                    interval is 0)"));
+}
+
+TEST(OptionsTest, MusicalTimeAndSync) {
+  using namespace std::chrono_literals;
+  const struct {
+    std::vector<std::string_view> args;
+    std::chrono::nanoseconds chord;
+    Sync sync;
+  } accepted[] = {
+      {{}, 2s, Sync::kInternal},
+      {{"--tempo", "120"}, 2s, Sync::kInternal},
+      {{"--tempo", "90", "--beats-per-chord", "3"}, 2s, Sync::kInternal},
+      {{"--beats-per-chord", "1"}, 500ms, Sync::kInternal},
+      {{"--tempo", "92.5", "--beats-per-chord", "64"}, 41513513514ns, Sync::kInternal},
+      {{"--interval", "100"}, 100ms, Sync::kInternal},
+      {{"--sync", "jack", "--tempo", "400"}, 600ms, Sync::kJack},
+      {{"--sync", "link"}, 2s, Sync::kLink},
+      {{"--sync", "midi-clock", "--clock-from", "0"}, 2s, Sync::kMidiClock},
+  };
+  for (const auto& c : accepted) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    const Options o = ParseOk(c.args);
+    EXPECT_EQ(o.Meter().Chord(), c.chord);
+    EXPECT_EQ(o.sync, c.sync);
+  }
+  const struct {
+    std::vector<std::string_view> args;
+    const char* error;
+  } refused[] = {
+      {{"--tempo", "19.9"}, "--tempo: '19.9' is not a number of beats per minute from 20 to 400"},
+      {{"--tempo", "400.5"}, "--tempo: '400.5'"},
+      {{"--tempo", "1e2"}, "--tempo: '1e2'"},
+      {{"--tempo", "120."}, "--tempo: '120.'"},
+      {{"--tempo", "-120"}, "--tempo: '-120'"},
+      {{"--beats-per-chord", "0"}, "--beats-per-chord: '0' is not a whole number from 1 to 64"},
+      {{"--beats-per-chord", "65"}, "--beats-per-chord: '65'"},
+      {{"--interval", "100", "--tempo", "90"},
+       "--interval cannot be combined with --tempo or --beats-per-chord"},
+      {{"--beats-per-chord", "2", "--interval", "100"}, "--interval cannot be combined"},
+      {{"--sync", "ableton"}, "--sync: 'ableton' is none of internal, jack, midi-clock, link"},
+      {{"--clock-from", "0"}, "--clock-from needs --sync midi-clock"},
+      {{"--sync", "midi-clock"}, "--sync midi-clock needs --clock-from PORT"},
+      {{"--sync", "jack", "--wav", "x.wav", "--steps", "1"},
+       "--wav renders on its own clock and cannot follow --sync jack"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    EXPECT_THAT(ParseError(c.args), ::testing::StartsWith(c.error));
+  }
 }
 
 }  // namespace

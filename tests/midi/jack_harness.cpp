@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -44,13 +45,16 @@ JackTestServer::~JackTestServer() {
 }
 
 bool JackTestServer::Start(const std::string& name, std::chrono::milliseconds timeout,
-                           jack_nframes_t period) {
+                           jack_nframes_t period, jack_nframes_t rate, bool realtime) {
   name_ = name;
   period_ = period;
+  rate_ = rate;
+  realtime_ = realtime;
   logPath_ = "/tmp/" + name + ".jackd.log";
   const pid_t parent = getpid();
   // Made before fork: the child of a threaded process must not allocate.
   const std::string frames = std::to_string(period);
+  const std::string frequency = std::to_string(rate);
   pid_ = fork();
   if (pid_ < 0) {
     error_ = std::string("fork failed: ") + std::strerror(errno);
@@ -66,11 +70,12 @@ bool JackTestServer::Start(const std::string& name, std::chrono::milliseconds ti
       dup2(fileno(log), STDOUT_FILENO);
       dup2(fileno(log), STDERR_FILENO);
     }
-    // No realtime scheduling (containers refuse it); the dummy driver needs
-    // no sound card. The default period of 1024 frames leaves room for a
-    // burst of events.
-    execlp("jackd", "jackd", "--no-realtime", "--name", name_.c_str(), "-d", "dummy", "-r", "48000",
-           "-p", frames.c_str(), static_cast<char*>(nullptr));
+    // No realtime scheduling unless asked for (containers refuse it); the
+    // dummy driver needs no sound card. The default period of 1024 frames
+    // leaves room for a burst of events.
+    execlp("jackd", "jackd", realtime_ ? "--realtime" : "--no-realtime", "--name", name_.c_str(),
+           "-d", "dummy", "-r", frequency.c_str(), "-p", frames.c_str(),
+           static_cast<char*>(nullptr));
     std::fprintf(stderr, "cannot run jackd: %s\n", std::strerror(errno));
     _exit(127);
   }
@@ -99,7 +104,7 @@ void JackTestServer::Stop() {
   Terminate();
   if (killed_) {
     killed_ = false;
-    if (Start(name_, std::chrono::seconds(15), period_)) {
+    if (Start(name_, std::chrono::seconds(15), period_, rate_, realtime_)) {
       Terminate();
     }
     RemoveClientSemaphores();
@@ -178,10 +183,14 @@ JackMidiSink::~JackMidiSink() {
   if (ring_ != nullptr) {
     jack_ringbuffer_free(ring_);
   }
+  if (events_ != nullptr) {
+    jack_ringbuffer_free(events_);
+  }
 }
 
 bool JackMidiSink::Open(const std::string& server, const std::string& clientName) {
   ring_ = jack_ringbuffer_create(1 << 16);
+  events_ = jack_ringbuffer_create(1 << 18);
   jack_status_t status{};
   client_ = jack_client_open(
       clientName.c_str(),
@@ -196,7 +205,7 @@ bool JackMidiSink::Open(const std::string& server, const std::string& clientName
   port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   if (port_ == nullptr || jack_set_process_callback(client_, &Process, this) != 0 ||
       jack_set_client_registration_callback(client_, &OnClientRegistration, this) != 0 ||
-      jack_activate(client_) != 0) {
+      jack_set_xrun_callback(client_, &OnXrun, this) != 0 || jack_activate(client_) != 0) {
     error_ = "cannot set up the MIDI input port of " + clientName;
     return false;
   }
@@ -211,10 +220,18 @@ int JackMidiSink::Process(jack_nframes_t frames, void* self) {
   auto* sink = static_cast<JackMidiSink*>(self);
   void* buffer = jack_port_get_buffer(sink->port_, frames);
   const jack_nframes_t count = jack_midi_get_event_count(buffer);
+  const jack_nframes_t cycleStart = jack_last_frame_time(sink->client_);
   for (jack_nframes_t i = 0; i < count; ++i) {
     jack_midi_event_t event;
     if (jack_midi_event_get(&event, buffer, i) == 0) {
       jack_ringbuffer_write(sink->ring_, reinterpret_cast<const char*>(event.buffer), event.size);
+      Event received{cycleStart + event.time, event.time, {}, 0};
+      received.size = static_cast<std::uint8_t>(std::min<std::size_t>(event.size, 3));
+      std::memcpy(received.bytes.data(), event.buffer, received.size);
+      if (jack_ringbuffer_write_space(sink->events_) >= sizeof received) {
+        jack_ringbuffer_write(sink->events_, reinterpret_cast<const char*>(&received),
+                              sizeof received);
+      }
     }
   }
   return 0;
@@ -267,6 +284,19 @@ void JackMidiSink::OnShutdown(void* self) {
   static_cast<JackMidiSink*>(self)->serverGone_.store(true);
 }
 
+int JackMidiSink::OnXrun(void* self) {
+  auto* sink = static_cast<JackMidiSink*>(self);
+  const jack_nframes_t frame = jack_frame_time(sink->client_);
+  const std::lock_guard<std::mutex> lock(sink->xrunsMutex_);
+  sink->xruns_.push_back(frame);
+  return 0;
+}
+
+std::vector<jack_nframes_t> JackMidiSink::Xruns() const {
+  const std::lock_guard<std::mutex> lock(xrunsMutex_);
+  return xruns_;
+}
+
 int JackMidiSink::ClientsRegistered(const std::string& prefix) const {
   const std::lock_guard<std::mutex> lock(clientsMutex_);
   int count = 0;
@@ -279,6 +309,7 @@ int JackMidiSink::ClientsRegistered(const std::string& prefix) const {
 void JackMidiSink::Discard() {
   Drain();
   received_.clear();
+  receivedEvents_.clear();
 }
 
 void JackMidiSink::Drain() {
@@ -286,6 +317,12 @@ void JackMidiSink::Drain() {
   std::size_t read = 0;
   while ((read = jack_ringbuffer_read(ring_, chunk, sizeof chunk)) > 0) {
     received_.insert(received_.end(), chunk, chunk + read);
+  }
+  // Written whole by the process callback, so read whole.
+  Event event;
+  while (jack_ringbuffer_read_space(events_) >= sizeof event) {
+    jack_ringbuffer_read(events_, reinterpret_cast<char*>(&event), sizeof event);
+    receivedEvents_.push_back(event);
   }
 }
 
@@ -298,6 +335,21 @@ std::vector<std::uint8_t> JackMidiSink::WaitForBytes(std::size_t count,
     Drain();
   }
   return received_;
+}
+
+std::vector<JackMidiSink::Event> JackMidiSink::WaitForEvents(std::size_t count,
+                                                             std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  Drain();
+  while (receivedEvents_.size() < count && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Drain();
+  }
+  return receivedEvents_;
+}
+
+jack_nframes_t JackMidiSink::FrameNow() const {
+  return client_ == nullptr ? 0 : jack_frame_time(client_);
 }
 
 }  // namespace sonavela::midi::testing

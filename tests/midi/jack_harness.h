@@ -4,6 +4,7 @@
 #include <jack/ringbuffer.h>
 #include <sys/types.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -25,9 +26,11 @@ class JackTestServer {
 
   // Starts `jackd` under `name` and waits until a client can connect.
   // False, with Error(), when jackd is missing, exits, or does not answer
-  // within `timeout`.
+  // within `timeout`. Real-time scheduling, where the system grants it,
+  // keeps the dummy driver's cycles on time when the machine is busy.
   [[nodiscard]] bool Start(const std::string& name, std::chrono::milliseconds timeout,
-                           jack_nframes_t period = 1024);
+                           jack_nframes_t period = 1024, jack_nframes_t rate = 48000,
+                           bool realtime = false);
   void Stop();
   // SIGKILL, as when the server crashes. JACK's registry has room for only
   // a few servers and hands a killed one's entry only to a server of the
@@ -49,15 +52,25 @@ class JackTestServer {
   std::string name_;
   std::string logPath_;
   jack_nframes_t period_ = 0;
+  jack_nframes_t rate_ = 0;
+  bool realtime_ = false;
   pid_t pid_ = -1;
   bool killed_ = false;
   std::string error_;
 };
 
 // A JACK client with one MIDI input port that keeps every byte it receives,
-// in order, as a MIDI device would see them on its cable.
+// in order, as a MIDI device would see them on its cable, and every event
+// with the frame it came at.
 class JackMidiSink {
  public:
+  struct Event {
+    jack_nframes_t frame = 0;             // on the server's frame counter
+    jack_nframes_t offset = 0;            // within its cycle
+    std::array<std::uint8_t, 3> bytes{};  // the first three, or fewer
+    std::uint8_t size = 0;
+  };
+
   JackMidiSink() = default;
   ~JackMidiSink();
   JackMidiSink(const JackMidiSink&) = delete;
@@ -83,21 +96,34 @@ class JackMidiSink {
   // returns everything received so far.
   [[nodiscard]] std::vector<std::uint8_t> WaitForBytes(std::size_t count,
                                                        std::chrono::milliseconds timeout);
+  // The same for events.
+  [[nodiscard]] std::vector<Event> WaitForEvents(std::size_t count,
+                                                 std::chrono::milliseconds timeout);
+  // The server's estimate of the frame now.
+  [[nodiscard]] jack_nframes_t FrameNow() const;
+  // About when (the frame) the server missed a cycle, for each time since
+  // the sink opened: each breaks the count of frames against the clock.
+  [[nodiscard]] std::vector<jack_nframes_t> Xruns() const;
   [[nodiscard]] const std::string& Error() const { return error_; }
 
  private:
   static int Process(jack_nframes_t frames, void* self);
   static void OnClientRegistration(const char* name, int registered, void* self);
   static void OnShutdown(void* self);
+  static int OnXrun(void* self);
   void Drain();
 
   jack_client_t* client_ = nullptr;
   jack_port_t* port_ = nullptr;
   jack_ringbuffer_t* ring_ = nullptr;
+  jack_ringbuffer_t* events_ = nullptr;
   std::vector<std::uint8_t> received_;
+  std::vector<Event> receivedEvents_;
   std::string error_;
   // Written by JACK's notification thread.
   std::atomic<bool> serverGone_{false};
+  mutable std::mutex xrunsMutex_;
+  std::vector<jack_nframes_t> xruns_;
   mutable std::mutex clientsMutex_;
   std::vector<std::string> clients_;
 };

@@ -31,6 +31,7 @@ const Timestamp kT{};
 constexpr std::chrono::seconds kServerStart{15};
 constexpr std::chrono::seconds kDelivery{5};
 constexpr MidiMessage kNote = MidiMessage::NoteOn(1, 60, 64);
+constexpr jack_nframes_t kPeriod = 256;  // at 48 kHz
 
 TEST(SpscQueue, KeepsOrderAcrossWrapsAndRefusesWhenFull) {
   SpscQueue<int> queue(3);
@@ -92,7 +93,7 @@ class JackSessionTest : public ::testing::Test {
     clientName_ = "sonavela_client_" + pid;
     setenv("JACK_NO_START_SERVER", "1", 1);
     setenv("JACK_DEFAULT_SERVER", serverName_.c_str(), 1);
-    ASSERT_TRUE(server_.Start(serverName_, kServerStart, 256)) << server_.Error();
+    ASSERT_TRUE(server_.Start(serverName_, kServerStart, kPeriod)) << server_.Error();
     sink_ = std::make_unique<testing::JackMidiSink>();
     ASSERT_TRUE(sink_->Open(serverName_, "sonavela_sink_" + pid)) << sink_->Error();
     sinkPort_ = sink_->PortName();
@@ -159,6 +160,50 @@ TEST_F(JackSessionTest, StandbyGivesTheClientNameBackUntilAJackDeviceOpens) {
   EXPECT_THAT(sink_->WaitForBytes(3, kDelivery), ElementsAre(0x90, 60, 64));
   // Ours, the other, ours again.
   EXPECT_TRUE(WaitForClients(*sink_, clientName_, 3)) << sink_->ClientsRegistered(clientName_);
+}
+
+TEST_F(JackSessionTest, MessagesLandAtTheFramesOfTheirTimesInTheOrderSent) {
+  using std::chrono::milliseconds;
+  std::unique_ptr<MidiBackend> devices = Devices();
+  const std::optional<unsigned> device = Find(*devices, sinkPort_);
+  ASSERT_TRUE(device.has_value());
+  ASSERT_TRUE(devices->Open(*device)) << devices->LastError();
+  const std::chrono::nanoseconds lookahead = devices->Lookahead();
+  // The cycle that plays a message begins up to a period after its time.
+  EXPECT_GT(lookahead, milliseconds(kPeriod * 1000 / 48000));
+
+  struct Case {
+    int key;
+    std::optional<milliseconds> at;  // after the first note's time; none: late
+    int frame;                       // after the first note's frame
+  };
+  const Case cases[] = {
+      {59, std::nullopt, 0},  // goes at once
+      {60, milliseconds(0), 0},    {61, milliseconds(10), 480},
+      {62, std::nullopt, 480},  // behind the note sent before it
+      {63, milliseconds(20), 960},
+  };
+  // Further ahead than a close used to wait for delivery.
+  const Timestamp first = MidiClock::now() + lookahead + milliseconds(400);
+  const jack_nframes_t sent = sink_->FrameNow();
+  for (const Case& c : cases) {
+    ASSERT_TRUE(devices->Send(MidiMessage::NoteOn(1, c.key, 64), c.at ? first + *c.at : kT));
+  }
+  EXPECT_TRUE(devices->Close()) << devices->LastError();
+
+  const std::vector<testing::JackMidiSink::Event> events =
+      sink_->WaitForEvents(std::size(cases), kDelivery);
+  ASSERT_EQ(events.size(), std::size(cases));
+  const auto frameOf = [&](std::size_t i) { return static_cast<std::int64_t>(events[i].frame); };
+  EXPECT_EQ(events[0].offset, 0U);
+  EXPECT_LT(frameOf(0) - sent, 3 * kPeriod) << "the late note waited";
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].key);
+    EXPECT_EQ(events[i].bytes[1], cases[i].key);
+    if (i > 0) {
+      EXPECT_NEAR(frameOf(i) - frameOf(1), cases[i].frame, 1);
+    }
+  }
 }
 
 // Sends a note every 10 ms until a send fails, for at most `limit`.

@@ -36,7 +36,7 @@ constexpr MidiMessage kAllNotesOff = MidiMessage::AllNotesOff(1);
 
 MidiFileOptions TwoSecondChords() {
   MidiFileOptions options;
-  options.chordLength = milliseconds{2000};
+  options.beat = milliseconds{500};
   return options;
 }
 
@@ -83,20 +83,23 @@ TEST(MidiFileRecording, EmptyRecordingIsAHeaderAndTheTempoMap) {
   EXPECT_THAT(file, ElementsAreArray(expected));
 }
 
-TEST(MidiFileRecording, TempoMakesOneChordOneBar) {
+TEST(MidiFileRecording, TheTempoIsTheBeatClampedToItsField) {
   struct Case {
-    milliseconds chord;
+    std::chrono::microseconds beat;
     std::uint32_t tempo;
   };
   const Case cases[] = {
-      {milliseconds{2000}, 500000}, {milliseconds{1000}, 250000},
-      {milliseconds{2001}, 500250}, {milliseconds{0}, 1},  // clamped to the field
-      {milliseconds{-5}, 1},        {milliseconds{100000}, 0xFFFFFF},
+      {milliseconds{500}, 500000},
+      {milliseconds{250}, 250000},
+      {std::chrono::microseconds{500250}, 500250},
+      {milliseconds{0}, 1},
+      {milliseconds{-5}, 1},
+      {milliseconds{25000}, 0xFFFFFF},
   };
   for (const Case& c : cases) {
     MidiFileOptions options;
-    options.chordLength = c.chord;
-    EXPECT_EQ(MidiFileRecording(options).TempoMicroseconds(), c.tempo) << c.chord.count();
+    options.beat = c.beat;
+    EXPECT_EQ(MidiFileRecording(options).TempoMicroseconds(), c.tempo) << c.beat.count();
   }
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "midi/devices/synth_backend.h"
 #include "midi/devices/synth_config.h"
 #include "midi/devices/synth_log.h"
+#include "midi/devices/synth_schedule.h"
 #include "midi/port/midi_port.h"
 #include "stderr_capture.h"
 
@@ -235,6 +237,54 @@ TEST(SynthLog, OnceWatchedAnErrorOrAFullEventQueueMeansTheAudioIsLost) {
     const std::optional<std::string> loss = log.AudioLoss();
     EXPECT_EQ(loss, c.lost ? std::optional<std::string>(c.message)
                            : std::optional<std::string>("what followed"));
+  }
+}
+
+// A sound card's clock runs some ppm off the system's, and its callbacks
+// begin with a jitter; over an hour the estimate must neither drift nor
+// wander, also after the output stalled once.
+TEST(FrameClock, FollowsAnOutputClockThatRunsOffWithoutDriftingOverAnHour) {
+  struct Case {
+    double ppm;
+    std::chrono::milliseconds stall;  // half an hour in, the output stops this long
+    int restarts;
+  };
+  const Case cases[] = {{0, {}, 0}, {+200, {}, 0}, {-200, std::chrono::milliseconds(300), 1}};
+  constexpr double kRate = 48000;
+  constexpr std::int64_t kCycle = 256;
+  constexpr double kJitterNs = 500e3;
+  constexpr std::int64_t kHour = static_cast<std::int64_t>(3600 * kRate);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ppm);
+    const double nsPerFrame = 1e9 / kRate * (1 + c.ppm * 1e-6);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> jitter(0, kJitterNs);
+    FrameClock clock(kRate);
+    const Timestamp start = MidiClock::now();
+    double stalled = 0;
+    double worst = 0;
+    double best = kJitterNs;
+    for (std::int64_t frame = 0; frame < kHour; frame += kCycle) {
+      if (frame == kHour / 2 / kCycle * kCycle) {
+        stalled = std::chrono::duration<double, std::nano>(c.stall).count();
+      }
+      const double due = static_cast<double>(frame) * nsPerFrame + stalled;
+      const auto at = [&](double ns) {
+        return start + std::chrono::nanoseconds(static_cast<std::int64_t>(ns));
+      };
+      clock.Tick(frame, at(due + jitter(random)));
+      // How much later than the callbacks' earliest the estimate puts a frame.
+      const double late = (static_cast<double>(frame) - clock.FrameAt(at(due))) * nsPerFrame;
+      const double sinceStall = static_cast<double>(frame - kHour / 2) / kRate;
+      if (frame > 5 * kRate && (sinceStall < 0 || sinceStall > 5)) {
+        worst = std::max(worst, late);
+        best = std::min(best, late);
+      }
+    }
+    // The loop settles on the callbacks' mean, half the jitter.
+    EXPECT_GT(best, 0.3 * kJitterNs);
+    EXPECT_LT(worst, 0.7 * kJitterNs);
+    EXPECT_EQ(clock.Restarts(), c.restarts);
   }
 }
 

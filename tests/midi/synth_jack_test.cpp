@@ -1,6 +1,6 @@
 // The built-in synthesizer on a private JACK server: where its audio goes,
-// what the user is told when it can go nowhere, and what happens when the
-// server dies under it.
+// what the user is told when it can go nowhere, what happens when the
+// server dies under it, and when its notes sound.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,10 +11,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -22,6 +26,7 @@
 #include <vector>
 
 #include "harmony/chord.h"
+#include "jack_audio_recorder.h"
 #include "midi/devices/synth_backend.h"
 #include "midi/devices/synth_engine.h"
 #include "midi/port/midi_port.h"
@@ -31,6 +36,7 @@ namespace sonavela::midi {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -216,6 +222,145 @@ TEST(SynthOnJack, PlaysIntoThePlaybackPortsOrSaysThereAreNoneAndFailsWhenJackDie
     (void)port.CloseDevice(kT);
     EXPECT_EQ(stderrText.Take(), "");
   }
+}
+
+// The first sample of each sound: the first to reach `threshold` after at
+// least `quiet` samples below it.
+std::vector<std::size_t> Onsets(std::span<const float> samples, float threshold,
+                                std::size_t quiet) {
+  std::vector<std::size_t> onsets;
+  std::size_t below = quiet;
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    if (std::abs(samples[i]) < threshold) {
+      ++below;
+      continue;
+    }
+    if (below >= quiet) {
+      onsets.push_back(i);
+    }
+    below = 0;
+  }
+  return onsets;
+}
+
+double Ms(std::chrono::nanoseconds d) {
+  return static_cast<double>(d.count()) / 1e6;
+}
+
+TEST(SynthOnJack, EachNoteSoundsAtItsTimeLateOnesAtOnceAndInTheOrderSent) {
+  constexpr int kNotes = 50;
+  constexpr auto kSpacing = 100ms;
+  const std::string pid = std::to_string(getpid());
+  setenv("JACK_NO_START_SERVER", "1", 1);
+  const std::string server = "sonavela_synth_" + pid + "_timing";
+  const std::string client = "SonavelaSynth" + pid;
+  // At 44.1 kHz, 100 ms is no whole number of FluidSynth's 64-frame blocks,
+  // so the notes fall on every position within a block.
+  PrivateJackd jackd(server, {"-r", "44100", "-P", "0", "-p", "512"});
+  ASSERT_TRUE(jackd.WaitUntilAnswering()) << "jackd (package jackd2) did not start";
+  setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+
+  SynthBackendOptions options;
+  options.audioDriver = "jack";
+  options.clientName = client;
+  SynthBackend synth(options);
+  ASSERT_TRUE(synth.Open(0)) << synth.LastError();
+  const Timestamp opened = Clock::now();
+  testing::JackAudioRecorder recorder;
+  ASSERT_TRUE(recorder.Open(server, 44100 * 12)) << recorder.Error();
+  ASSERT_TRUE(recorder.ConnectFrom(client + ":left")) << recorder.Error();
+  const auto period =
+      std::chrono::nanoseconds(std::llround(recorder.Period() * 1e9 / recorder.SampleRate()));
+  EXPECT_GE(synth.Lookahead(), period);
+  EXPECT_LE(synth.Lookahead(), period + 10ms);
+
+  // Claves, dry, each cut off by all-sounds-off after 50 ms: every note
+  // starts out of silence with the same waveform, so its onset is found at
+  // the same sample of it.
+  constexpr int kDrums = 10;
+  const MidiMessage note = MidiMessage::NoteOn(kDrums, 75, 127);
+  const MidiMessage cut = MidiMessage::ControlChange(kDrums, 120, 0);
+  ASSERT_TRUE(synth.Send(MidiMessage::ControlChange(kDrums, 91, 0), kT));
+  ASSERT_TRUE(synth.Send(MidiMessage::ControlChange(kDrums, 93, 0), kT));
+  recorder.Start();
+
+  // As the playback loop sends: each note Lookahead before its time, once
+  // the synthesizer has had a second and a half to find the rhythm of its
+  // callbacks.
+  std::vector<Timestamp> stamps;
+  const Timestamp first = opened + 1500ms;
+  for (int i = 0; i < kNotes; ++i) {
+    const Timestamp at = first + i * kSpacing;
+    std::this_thread::sleep_until(at - synth.Lookahead());
+    ASSERT_TRUE(synth.Send(note, at));
+    ASSERT_TRUE(synth.Send(cut, at + 50ms));
+    stamps.push_back(at);
+  }
+  // Notes stamped relative to the moment they are sent, all at once.
+  struct Case {
+    const char* name;
+    std::vector<std::chrono::nanoseconds> stamps;
+    std::chrono::nanoseconds expected;  // the one onset, after the latency
+    std::chrono::nanoseconds tolerance;
+  };
+  const Case cases[] = {
+      {"a late note sounds at once", {-1s}, 0ns, period + 1ms},
+      {"an earlier stamp waits for the note sent before it", {100ms, 40ms}, 100ms, 5ms},
+  };
+  std::vector<Timestamp> sent;
+  for (const Case& c : cases) {
+    std::this_thread::sleep_for(300ms);
+    sent.push_back(Clock::now());
+    for (std::chrono::nanoseconds offset : c.stamps) {
+      ASSERT_TRUE(synth.Send(note, sent.back() + offset));
+    }
+    ASSERT_TRUE(synth.Send(cut, sent.back() + 150ms));
+  }
+  std::this_thread::sleep_for(300ms);
+  recorder.Stop();
+
+  const std::span<const float> samples = recorder.Samples();
+  float peak = 0;
+  for (float s : samples) {
+    peak = std::max(peak, std::abs(s));
+  }
+  ASSERT_GT(peak, 0.05F) << "hardly anything was heard";
+  const std::vector<std::size_t> onsets =
+      Onsets(samples, peak * 0.3F, static_cast<std::size_t>(recorder.SampleRate() * 0.02));
+  ASSERT_EQ(onsets.size(), kNotes + std::size(cases));
+
+  std::vector<std::chrono::nanoseconds> latencies;
+  for (int i = 0; i < kNotes; ++i) {
+    latencies.push_back(recorder.TimeOf(onsets[i]) - stamps[i]);
+  }
+  std::vector<std::chrono::nanoseconds> sorted = latencies;
+  std::sort(sorted.begin(), sorted.end());
+  const std::chrono::nanoseconds latency = sorted[kNotes / 2];
+  // The recorder hears the very cycle the synthesizer writes, so the only
+  // latency left is the synthesizer's own: a loudspeaker would add JACK's.
+  EXPECT_LT(std::chrono::abs(latency), 2ms);
+  std::vector<double> errors;
+  double spacingError = 0;
+  for (int i = 0; i < kNotes; ++i) {
+    errors.push_back(std::abs(Ms(latencies[i] - latency)));
+    EXPECT_LE(errors.back(), 1.0) << "note " << i;
+    if (i > 0) {
+      spacingError = std::max(spacingError, std::abs(Ms(latencies[i] - latencies[i - 1])));
+    }
+  }
+  std::sort(errors.begin(), errors.end());
+  std::printf(
+      "onset error over %d notes: median %.3f ms, max %.3f ms; latency %.3f ms; "
+      "largest spacing error %.3f ms; lookahead %.1f ms\n",
+      kNotes, errors[kNotes / 2], errors.back(), Ms(latency), spacingError, Ms(synth.Lookahead()));
+
+  for (std::size_t c = 0; c < std::size(cases); ++c) {
+    SCOPED_TRACE(cases[c].name);
+    const auto heard = recorder.TimeOf(onsets[kNotes + c]) - sent[c] - latency;
+    EXPECT_LE(std::chrono::abs(heard - cases[c].expected), cases[c].tolerance)
+        << Ms(heard) << " ms after it was sent";
+  }
+  EXPECT_TRUE(synth.Close()) << synth.LastError();
 }
 
 }  // namespace

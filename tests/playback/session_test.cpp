@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -68,7 +69,7 @@ TEST_F(SessionTest, EveryChordSoundsAtItsGridTimeHoweverLateItsTickCame) {
   const std::chrono::nanoseconds lateness[] = {0ms, 7ms, 60ms, 99ms};
   for (const std::chrono::nanoseconds late : lateness) {
     now_ = session_->NextChordDue() + late;
-    session_->Tick();
+    EXPECT_EQ(session_->Pump(), 1);
   }
   EXPECT_THAT(ChordTimes(), ElementsAre(kT0, kT0 + 100ms, kT0 + 200ms, kT0 + 300ms, kT0 + 400ms));
   EXPECT_EQ(session_->NextChordDue(), kT0 + 500ms);
@@ -101,7 +102,7 @@ TEST_F(SessionTest, AFailedDeviceIsReportedOnceAndTheProgressionGoesOn) {
   backend_->FailSendsAfter(5, "the MIDI output was unplugged");
   for (int i = 0; i < 3; ++i) {
     now_ = session_->NextChordDue();
-    session_->Tick();
+    (void)session_->Pump();
   }
   EXPECT_TRUE(session_->DeviceFailed());
   EXPECT_EQ(session_->TakeDeviceFailure(), "the MIDI output was unplugged");
@@ -118,7 +119,7 @@ TEST_F(SessionTest, SavedFileHoldsWhatWasPlayedSinceTheLastStart) {
                                      ("sonavela_session_" + std::to_string(getpid()) + ".mid");
   session_->Start();
   now_ = session_->NextChordDue();
-  session_->Tick();
+  (void)session_->Pump();
   session_->Start();  // the first take is gone
   ASSERT_TRUE(session_->HasRecording());
   ASSERT_EQ(session_->SaveMidiFile(path), "");
@@ -145,7 +146,7 @@ TEST_F(SessionTest, AStreamedRecordingReportsAFullDiskWhenItHappens) {
   int chords = 1;
   while (!session_->RecordingFailed() && chords < 50) {
     now_ = session_->NextChordDue();
-    session_->Tick();
+    (void)session_->Pump();
     ++chords;
   }
   EXPECT_GT(chords, 2) << "the header and the first chords fit";
@@ -154,6 +155,56 @@ TEST_F(SessionTest, AStreamedRecordingReportsAFullDiskWhenItHappens) {
   EXPECT_EQ(session_->TakeRecordingFailure(), std::nullopt);
   session_->Stop();
   EXPECT_FALSE(session_->FinishRecording());
+}
+
+TEST_F(SessionTest, ChordsGoOutTheDevicesLookaheadEarlyAndATickBeforeItsTimePlaysNow) {
+  log_->Clear();
+  Make(100ms);
+  backend_->lookahead = 5ms;
+  session_->Start();
+  EXPECT_EQ(session_->NextWake(), kT0 + 95ms);
+  now_ = kT0 + 95ms;
+  EXPECT_EQ(session_->Pump(), 1);
+  EXPECT_EQ(ChordTimes().back(), kT0 + 100ms) << "stamped with its own time, sent early";
+  now_ = kT0 + 120ms;
+  session_->Tick();  // delivered 80 ms before the next chord is due
+  EXPECT_EQ(ChordTimes().back(), kT0 + 120ms);
+}
+
+TEST_F(SessionTest, ClockOutSendsStartPulsesOnTheBeatsAndStop) {
+  auto devices = midi::RecordingBackend::WithDevices(1, log_);
+  SessionOptions options;
+  options.devices = std::move(devices);
+  options.clock = std::make_unique<GridClock>(Meter::FromTempo(120, 1), [this] { return now_; });
+  options.clockOut = true;
+  session_ = std::make_unique<PlaybackSession>(std::move(options), results_, inputs_);
+  ASSERT_TRUE(session_->OpenDevice(0));
+  log_->Clear();
+  session_->Start();
+  while (now_ < kT0 + 1s) {
+    now_ = session_->NextWake();
+    (void)session_->Pump();
+  }
+  session_->Stop();
+  std::vector<Timestamp> pulses;
+  std::vector<MidiMessage> system;
+  const std::vector<MidiMessage> messages = log_->Messages();
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    if (!messages[i].IsChannelMessage()) {
+      system.push_back(messages[i]);
+      if (messages[i] == MidiMessage::Clock()) {
+        pulses.push_back(log_->Times()[i]);
+      }
+    }
+  }
+  ASSERT_GE(system.size(), 3U);
+  EXPECT_EQ(system.front(), MidiMessage::Start());
+  EXPECT_EQ(system.back(), MidiMessage::Stop());
+  ASSERT_GE(pulses.size(), 48U);
+  for (std::size_t i = 0; i < 48; ++i) {
+    EXPECT_EQ(pulses[i], kT0 + std::chrono::nanoseconds(std::llround(i * 500e6 / 24))) << i;
+  }
+  EXPECT_THAT(ChordTimes(), ElementsAre(kT0, kT0 + 500ms, kT0 + 1000ms));
 }
 
 TEST(OfflineSession, ChordsFallOnTheGridOfAClockThatOnlyMovesWhenWaitedFor) {
@@ -168,11 +219,13 @@ TEST(OfflineSession, ChordsFallOnTheGridOfAClockThatOnlyMovesWhenWaitedFor) {
   session.Start();
   const Timestamp start = log->Times().front();
   for (int i = 0; i < 3; ++i) {
-    session.Clock().WaitedUntil(session.NextChordDue());
-    session.Tick();
+    session.Clock().WaitedUntil(session.NextWake());
+    (void)session.Pump();
   }
-  session.Clock().WaitedUntil(session.NextChordDue());
-  session.Stop();
+  session.StopAtNextChord();
+  session.Clock().WaitedUntil(session.NextWake());
+  (void)session.Pump();
+  EXPECT_FALSE(session.Engaged());
   EXPECT_EQ(log->Times().back(), start + 8s);
   EXPECT_EQ(results.lines.size(), 4U);
 }

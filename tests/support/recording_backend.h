@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -81,14 +82,16 @@ class RecordingBackend final : public MidiBackend {
   [[nodiscard]] bool Close() override;
   [[nodiscard]] std::string LastError() const override;
   [[nodiscard]] std::vector<std::string> Unavailable() const override { return unavailable; }
+  [[nodiscard]] std::chrono::nanoseconds Lookahead() const override { return lookahead; }
 
   void SetOpenFails(unsigned index, bool fails);
   // The open device goes away after `sends` more messages: every later send
   // fails with `why`, as a device does whose server quit.
   void FailSendsAfter(unsigned sends, std::string why);
 
-  // What Unavailable() answers.
+  // What Unavailable() and Lookahead() answer.
   std::vector<std::string> unavailable;
+  std::chrono::nanoseconds lookahead{};
   [[nodiscard]] std::optional<unsigned> OpenIndex() const { return open_; }
   [[nodiscard]] const std::shared_ptr<MidiLog>& Log() const { return log_; }
 

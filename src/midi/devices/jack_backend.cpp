@@ -41,6 +41,10 @@ bool JackOutputBackend::Send(const MidiMessage& message, Timestamp at) {
   return false;
 }
 
+std::chrono::nanoseconds JackOutputBackend::Lookahead() const {
+  return open_ ? session_->Lookahead() : std::chrono::nanoseconds{};
+}
+
 bool JackOutputBackend::Close() {
   if (!open_) {
     return true;

@@ -22,6 +22,7 @@ class JackOutputBackend : public MidiBackend {
   [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
   [[nodiscard]] bool Close() override;
   [[nodiscard]] std::string LastError() const override { return lastError_; }
+  [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
 
  protected:
   JackOutputBackend(std::shared_ptr<JackSession> session, std::string portName);
@@ -97,6 +98,9 @@ class JackFamilyBackend final : public MidiBackend {
     return devices_->Unavailable();
   }
   [[nodiscard]] std::vector<std::string> TakeNotices() override { return devices_->TakeNotices(); }
+  [[nodiscard]] std::chrono::nanoseconds Lookahead() const override {
+    return devices_->Lookahead();
+  }
   void Standby() override;
 
  private:

@@ -1,5 +1,6 @@
 #include "midi/devices/jack_session.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
@@ -15,6 +16,9 @@ namespace {
 // Room for a few hundred chords: only a server that has stopped processing
 // lets it fill up.
 constexpr std::size_t kQueueCapacity = 4096;
+
+// The longest a close waits for messages meant for later.
+constexpr std::chrono::seconds kLongestWait{60};
 
 // libjack's last complaint on this thread, to give the user a reason with a
 // failure. libjack also complains on its own threads, one of them real-time,
@@ -44,7 +48,7 @@ std::string TakeJackMessage() {
   return message.empty() ? message : " (" + message + ")";
 }
 
-void QuietLibjack() {
+void QuietLibjackOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
     jack_set_error_function(&KeepJackMessage);
@@ -67,11 +71,16 @@ std::string WhyNoClient(jack_status_t status) {
 
 }  // namespace
 
+void QuietLibjack() {
+  QuietLibjackOnce();
+}
+
 // One client's session with the server and what JACK's threads report about
 // it. JACK's callbacks point into it, so it lives as long as the client,
 // even when closing the client is left to a thread of its own.
 struct JackConnection {
-  explicit JackConnection(jack_client_t* jackClient) : client(jackClient), stream(kQueueCapacity) {}
+  explicit JackConnection(jack_client_t* jackClient)
+      : client(jackClient), stream(jackClient, kQueueCapacity) {}
 
   static void OnShutdown(jack_status_t code, const char* /*reason*/, void* connection) {
     auto& self = *static_cast<JackConnection*>(connection);
@@ -91,7 +100,9 @@ struct JackConnection {
   jack_client_t* const client;
   JackMidiStream stream;
   bool active = false;
-  std::chrono::duration<double> period{0.0};  // read while the server answers
+  // Read while the server answers.
+  jack_nframes_t rate = 0;
+  jack_nframes_t frames = 0;
 
   // Written by JACK's notification thread.
   std::atomic<bool> serverGone{false};
@@ -111,7 +122,7 @@ bool JackSession::Connect() {
   if (connection_) {
     return true;
   }
-  QuietLibjack();
+  QuietLibjackOnce();
   // Other libjack users in this process (the synthesizer's audio driver)
   // must not start a server either.
   setenv("JACK_NO_START_SERVER", "1", 0);
@@ -186,9 +197,8 @@ bool JackSession::Activate() {
   }
   connection.active = true;
   // Read now: once the server has gone, libjack must not be asked.
-  const jack_nframes_t rate = jack_get_sample_rate(connection.client);
-  connection.period = std::chrono::duration<double>(
-      rate > 0 ? static_cast<double>(jack_get_buffer_size(connection.client)) / rate : 0.0);
+  connection.rate = jack_get_sample_rate(connection.client);
+  connection.frames = jack_get_buffer_size(connection.client);
   return true;
 }
 
@@ -288,14 +298,32 @@ bool JackSession::Send(const MidiMessage& message, Timestamp at) {
     Fail("the JACK server has stopped taking MIDI messages");
     return false;
   }
+  latest_ = std::max(latest_, at);
   return true;
 }
 
+std::chrono::nanoseconds JackSession::Period() const {
+  if (!connection_ || connection_->rate == 0) {
+    return {};
+  }
+  // The buffer size may change while the server runs; the rate cannot.
+  const jack_nframes_t frames = connection_->stream.Period(connection_->frames);
+  return std::chrono::nanoseconds(std::int64_t{1'000'000'000} * frames / connection_->rate);
+}
+
+std::chrono::nanoseconds JackSession::Lookahead() const {
+  if (out_ == nullptr) {
+    return {};
+  }
+  // The cycle that plays a message may begin right after its time, and the
+  // message must be queued by then. The margin is for a sender that wakes
+  // late and for cycles that begin early against the server's estimate of
+  // their time.
+  return 2 * Period() + std::chrono::milliseconds(2);
+}
+
 std::chrono::nanoseconds JackSession::DeliveryTimeout() const {
-  const std::chrono::duration<double> period =
-      connection_ ? connection_->period : std::chrono::duration<double>(0.0);
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(10 * period) +
-         std::chrono::milliseconds(200);
+  return 10 * Period() + std::chrono::milliseconds(200);
 }
 
 bool JackSession::CloseOutput() {
@@ -303,6 +331,7 @@ bool JackSession::CloseOutput() {
     return true;
   }
   jack_port_t* out = std::exchange(out_, nullptr);
+  const Timestamp latest = std::exchange(latest_, Timestamp{});
   if (!connection_) {
     return !failure_;  // let go of when its server died
   }
@@ -315,7 +344,12 @@ bool JackSession::CloseOutput() {
   if (!failure_ && !connection.serverGone.load()) {
     // Neither the server nor the peer has failed so far: what is queued is
     // owed to the peer. It has been read once Detach below is done.
-    if (connection.stream.Drain(DeliveryTimeout(), connection.serverGone) ==
+    // A message meant for later leaves the queue in its own cycle. One
+    // meant for much later than any chord is a sender's mistake, which must
+    // not keep the close waiting.
+    const std::chrono::nanoseconds ahead =
+        std::clamp<std::chrono::nanoseconds>(latest - MidiClock::now(), {}, kLongestWait);
+    if (connection.stream.Drain(ahead + DeliveryTimeout(), connection.serverGone) ==
         JackMidiStream::Wait::kTimedOut) {
       notDelivered();
     }

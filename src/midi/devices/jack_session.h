@@ -14,6 +14,12 @@ namespace sonavela::midi {
 
 struct JackConnection;
 
+// Keeps libjack's messages off stderr for the whole process, once; the last
+// one of each thread is kept for the error the user is shown. libjack has
+// one message function for everything in the process, so every JACK user
+// of the program goes through this.
+void QuietLibjack();
+
 // The program's own JACK client: one session with the server that lists the
 // MIDI input ports and carries the program's one MIDI output port, either
 // connected to a chosen input or left for the user to connect. A server is
@@ -50,11 +56,15 @@ class JackSession {
   // nothing is registered then, and LastError() says why as a clause ("it
   // is no longer available", "no JACK server is running").
   [[nodiscard]] bool OpenOutput(const std::string& portName, const std::string& destination);
-  // Queues a message for the next process cycle. False, with LastError(),
-  // once the output has failed.
+  // Queues a message for the cycle that plays its time. False, with
+  // LastError(), once the output has failed.
   [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at);
-  // Waits for JACK to deliver what is queued, then removes the port. False,
-  // with LastError(), when the output had failed or could not deliver.
+  // How long before its time a message must be sent to be placed at its
+  // frame; zero while no output is open.
+  [[nodiscard]] std::chrono::nanoseconds Lookahead() const;
+  // Waits for JACK to deliver what is queued, also what is meant for later,
+  // then removes the port. False, with LastError(), when the output had
+  // failed or could not deliver.
   [[nodiscard]] bool CloseOutput();
   [[nodiscard]] const std::string& LastError() const { return lastError_; }
 
@@ -65,6 +75,7 @@ class JackSession {
   void Abandon();
   [[nodiscard]] bool Activate();
   [[nodiscard]] std::optional<std::string> Failure() const;
+  [[nodiscard]] std::chrono::nanoseconds Period() const;
   [[nodiscard]] std::chrono::nanoseconds DeliveryTimeout() const;
   void Fail(std::string why);
 
@@ -77,6 +88,7 @@ class JackSession {
   std::string destinationName_;
   std::optional<std::string> failure_;
   std::string lastError_;
+  Timestamp latest_{};  // of the messages sent to the open output
 };
 
 }  // namespace sonavela::midi

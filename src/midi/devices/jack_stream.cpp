@@ -2,6 +2,8 @@
 
 #include <jack/midiport.h>
 
+#include <algorithm>
+#include <limits>
 #include <thread>
 
 namespace sonavela::midi {
@@ -12,6 +14,7 @@ namespace {
 // atomic.
 static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 static_assert(std::atomic<jack_port_t*>::is_always_lock_free);
+static_assert(std::atomic<jack_nframes_t>::is_always_lock_free);
 
 // The process thread cannot wake a waiting thread without a system call, so
 // the waits poll: well within the period of the smallest usual JACK buffer
@@ -19,16 +22,62 @@ static_assert(std::atomic<jack_port_t*>::is_always_lock_free);
 // more than the cycle.
 constexpr std::chrono::microseconds kPoll{250};
 
+std::int64_t Nanoseconds(Timestamp at) {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
+}
+
+// `at` on JACK's clock, in nanoseconds. That clock is libjack's own, not
+// steady_clock (libjack 1.9.21 reads CLOCK_MONOTONIC_RAW, which parts from
+// CLOCK_MONOTONIC by the system's frequency correction), so the offset
+// between them is read for every message. A message is queued a few periods
+// before its time, over which the two clocks part by far less than a frame.
+std::int64_t OnJackClock(Timestamp at) {
+  const Timestamp before = MidiClock::now();
+  const jack_time_t jackNow = jack_get_time();
+  const Timestamp after = MidiClock::now();
+  const std::int64_t offset =
+      static_cast<std::int64_t>(jackNow) * 1000 - Nanoseconds(before + (after - before) / 2);
+  std::int64_t onJack = 0;
+  if (__builtin_add_overflow(Nanoseconds(at), offset, &onJack)) {
+    // Only a time at the clock's very ends; it keeps its side.
+    return offset > 0 ? std::numeric_limits<std::int64_t>::max()
+                      : std::numeric_limits<std::int64_t>::min();
+  }
+  return onJack;
+}
+
+// Where in a cycle of `frames` frames a message at `at` (JACK's clock, in
+// ns) goes, the cycle having begun at `start` and the next beginning at
+// `next`: `frames` or more when it is meant for a later cycle, below zero
+// when its period is over. The cycle plays the period before `start`, so a
+// message at `start` is one period away.
+std::int64_t FrameInCycle(std::int64_t at, jack_time_t start, jack_time_t next,
+                          jack_nframes_t frames) {
+  const std::int64_t span = static_cast<std::int64_t>(next - start) * 1000;
+  const std::int64_t windowEnd = static_cast<std::int64_t>(start) * 1000;
+  const std::int64_t windowStart = windowEnd - span;
+  if (at < windowStart) {
+    return -1;
+  }
+  if (at >= windowEnd) {
+    return frames;
+  }
+  // Rounded to the nearest frame; within the window the product stays far
+  // from overflow (a span of a second times a few thousand frames).
+  return ((at - windowStart) * frames + span / 2) / span;
+}
+
 }  // namespace
 
-JackMidiStream::JackMidiStream(std::size_t capacity) : queue_(capacity) {}
+JackMidiStream::JackMidiStream(jack_client_t* client, std::size_t capacity)
+    : client_(client), queue_(capacity) {}
 
 void JackMidiStream::Attach(jack_port_t* port) {
   port_.store(port, std::memory_order_release);
 }
 
 bool JackMidiStream::Push(const MidiMessage& message, Timestamp at) {
-  return queue_.Push({message, at});
+  return queue_.Push({message, OnJackClock(at)});
 }
 
 template <typename Done>
@@ -53,6 +102,11 @@ JackMidiStream::Wait JackMidiStream::Drain(std::chrono::nanoseconds timeout,
                    serverGone);
 }
 
+jack_nframes_t JackMidiStream::Period(jack_nframes_t fallback) const {
+  const jack_nframes_t period = period_.load(std::memory_order_relaxed);
+  return period != 0 ? period : fallback;
+}
+
 JackMidiStream::Wait JackMidiStream::Detach(std::chrono::nanoseconds timeout,
                                             const std::atomic<bool>& serverGone) {
   dropBelow_.store(queue_.Pushed(), std::memory_order_release);
@@ -66,6 +120,7 @@ JackMidiStream::Wait JackMidiStream::Detach(std::chrono::nanoseconds timeout,
 
 int JackMidiStream::Process(jack_nframes_t frames, void* stream) {
   auto& self = *static_cast<JackMidiStream*>(stream);
+  self.period_.store(frames, std::memory_order_relaxed);
   jack_port_t* port = self.port_.load(std::memory_order_acquire);
   if (self.previous_ != nullptr && self.previous_ != port) {
     // JACK offers an output buffer to its readers again in every cycle that
@@ -87,12 +142,29 @@ int JackMidiStream::Process(jack_nframes_t frames, void* stream) {
 void JackMidiStream::Write(jack_port_t* port, jack_nframes_t frames) {
   void* buffer = jack_port_get_buffer(port, frames);
   jack_midi_clear_buffer(buffer);
-  // For now everything queued goes out at the cycle's first frame, in order.
-  // Placing each message at the frame of its time will end this loop at the
-  // first message meant for a later cycle, which then stays queued.
-  while (const TimedMessage* next = queue_.Front()) {
-    const std::span<const std::uint8_t> bytes = next->message.Bytes();
-    if (!bytes.empty() && jack_midi_event_write(buffer, 0, bytes.data(), bytes.size()) != 0) {
+  // Shared memory that the server updates at every cycle: no system call.
+  jack_nframes_t startFrame = 0;
+  jack_time_t start = 0;
+  jack_time_t next = 0;
+  float periodUsecs = 0.0F;
+  if (jack_get_cycle_times(client_, &startFrame, &start, &next, &periodUsecs) != 0 ||
+      next <= start) {
+    // No timing yet (the server's first cycle): nothing can be placed, and
+    // playing a message early would be worse than a cycle's wait.
+    return;
+  }
+  // JACK wants a buffer's events in time order, and a late message must not
+  // overtake one sent before it.
+  std::int64_t earliest = 0;
+  while (const TimedMessage* message = queue_.Front()) {
+    const std::int64_t frame = FrameInCycle(message->at, start, next, frames);
+    if (frame >= static_cast<std::int64_t>(frames)) {
+      break;  // this and everything after it is for a later cycle
+    }
+    earliest = std::max(earliest, frame);
+    const std::span<const std::uint8_t> bytes = message->message.Bytes();
+    if (!bytes.empty() && jack_midi_event_write(buffer, static_cast<jack_nframes_t>(earliest),
+                                                bytes.data(), bytes.size()) != 0) {
       break;  // the buffer is full: the rest goes out in the next cycle
     }
     queue_.Pop();

@@ -16,20 +16,29 @@ namespace sonavela::midi {
 // to sound at.
 struct TimedMessage {
   MidiMessage message;
-  Timestamp at;
+  std::int64_t at = 0;  // nanoseconds on JACK's clock (jack_get_time)
 };
 
 // The part of the JACK client that JACK's real-time process thread runs:
-// it moves queued messages into the MIDI port's buffer. The playing thread
-// and the process thread share nothing but the queue and a few atomics, so
-// the process thread never allocates, locks or makes a system call.
+// it moves queued messages into the MIDI port's buffer, each at the frame of
+// its time. The playing thread and the process thread share nothing but the
+// queue and a few atomics, so the process thread never allocates, locks or
+// makes a system call.
+//
+// A cycle plays the messages whose times fall in the period before it
+// began, each at its time's frame plus one period: a constant latency that
+// lets every message meant for that period be placed exactly, provided it
+// was queued before the cycle began (see Lookahead). A later message waits
+// for its cycle; one whose period is over goes at the cycle's first frame.
+// Nothing is reordered or dropped.
 //
 // Everything but Process is for the thread that plays.
 class JackMidiStream {
  public:
   enum class Wait { kDone, kTimedOut, kServerGone };
 
-  explicit JackMidiStream(std::size_t capacity);
+  // `client` is the one whose process callback Process is.
+  JackMidiStream(jack_client_t* client, std::size_t capacity);
   JackMidiStream(const JackMidiStream&) = delete;
   JackMidiStream& operator=(const JackMidiStream&) = delete;
 
@@ -48,6 +57,10 @@ class JackMidiStream {
   // runs a client's readers after it in the same cycle).
   [[nodiscard]] Wait Detach(std::chrono::nanoseconds timeout, const std::atomic<bool>& serverGone);
 
+  // Frames per cycle, as the process thread last saw it; `fallback` before
+  // its first cycle.
+  [[nodiscard]] jack_nframes_t Period(jack_nframes_t fallback) const;
+
   // The JACK process callback; `stream` is the JackMidiStream.
   static int Process(jack_nframes_t frames, void* stream);
 
@@ -57,12 +70,14 @@ class JackMidiStream {
                                const std::atomic<bool>& serverGone) const;
   void Write(jack_port_t* port, jack_nframes_t frames);
 
+  jack_client_t* const client_;
   SpscQueue<TimedMessage> queue_;
   std::atomic<jack_port_t*> port_{nullptr};
   // Messages below this count are dropped instead of sent: they were queued
   // for a port that is gone.
   std::atomic<std::uint64_t> dropBelow_{0};
   std::atomic<std::uint64_t> cycles_{0};  // completed process cycles
+  std::atomic<jack_nframes_t> period_{0};
   // Process thread only: the port it wrote to in its previous cycle.
   jack_port_t* previous_ = nullptr;
 };

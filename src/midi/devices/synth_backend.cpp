@@ -52,7 +52,7 @@ bool SynthBackend::Open(unsigned index) {
   }
   std::string error;
   std::unique_ptr<SynthEngine> engine = SynthEngine::Create(soundFont.path, sampleRate, error);
-  if (!engine || !engine->StartAudio(drivers, options_.clientName, error)) {
+  if (!engine || !engine->StartAudio(drivers, options_.clientName, jack, error)) {
     lastError_ = error;
     return false;
   }
@@ -79,7 +79,7 @@ bool SynthBackend::Failed() {
   return true;
 }
 
-bool SynthBackend::Send(const MidiMessage& message, Timestamp /*at*/) {
+bool SynthBackend::Send(const MidiMessage& message, Timestamp at) {
   if (!engine_) {
     return true;
   }
@@ -88,8 +88,11 @@ bool SynthBackend::Send(const MidiMessage& message, Timestamp /*at*/) {
   if (Failed()) {
     return false;
   }
-  engine_->Send(message);
-  return !Failed();
+  return engine_->Schedule(message, at) && !Failed();
+}
+
+std::chrono::nanoseconds SynthBackend::Lookahead() const {
+  return engine_ ? engine_->Lookahead() : std::chrono::nanoseconds{};
 }
 
 bool SynthBackend::Close() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,10 @@ struct SynthBackendOptions {
 // computer's audio output. Opening it loads the SoundFont and starts an audio
 // driver; when either is impossible Open fails and LastError says why. Once
 // the audio output is lost (its sound server quit), Send fails.
+//
+// Each message sounds at its time, after the audio output's own constant
+// latency, provided it is sent at least Lookahead before; a message sent
+// later sounds at once. Messages are played in the order they are sent.
 class SynthBackend final : public MidiBackend {
  public:
   explicit SynthBackend(SynthBackendOptions options = {});
@@ -39,6 +44,7 @@ class SynthBackend final : public MidiBackend {
   [[nodiscard]] bool Open(unsigned index) override;
   [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
   [[nodiscard]] bool Close() override;
+  [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
   [[nodiscard]] std::string LastError() const override { return lastError_; }
   [[nodiscard]] std::vector<std::string> TakeNotices() override;
 

@@ -1,5 +1,6 @@
 #include "midi/devices/synth_engine.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -11,6 +12,8 @@
 #endif
 #if defined(SONAVELA_HAVE_JACK)
 #include <jack/jack.h>
+
+#include "midi/devices/jack_session.h"
 #endif
 
 namespace sonavela::midi {
@@ -34,8 +37,7 @@ void QuietSoundLibraries() {
     snd_lib_error_set_handler(&IgnoreAlsaError);
 #endif
 #if defined(SONAVELA_HAVE_JACK)
-    jack_set_error_function([](const char*) {});
-    jack_set_info_function([](const char*) {});
+    QuietLibjack();
 #endif
   });
 }
@@ -66,6 +68,16 @@ std::string WithReason(std::string what, const std::string& reason) {
   }
   return what;
 }
+
+// FluidSynth's drivers that cannot hand their buffers to a callback of ours.
+bool RendersOnItsOwn(const std::string& driver) {
+  static constexpr const char* kNames[] = {"sdl2", "portaudio", "oboe", "opensles", "dart", "file"};
+  return std::find(std::begin(kNames), std::end(kNames), driver) != std::end(kNames);
+}
+
+// Room for minutes of chords sent ahead; when it is full, the callback has
+// long stopped taking them.
+constexpr std::size_t kScheduleCapacity = 4096;
 
 #if defined(SONAVELA_HAVE_JACK)
 struct JackClientDeleter {
@@ -98,6 +110,7 @@ std::optional<JackOutput> SynthEngine::ProbeJack() {
   }
   JackOutput output;
   output.sampleRate = jack_get_sample_rate(client.get());
+  output.bufferFrames = static_cast<int>(jack_get_buffer_size(client.get()));
   const char** ports = jack_get_ports(client.get(), nullptr, JACK_DEFAULT_AUDIO_TYPE,
                                       JackPortIsInput | JackPortIsPhysical);
   output.hasPlaybackPorts = ports != nullptr && ports[0] != nullptr;
@@ -118,6 +131,7 @@ std::unique_ptr<SynthEngine> SynthEngine::Create(const std::string& soundFont, d
     return nullptr;
   }
   fluid_settings_setnum(engine->settings_.get(), "synth.sample-rate", sampleRate);
+  fluid_settings_setint(engine->settings_.get(), "synth.threadsafe-api", 0);
   engine->synth_.reset(new_fluid_synth(engine->settings_.get()));
   if (!engine->synth_) {
     error = WithReason("The built-in synthesizer could not be started", log.Reasons());
@@ -140,41 +154,36 @@ std::unique_ptr<SynthEngine> SynthEngine::Create(const std::string& soundFont, d
 SynthEngine::~SynthEngine() = default;
 
 void SynthEngine::Send(const MidiMessage& message) {
-  fluid_synth_t* synth = synth_.get();
-  const int status = message.Status();
-  const int channel = status & 0x0F;
-  const int data1 = message.Data1();
-  const int data2 = message.Data2();
-  // FluidSynth's own return codes only repeat what the message said; there is
-  // no one to tell about a refused note.
-  switch (status & 0xF0) {
-    case 0x80:
-      (void)fluid_synth_noteoff(synth, channel, data1);
-      break;
-    case 0x90:
-      (void)fluid_synth_noteon(synth, channel, data1, data2);
-      break;
-    case 0xA0:
-      (void)fluid_synth_key_pressure(synth, channel, data1, data2);
-      break;
-    case 0xB0:
-      (void)fluid_synth_cc(synth, channel, data1, data2);
-      break;
-    case 0xC0:
-      (void)fluid_synth_program_change(synth, channel, data1);
-      break;
-    case 0xD0:
-      (void)fluid_synth_channel_pressure(synth, channel, data1);
-      break;
-    case 0xE0:
-      (void)fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
-      break;
-    default:
-      if (status == 0xFF) {
-        (void)fluid_synth_system_reset(synth);
-      }
-      break;
+  ApplyMessage(synth_.get(), message);
+}
+
+bool SynthEngine::Schedule(const MidiMessage& message, Timestamp at) {
+  if (!schedule_) {
+    Send(message);
+    return true;
   }
+  if (schedule_->Push(message, at)) {
+    return true;
+  }
+  scheduleOverflowed_ = true;
+  return false;
+}
+
+std::chrono::nanoseconds SynthEngine::Lookahead() const {
+  return schedule_ ? schedule_->Lookahead(expectedCycleFrames_) : std::chrono::nanoseconds{};
+}
+
+int SynthEngine::Play(void* engine, int frames, int /*nfx*/, float* /*fx*/[], int nout,
+                      float* out[]) {
+  auto* self = static_cast<SynthEngine*>(engine);
+  if (frames <= 0 || nout < 2 || out == nullptr) {
+    return FLUID_OK;
+  }
+  // FluidSynth mixes into what is there.
+  std::fill_n(out[0], frames, 0.0F);
+  std::fill_n(out[1], frames, 0.0F);
+  self->schedule_->Process(self->synth_.get(), frames, out[0], out[1], MidiClock::now());
+  return FLUID_OK;
 }
 
 void SynthEngine::Reset() {
@@ -183,7 +192,7 @@ void SynthEngine::Reset() {
 }
 
 bool SynthEngine::StartAudio(const std::vector<std::string>& drivers, const std::string& clientName,
-                             std::string& error) {
+                             const std::optional<JackOutput>& jack, std::string& error) {
   // Neither FluidSynth's JACK driver nor anything it loads may launch a
   // sound server behind the user's back.
   setenv("JACK_NO_START_SERVER", "1", 0);
@@ -192,6 +201,8 @@ bool SynthEngine::StartAudio(const std::vector<std::string>& drivers, const std:
   fluid_settings_setstr(settings, "audio.jack.id", clientName.c_str());
   // Unconnected JACK ports play to nobody, and a JACK user would hear nothing.
   fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
+  int periodFrames = 0;
+  (void)fluid_settings_getint(settings, "audio.period-size", &periodFrames);
   std::string reasons;
   for (const std::string& name : drivers) {
     std::string reason;
@@ -199,12 +210,24 @@ bool SynthEngine::StartAudio(const std::vector<std::string>& drivers, const std:
     if (fluid_settings_setstr(settings, "audio.driver", name.c_str()) == FLUID_FAILED) {
       reason = "not available in this FluidSynth";
     } else {
-      driver_.reset(new_fluid_audio_driver(settings, synth_.get()));
+      if (RendersOnItsOwn(name)) {
+        driver_.reset(new_fluid_audio_driver(settings, synth_.get()));
+      } else {
+        double sampleRate = 0;
+        (void)fluid_settings_getnum(settings, "synth.sample-rate", &sampleRate);
+        schedule_ = std::make_unique<SynthSchedule>(
+            sampleRate, fluid_synth_get_internal_bufsize(synth_.get()), kScheduleCapacity);
+        driver_.reset(new_fluid_audio_driver2(settings, &SynthEngine::Play, this));
+      }
       if (driver_) {
         audioDriverName_ = name;
+        // JACK calls back with its own period, the others with FluidSynth's.
+        expectedCycleFrames_ =
+            name == "jack" && jack && jack->bufferFrames > 0 ? jack->bufferFrames : periodFrames;
         log_.WatchAudio();
         return true;
       }
+      schedule_.reset();
       reason = log_.Reasons();
       if (reason.empty()) {
         reason = "failed";
@@ -219,6 +242,9 @@ bool SynthEngine::StartAudio(const std::vector<std::string>& drivers, const std:
 
 std::optional<std::string> SynthEngine::AudioFailure() const {
   std::optional<std::string> loss = log_.AudioLoss();
+  if (!loss && scheduleOverflowed_) {
+    loss = "its audio callback stopped taking notes";
+  }
   if (!loss) {
     return std::nullopt;
   }

@@ -44,8 +44,7 @@ void MidiFileRecording::SetTime(std::chrono::microseconds time) {
 }
 
 std::uint32_t MidiFileRecording::TempoMicroseconds() const {
-  // A 4/4 bar per chord: a quarter note is a quarter of the chord.
-  const std::int64_t tempo = options_.chordLength.count() / 4;
+  const std::int64_t tempo = options_.beat.count();
   return static_cast<std::uint32_t>(std::clamp<std::int64_t>(tempo, 1, kMaxTempo));
 }
 

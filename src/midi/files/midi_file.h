@@ -16,9 +16,9 @@ namespace sonavela::midi {
 
 struct MidiFileOptions {
   int ticksPerQuarter = 480;
-  // One chord is written as one 4/4 bar: the tempo follows from this. A
-  // length that no tempo can express is clamped to the tempo's range.
-  std::chrono::microseconds chordLength{};
+  // A quarter note, the tempo the file is written with; a length that no
+  // tempo can express is clamped to the tempo's range. The meter is 4/4.
+  std::chrono::microseconds beat{};
   std::string trackName = "Sonavela";
 };
 
@@ -70,8 +70,8 @@ class MidiFileRecording {
 
   // Microseconds per quarter note written in the tempo event.
   [[nodiscard]] std::uint32_t TempoMicroseconds() const;
-  // The longest chord that one 4/4 bar of a file can hold.
-  static constexpr std::chrono::microseconds kLongestChord{0xFFFFFFLL * 4};
+  // The longest quarter note a tempo can say.
+  static constexpr std::chrono::microseconds kLongestBeat{0xFFFFFF};
 
  private:
   // A sounding note: channel * 128 + note number.

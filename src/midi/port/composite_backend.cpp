@@ -96,6 +96,10 @@ std::vector<std::string> CompositeBackend::Unavailable() const {
   return reasons;
 }
 
+std::chrono::nanoseconds CompositeBackend::Lookahead() const {
+  return open_ != nullptr ? open_->Lookahead() : std::chrono::nanoseconds{};
+}
+
 std::vector<std::string> CompositeBackend::TakeNotices() {
   std::vector<std::string> notices;
   for (Part& part : parts_) {

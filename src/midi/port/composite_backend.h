@@ -30,6 +30,7 @@ class CompositeBackend final : public MidiBackend {
   [[nodiscard]] std::string LastError() const override;
   [[nodiscard]] std::vector<std::string> Unavailable() const override;
   [[nodiscard]] std::vector<std::string> TakeNotices() override;
+  [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
   void Standby() override;
 
  private:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,11 @@ class MidiBackend {
   // Why whole kinds of devices are missing from the list ("JACK: no JACK
   // server is running"), one line each, for the user.
   [[nodiscard]] virtual std::vector<std::string> Unavailable() const { return {}; }
+  // How long before its time a message must be sent for the open device to
+  // place it exactly: a device that schedules (a JACK port, the built-in
+  // synthesizer) names the margin it needs, one that cannot schedule says
+  // zero and is sent each message at its time.
+  [[nodiscard]] virtual std::chrono::nanoseconds Lookahead() const { return {}; }
   // What the user should know about the open device that is no failure
   // ("no JACK playback ports to connect the synthesizer to"), one line each,
   // each handed out once.

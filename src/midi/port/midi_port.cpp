@@ -60,7 +60,9 @@ bool MidiPort::CloseDevice(Timestamp at) {
   if (!isOpen_) {
     return true;
   }
-  AllNotesOff(at);
+  // Never before what was sent last: a device that schedules would play a
+  // chord sent ahead of its time after this silence, and let it ring.
+  AllNotesOff(std::max(at, lastTime_));
   isOpen_ = false;
   if (!backend_->Close() && !failure_) {
     Fail(backend_->LastError());
@@ -119,6 +121,16 @@ void MidiPort::PlayChord(const harmony::Chord& chord, Timestamp at) {
       NoteOn(n, kChordVelocity, at);
     }
   }
+}
+
+void MidiPort::SendRealTime(const MidiMessage& message, Timestamp at) {
+  if (message.Size() == 1 && message.Status() >= 0xF8) {
+    Send(message, at);
+  }
+}
+
+void MidiPort::SendSongPosition(int sixteenths, Timestamp at) {
+  Send(MidiMessage::SongPosition(sixteenths), at);
 }
 
 void MidiPort::Send(const MidiMessage& message, Timestamp at) {

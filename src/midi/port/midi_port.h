@@ -50,11 +50,18 @@ class MidiPort {
   // All notes off, every pitch class of the chord from 96 down to 61, then the
   // root from 60 down to 37.
   void PlayChord(const harmony::Chord& chord, Timestamp at);
+  // A system real-time message (clock, start, continue, stop) for gear that
+  // follows this program's tempo; anything else is not sent.
+  void SendRealTime(const MidiMessage& message, Timestamp at);
+  // Where a follower of this clock is to go on, in sixteenths from the start.
+  void SendSongPosition(int sixteenths, Timestamp at);
 
   // True once the open device has failed; false again after OpenDevice.
   [[nodiscard]] bool DeviceFailed() const { return failure_.has_value(); }
   // The failure of the open device, the first time it is asked for.
   [[nodiscard]] std::optional<std::string> TakeFailure();
+  // How long before its time a message must be sent to the open device.
+  [[nodiscard]] std::chrono::nanoseconds Lookahead() const { return backend_->Lookahead(); }
   // What the devices want the user to know that is no failure, once.
   [[nodiscard]] std::vector<std::string> TakeNotices() { return backend_->TakeNotices(); }
 

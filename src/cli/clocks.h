@@ -1,0 +1,19 @@
+#pragma once
+
+#include "cli/options.h"
+#include "playback/clock_factory.h"
+#include "playback/sync_settings.h"
+
+namespace sonavela::cli {
+
+using playback::ClockChoice;
+using playback::InputList;
+
+// The clock of --sync, on the grid of --tempo and --beats-per-chord (or
+// --interval); the error is a line for the user.
+[[nodiscard]] ClockChoice MakeClock(const Options& options);
+
+// The MIDI inputs --clock-from can name, in --list-inputs order.
+[[nodiscard]] InputList ListInputs();
+
+}  // namespace sonavela::cli

@@ -1,0 +1,64 @@
+#include "cli/options.h"
+
+namespace sonavela::cli {
+
+std::string HelpText() {
+  return R"(Usage: sonavela-cli [OPTION]...
+Invents an endless chord progression and plays it, one chord per interval,
+printing each chord as a line "key : chord" (for example "C   : Am").
+
+Options:
+  --device N|none   play on MIDI output device N (default 0, the built-in
+                    synthesizer); "none" plays silently
+  --list-devices    list the MIDI output devices as "index<TAB>name" and exit
+  --instrument N    General MIDI instrument 1 to 128 (default 49)
+  --minor           home key A minor (default C major)
+  --rules FILE      read both rule tables from a rule file
+  --print-rules     print the default rule tables as a rule file and exit
+  --steps N         stop after N chords (default: play until interrupted)
+  --interval MS     milliseconds from one chord to the next (default 2000;
+                    0 = as fast as possible)
+  --tempo BPM       beats per minute, 20 to 400, decimals allowed (default
+                    120); with --beats-per-chord instead of --interval
+  --beats-per-chord N
+                    beats from one chord to the next, 1 to 64 (default 4)
+  --sync SOURCE     whose time to follow: internal (default, the program's
+                    own), jack (the JACK transport), midi-clock (MIDI beat
+                    clock from --clock-from) or link (an Ableton Link
+                    session); with a master, chords change every N-th beat
+                    counted from bar 1 beat 1
+  --clock-from PORT the MIDI input of --sync midi-clock, an index or a name
+  --list-inputs     list the MIDI inputs as "index<TAB>name" and exit
+  --clock-out       also send MIDI beat clock (24 a beat, start, stop) on
+                    the output device
+  --seed N          initial state of the random source, 0 to 4294967295
+                    (default 1)
+  --wav FILE        render the built-in synthesizer into a WAV file instead of
+                    playing, faster than real time; each chord lasts the
+                    interval; needs --steps
+  --midi FILE       also write what is played into a Standard MIDI File at
+                    the tempo, one chord per N beats (one 4/4 bar for 4; 120
+                    BPM when the interval is 0), each chord's line as a
+                    marker; works with sound, --device none and --wav
+  -h, --help        show this help and exit
+  --version         print the version and exit
+
+Ctrl-C stops playing and silences the device; the MIDI file is then
+complete up to the moment it stopped. A --wav or --midi file replaces an
+existing file only once it is complete.
+Exit status: 0 when done or stopped, 1 when something failed while running
+(a device that went away, a full disk), 2 for bad usage (unknown option, bad
+number, bad rule file, no such device, a --wav or --midi file that cannot be
+written).
+)";
+}
+
+std::string VersionText() {
+#ifdef SONAVELA_VERSION
+  return std::string(kProgramName) + " " + SONAVELA_VERSION + "\n";
+#else
+  return std::string(kProgramName) + "\n";
+#endif
+}
+
+}  // namespace sonavela::cli

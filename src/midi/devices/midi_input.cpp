@@ -1,0 +1,301 @@
+#include "midi/devices/midi_input.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <utility>
+
+#include <rtmidi/RtMidi.h>
+
+#include "midi/devices/midi_host.h"
+#include "midi/devices/rtmidi_output.h"
+#include "midi/devices/spsc_queue.h"
+#if defined(SONAVELA_HAVE_JACK)
+#include "midi/devices/jack_session.h"
+#endif
+
+namespace sonavela::midi {
+
+namespace {
+
+// Seconds of clock at the fastest tempo, should the thread that plays be
+// held up.
+constexpr std::size_t kQueueCapacity = 4096;
+
+// The inputs of other JACK programs first, as in the list of outputs; then
+// the rest in RtMidi's order.
+std::vector<RtMidi::Api> InputApis() {
+  std::vector<RtMidi::Api> compiled;
+  RtMidi::getCompiledApi(compiled);
+  std::vector<RtMidi::Api> apis;
+  if (std::find(compiled.begin(), compiled.end(), RtMidi::UNIX_JACK) != compiled.end()) {
+    apis.push_back(RtMidi::UNIX_JACK);
+  }
+  for (RtMidi::Api api : compiled) {
+    if (api != RtMidi::UNIX_JACK && api != RtMidi::RTMIDI_DUMMY) {
+      apis.push_back(api);
+    }
+  }
+  return apis;
+}
+
+// Why an API cannot be asked now. RtMidi itself would print to stderr when
+// its subsystem is absent (libjack on a missing server, RtMidi's warning
+// from a constructor, before an error callback can be set), so it is asked
+// only where the subsystem is there.
+std::string AbsenceOf(RtMidi::Api api, const std::string& clientName) {
+  if (api == RtMidi::LINUX_ALSA && !AlsaSequencerAccessible()) {
+    return "no ALSA sequencer (/dev/snd/seq is missing or not accessible)";
+  }
+  if (api == RtMidi::UNIX_JACK) {
+#if defined(SONAVELA_HAVE_JACK)
+    // The program's own JACK client keeps libjack quiet, and never starts a
+    // server.
+    JackSession probe(clientName);
+    if (!probe.Connect()) {
+      return probe.ConnectError();
+    }
+#else
+    (void)clientName;
+    return "this build cannot reach JACK";
+#endif
+  }
+  return {};
+}
+
+struct Entry {
+  RtMidi::Api api = RtMidi::UNSPECIFIED;
+  unsigned port = 0;
+  std::string name;
+};
+
+// Every input of every API, each API asked through `in` (left holding the
+// last one asked) so that an input can be opened by the client that listed
+// it.
+template <typename Visit>
+void ForEachInput(const std::string& clientName, std::vector<std::string>& unavailable,
+                  std::string& rtmidiError, Visit visit) {
+  setenv("JACK_NO_START_SERVER", "1", 0);
+  for (RtMidi::Api api : InputApis()) {
+    // Spelled as in the list of outputs.
+    const std::string apiName = api == RtMidi::UNIX_JACK ? "JACK" : RtMidi::getApiDisplayName(api);
+    if (const std::string absence = AbsenceOf(api, clientName); !absence.empty()) {
+      unavailable.push_back(apiName + ": " + absence);
+      continue;
+    }
+    rtmidiError.clear();
+    try {
+      auto in = std::make_unique<RtMidiIn>(api, clientName + " clock");
+      in->setErrorCallback(&CollectRtMidiError, &rtmidiError);
+      const unsigned count = in->getPortCount();
+      for (unsigned port = 0; port < count; ++port) {
+        if (visit(in, Entry{api, port, in->getPortName(port)})) {
+          return;
+        }
+      }
+      if (count == 0 && !rtmidiError.empty()) {
+        unavailable.push_back(apiName + ": " + rtmidiError);
+      }
+    } catch (const RtMidiError& error) {
+      unavailable.push_back(apiName + ": " + error.getMessage());
+    }
+  }
+}
+
+std::optional<unsigned> ParseIndex(const std::string& text) {
+  if (text.empty() || text.size() > 6 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  return static_cast<unsigned>(std::stoul(text));
+}
+
+}  // namespace
+
+// What RtMidi's thread shares with the thread that plays: the queue, and
+// the input that calls in. The input goes first, so that no call comes in
+// while the queue is taken down.
+struct MidiClockInput::Receiver {
+  SpscQueue<ClockInputEvent> queue{kQueueCapacity};
+  std::atomic<bool> lost{false};
+  std::string rtmidiError;
+  std::unique_ptr<RtMidiIn> in;
+
+  // Until `in` is closed, RtMidi's thread may call in.
+  ~Receiver() { in.reset(); }
+
+  // Opens `port` of `in` and keeps it; false, with a line in `error`, when
+  // RtMidi refuses.
+  [[nodiscard]] bool Attach(std::unique_ptr<RtMidiIn> input, unsigned port, const std::string& name,
+                            std::string& error) {
+    rtmidiError.clear();
+    input->setErrorCallback(&CollectRtMidiError, &rtmidiError);
+    // Clocks are what it is opened for; RtMidi leaves them out unless asked.
+    input->ignoreTypes(true, false, true);
+    input->setCallback(&OnMessage, this);
+    input->openPort(port, "clock in");
+    if (!input->isPortOpen() || !rtmidiError.empty()) {
+      error = "the MIDI input \"" + name + "\" could not be opened" +
+              (rtmidiError.empty() ? "" : " (" + rtmidiError + ")");
+      return false;
+    }
+    in = std::move(input);
+    return true;
+  }
+
+  // On RtMidi's thread: a time stamp and a queue slot, no allocation, no
+  // lock.
+  static void OnMessage(double /*delta*/, std::vector<unsigned char>* bytes, void* data) {
+    auto& self = *static_cast<Receiver*>(data);
+    if (bytes == nullptr || bytes->empty()) {
+      return;
+    }
+    ClockInputEvent event;
+    event.at = MidiClock::now();
+    switch ((*bytes)[0]) {
+      case 0xF8:
+        event.message = ClockMessage::kClock;
+        break;
+      case 0xFA:
+        event.message = ClockMessage::kStart;
+        break;
+      case 0xFB:
+        event.message = ClockMessage::kContinue;
+        break;
+      case 0xFC:
+        event.message = ClockMessage::kStop;
+        break;
+      case 0xF2:
+        if (bytes->size() < 3) {
+          return;
+        }
+        event.message = ClockMessage::kSongPosition;
+        event.sixteenths =
+            static_cast<std::uint16_t>(((*bytes)[1] & 0x7F) | (((*bytes)[2] & 0x7F) << 7));
+        break;
+      default:
+        return;  // notes, controllers, time code: not for a clock
+    }
+    if (!self.queue.Push(event)) {
+      self.lost.store(true, std::memory_order_relaxed);
+    }
+  }
+};
+
+InputListing ListMidiInputs(const std::string& clientName) {
+  InputListing listing;
+  std::string rtmidiError;
+  ForEachInput(clientName, listing.unavailable, rtmidiError,
+               [&](std::unique_ptr<RtMidiIn>& /*in*/, const Entry& entry) {
+                 listing.names.push_back(entry.name);
+                 return false;
+               });
+  return listing;
+}
+
+MidiClockInput::MidiClockInput(Key /*key*/, std::string name, std::string clientName, int api)
+    : name_(std::move(name)),
+      clientName_(std::move(clientName)),
+      api_(api),
+      receiver_(std::make_unique<Receiver>()) {}
+
+MidiClockInput::~MidiClockInput() = default;
+
+std::unique_ptr<MidiClockInput> MidiClockInput::Open(const std::string& which,
+                                                     const std::string& clientName,
+                                                     std::string& error) {
+  const std::optional<unsigned> index = ParseIndex(which);
+  std::vector<std::string> unavailable;
+  std::string rtmidiError;
+  unsigned seen = 0;
+  std::unique_ptr<RtMidiIn> chosen;
+  Entry entry;
+  ForEachInput(clientName, unavailable, rtmidiError,
+               [&](std::unique_ptr<RtMidiIn>& in, const Entry& candidate) {
+                 if (index ? seen++ == *index : candidate.name == which) {
+                   chosen = std::move(in);
+                   entry = candidate;
+                   return true;
+                 }
+                 return false;
+               });
+  if (!chosen) {
+    error = index ? "there is no MIDI input " + which + " (there " +
+                        (seen == 1 ? "is 1 input" : "are " + std::to_string(seen) + " inputs") + ")"
+                  : "there is no MIDI input named \"" + which + "\"";
+    for (const std::string& reason : unavailable) {
+      error += "; not listed: " + reason;
+    }
+    return nullptr;
+  }
+  auto input =
+      std::make_unique<MidiClockInput>(Key(), entry.name, clientName, static_cast<int>(entry.api));
+  if (!input->receiver_->Attach(std::move(chosen), entry.port, entry.name, error)) {
+    return nullptr;
+  }
+  return input;
+}
+
+std::optional<ClockInputEvent> MidiClockInput::Next() {
+  Receiver& receiver = *receiver_;
+  if (receiver.lost.exchange(false, std::memory_order_relaxed)) {
+    ClockInputEvent lost;
+    lost.message = ClockMessage::kLost;
+    lost.at = MidiClock::now();
+    return lost;
+  }
+  const ClockInputEvent* front = receiver.queue.Front();
+  if (front == nullptr) {
+    return std::nullopt;
+  }
+  const ClockInputEvent event = *front;
+  receiver.queue.Pop();
+  return event;
+}
+
+bool MidiClockInput::Gone() {
+  RtMidiIn* in = receiver_->in.get();
+  if (in == nullptr) {
+    return !Reopen();
+  }
+  bool listed = false;
+  const unsigned count = in->getPortCount();
+  for (unsigned port = 0; port < count && !listed; ++port) {
+    listed = in->getPortName(port) == name_;
+  }
+  if (!listed) {
+    missing_ = true;
+    return true;
+  }
+  if (missing_) {
+    return !Reopen();
+  }
+  return false;
+}
+
+bool MidiClockInput::Reopen() {
+  // The old client is closed first: the queue takes one producer at a time.
+  receiver_->in.reset();
+  missing_ = true;
+  const auto api = static_cast<RtMidi::Api>(api_);
+  if (!AbsenceOf(api, clientName_).empty()) {
+    return false;
+  }
+  try {
+    auto in = std::make_unique<RtMidiIn>(api, clientName_ + " clock");
+    in->setErrorCallback(&CollectRtMidiError, &receiver_->rtmidiError);
+    const unsigned count = in->getPortCount();
+    for (unsigned port = 0; port < count; ++port) {
+      std::string error;
+      if (in->getPortName(port) == name_) {
+        missing_ = !receiver_->Attach(std::move(in), port, name_, error);
+        return !missing_;
+      }
+    }
+  } catch (const RtMidiError& /*error*/) {
+    // Still missing; asked again later.
+  }
+  return false;
+}
+
+}  // namespace sonavela::midi

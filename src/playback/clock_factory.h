@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "playback/chord_clock.h"
+#include "playback/sync_settings.h"
+
+namespace sonavela::playback {
+
+// The clock the settings name: the program's own grid `grid`, or the master
+// to follow, to which the grid's tempo is proposed where it has none. The
+// error, when there is no clock, is a clause for the user ("no JACK server
+// is running"); for a MIDI clock it names the input.
+[[nodiscard]] ClockChoice MakeClock(const SyncSettings& settings, Meter grid);
+
+// The MIDI inputs a MIDI clock can come from, and why whole kinds of inputs
+// are missing.
+struct InputList {
+  std::vector<std::string> names;
+  std::vector<std::string> unavailable;
+};
+[[nodiscard]] InputList ListClockInputs();
+
+}  // namespace sonavela::playback

@@ -1,0 +1,101 @@
+#include "ui/sync_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QPushButton>
+#include <QSpinBox>
+#include <array>
+
+namespace sonavela::ui {
+
+namespace {
+
+struct SourceItem {
+  playback::SyncSource source;
+  const char* label;
+};
+
+// The order of the choice list.
+constexpr std::array<SourceItem, 4> kSources{{
+    {playback::SyncSource::kInternal, "内部"},
+    {playback::SyncSource::kJack, "JACK トランスポート"},
+    {playback::SyncSource::kMidiClock, "MIDI クロック"},
+    {playback::SyncSource::kLink, "Ableton Link"},
+}};
+
+}  // namespace
+
+SyncDialog::SyncDialog(const playback::SyncSettings& settings, std::vector<std::string> inputs,
+                       QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+  setWindowTitle(QStringLiteral("テンポと同期"));
+  auto* form = new QFormLayout(this);
+
+  tempo_ = new QDoubleSpinBox(this);
+  tempo_->setRange(20.0, 400.0);
+  tempo_->setDecimals(2);
+  tempo_->setSuffix(QStringLiteral(" BPM"));
+  tempo_->setValue(settings.tempo);
+  form->addRow(QStringLiteral("テンポ(&T):"), tempo_);
+
+  beats_ = new QSpinBox(this);
+  beats_->setRange(1, 64);
+  beats_->setValue(settings.beatsPerChord);
+  form->addRow(QStringLiteral("コードあたりの拍数(&B):"), beats_);
+
+  source_ = new QComboBox(this);
+  for (const SourceItem& item : kSources) {
+    source_->addItem(QString::fromUtf8(item.label), static_cast<int>(item.source));
+  }
+  source_->setCurrentIndex(source_->findData(static_cast<int>(settings.source)));
+  form->addRow(QStringLiteral("同期(&S):"), source_);
+
+  input_ = new QComboBox(this);
+  for (const std::string& name : inputs) {
+    input_->addItem(QString::fromStdString(name));
+  }
+  const int current = input_->findText(QString::fromStdString(settings.clockInput));
+  if (current >= 0) {
+    input_->setCurrentIndex(current);
+  } else if (!settings.clockInput.empty()) {
+    // An input that is not there now is kept, so that it is not lost.
+    input_->addItem(QString::fromStdString(settings.clockInput));
+    input_->setCurrentIndex(input_->count() - 1);
+  }
+  form->addRow(QStringLiteral("クロック入力(&I):"), input_);
+
+  clockOut_ = new QCheckBox(QStringLiteral("MIDI クロックを出力する(&O)"), this);
+  clockOut_->setChecked(settings.clockOut);
+  form->addRow(clockOut_);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  form->addRow(buttons);
+
+  connect(source_, &QComboBox::currentIndexChanged, this, &SyncDialog::OnSourceChanged);
+  OnSourceChanged();
+}
+
+void SyncDialog::OnSourceChanged() {
+  // Only a MIDI clock comes from an input.
+  input_->setEnabled(Settings().source == playback::SyncSource::kMidiClock);
+}
+
+playback::SyncSettings SyncDialog::Settings() const {
+  playback::SyncSettings settings;
+  settings.tempo = tempo_->value();
+  settings.beatsPerChord = beats_->value();
+  settings.source = static_cast<playback::SyncSource>(source_->currentData().toInt());
+  settings.clockInput = input_->currentText().toStdString();
+  settings.clockOut = clockOut_->isChecked();
+  return settings;
+}
+
+}  // namespace sonavela::ui

@@ -1,0 +1,141 @@
+#include "playback/transport_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace sonavela::playback {
+namespace {
+
+using namespace std::chrono_literals;
+
+const Timestamp kT0 = Timestamp{} + 1000s;
+
+// A transport the test rolls, stops and moves; read at the current time.
+struct FakeTransport {
+  Timestamp now = kT0;
+  bool rolling = false;
+  bool gone = false;
+  double bpm = 120;
+  Timestamp since = kT0;  // where `beatsThen` was
+  double beatsThen = 0;
+
+  void Roll(double fromBeats) {
+    rolling = true;
+    since = now;
+    beatsThen = fromBeats;
+  }
+  void Stop() {
+    beatsThen = Beats();
+    since = now;
+    rolling = false;
+  }
+  [[nodiscard]] double Beats() const {
+    return rolling ? beatsThen + std::chrono::duration<double>(now - since).count() * bpm / 60
+                   : beatsThen;
+  }
+  std::optional<midi::TransportPosition> Read() const {
+    if (gone) {
+      return std::nullopt;
+    }
+    return midi::TransportPosition{rolling, now, Beats(), bpm, true};
+  }
+};
+
+struct Fixture {
+  FakeTransport transport;
+  TransportClock clock{[this] { return transport.Read(); }, 4, [this] { return transport.now; }};
+
+  // Moves on to `until`, polling every millisecond as the session does, and
+  // returns what came.
+  std::vector<ClockEvent> RunUntil(Timestamp until) {
+    std::vector<ClockEvent> events;
+    while (transport.now < until) {
+      transport.now += 1ms;
+      while (const std::optional<ClockEvent> event = clock.Poll(transport.now)) {
+        events.push_back(*event);
+        clock.ChordPlayed();
+      }
+    }
+    return events;
+  }
+};
+
+TEST(TransportClock, ARollFromTheStartIsAFreshStartAndChordsFollowTheBars) {
+  Fixture f;
+  f.clock.Engage(f.transport.now);
+  EXPECT_TRUE(f.RunUntil(kT0 + 100ms).empty()) << "stopped: nothing";
+  const Timestamp rolled = f.transport.now;
+  f.transport.Roll(0);
+  const std::vector<ClockEvent> events = f.RunUntil(rolled + 4500ms);
+  EXPECT_EQ(events,
+            (std::vector<ClockEvent>{
+                {Cue::kStart, rolled}, {Cue::kChord, rolled + 2s}, {Cue::kChord, rolled + 4s}}));
+  EXPECT_EQ(f.clock.NextChord(), rolled + 6s);
+  EXPECT_EQ(f.clock.CurrentMeter().Chord(), 2s);
+}
+
+TEST(TransportClock, StopSilencesAndRollingOnLaterResumesAtTheNextBoundary) {
+  Fixture f;
+  f.clock.Engage(f.transport.now);
+  f.transport.Roll(0);
+  (void)f.RunUntil(kT0 + 3s);
+  f.transport.Stop();
+  const Timestamp stopped = f.transport.now;
+  EXPECT_EQ(f.RunUntil(stopped + 1s), (std::vector<ClockEvent>{{Cue::kStop, stopped + 1ms}}));
+  // Relocated to beat 10 and rolling: the next boundary is beat 12, 1 s on.
+  f.transport.beatsThen = 10;
+  const Timestamp rolled = f.transport.now;
+  f.transport.Roll(10);
+  EXPECT_EQ(f.RunUntil(rolled + 1500ms), (std::vector<ClockEvent>{{Cue::kResume, rolled + 1s}}));
+}
+
+TEST(TransportClock, ARelocationWhileRollingGoesOnAtTheNewBoundaries) {
+  Fixture f;
+  f.clock.Engage(f.transport.now);
+  f.transport.Roll(0);
+  (void)f.RunUntil(kT0 + 2500ms);  // start, and the chord at 2 s
+  const Timestamp jumped = f.transport.now;
+  f.transport.Roll(41);  // to bar 11 beat 2: the next boundary is beat 44
+  EXPECT_EQ(f.RunUntil(jumped + 1600ms), (std::vector<ClockEvent>{{Cue::kChord, jumped + 1500ms}}));
+}
+
+TEST(TransportClock, ATempoChangeMovesTheNextBoundary) {
+  Fixture f;
+  f.clock.Engage(f.transport.now);
+  f.transport.Roll(0);
+  (void)f.RunUntil(kT0 + 1s);  // beat 2 at 120 BPM
+  f.transport.beatsThen = f.transport.Beats();
+  f.transport.since = f.transport.now;
+  f.transport.bpm = 60;  // two beats to the boundary now take 2 s
+  const Timestamp changed = f.transport.now;
+  EXPECT_EQ(f.RunUntil(changed + 2500ms), (std::vector<ClockEvent>{{Cue::kChord, changed + 2s}}));
+}
+
+TEST(TransportClock, AServerThatGoesIsToldOnceAndStops) {
+  Fixture f;
+  f.clock.Engage(f.transport.now);
+  f.transport.Roll(0);
+  (void)f.RunUntil(kT0 + 500ms);
+  f.transport.gone = true;
+  const std::vector<ClockEvent> events = f.RunUntil(kT0 + 600ms);
+  ASSERT_EQ(events.size(), 1U);
+  EXPECT_EQ(events[0].cue, Cue::kStop);
+  EXPECT_TRUE(f.clock.TakeNotice());
+  EXPECT_FALSE(f.clock.TakeNotice());
+}
+
+TEST(TransportClock, JoiningARollingTransportWaitsForItsNextBoundaryAndPulsesFollowTheBeat) {
+  Fixture f;
+  f.transport.Roll(5);
+  f.clock.Engage(f.transport.now);
+  EXPECT_EQ(f.RunUntil(kT0 + 2s), (std::vector<ClockEvent>{{Cue::kResume, kT0 + 1500ms}}));
+  const Timestamp pulse = *f.clock.PulseAfter(kT0 + 1500ms);
+  EXPECT_EQ(pulse - (kT0 + 1500ms), std::chrono::nanoseconds(std::llround(0.5e9 / 24)));
+}
+
+}  // namespace
+}  // namespace sonavela::playback
