@@ -147,7 +147,10 @@ std::optional<ClockEvent> MidiClockFollower::Apply(const midi::ClockInputEvent& 
         return std::nullopt;
       }
       playing_ = false;
-      return ClockEvent{Cue::kStop, event.at};
+      // After the last clock, which came first even where a JACK cycle
+      // stamped both alike: that clock is still passed on.
+      const Timestamp last = clocks_ > 0 ? arrivals_[(clocks_ - 1) % kRemembered] : event.at;
+      return ClockEvent{Cue::kStop, std::max(event.at, last + std::chrono::nanoseconds(1))};
     }
   }
   return std::nullopt;
@@ -236,11 +239,12 @@ Meter MidiClockFollower::CurrentMeter() const {
 }
 
 std::optional<Timestamp> MidiClockFollower::PulseAfter(Timestamp after) const {
-  if (!engaged_ || !playing_) {
+  if (!engaged_) {
     return std::nullopt;
   }
   // The earliest remembered arrival after `after`: the pulses go on as the
-  // master sent them.
+  // master sent them, up to its Stop, which the session has already been
+  // told of when it passes on the clocks before it.
   std::optional<Timestamp> found;
   const std::uint64_t oldest = clocks_ > kRemembered ? clocks_ - kRemembered : 0;
   for (std::uint64_t i = clocks_; i > oldest; --i) {

@@ -230,6 +230,11 @@ void PlaybackSession::PulsesBefore(Timestamp end) {
 }
 
 void PlaybackSession::OnStep(const generator::ProgressionStep& step, const std::string& line) {
+  // The chord has sounded and the search for the next one is still to run:
+  // the pulse on the chord's beat goes now, not after the search.
+  if (running_) {
+    PulsesBefore(lastChordAt_ + std::chrono::nanoseconds(1));
+  }
   recorder_->AddMarker(line);
   if (listener_) {
     listener_(step, line);

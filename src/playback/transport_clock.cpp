@@ -27,6 +27,7 @@ void TransportClock::Engage(Timestamp /*now*/) {
   wasRolling_ = false;
   awaitingPlayed_ = false;
   playedBoundary_ = -1;
+  awaited_.reset();
   last_ = source_();
   anchor_.reset();
   beatsPerSecond_.reset();
@@ -86,6 +87,9 @@ TransportClock::Boundary TransportClock::NextBoundary() const {
   // played (the reading may be older than its time) gives way to the next.
   const double chords = last_->beats / beatsPerChord_;
   std::int64_t index = static_cast<std::int64_t>(std::ceil(chords - 1e-9));
+  if (awaited_ && *awaited_ == index - 1 && *awaited_ != playedBoundary_) {
+    index = *awaited_;
+  }
   Timestamp at = TimeOfBeats(static_cast<double>(index * beatsPerChord_));
   const auto halfChord =
       std::chrono::nanoseconds(std::llround(SecondsPerBeat() * beatsPerChord_ * 0.5e9));
@@ -98,6 +102,7 @@ TransportClock::Boundary TransportClock::NextBoundary() const {
 
 ClockEvent TransportClock::Emit(Cue cue, Timestamp at, std::int64_t boundary) {
   playing_ = true;
+  awaited_.reset();
   awaitingPlayed_ = true;
   playedBoundary_ = boundary;
   playedAt_ = at;
@@ -124,6 +129,7 @@ std::optional<ClockEvent> TransportClock::Poll(Timestamp horizon) {
   MeasureRate(*read);
   if (!read->rolling) {
     wasRolling_ = false;
+    awaited_.reset();
     if (playing_) {
       playing_ = false;
       return ClockEvent{Cue::kStop, read->at};
@@ -138,6 +144,7 @@ std::optional<ClockEvent> TransportClock::Poll(Timestamp horizon) {
   }
   const Boundary next = NextBoundary();
   if (next.at > horizon) {
+    awaited_ = next.index;
     return std::nullopt;
   }
   return Emit(playing_ ? Cue::kChord : Cue::kResume, next.at, next.index);

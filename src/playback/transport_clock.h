@@ -70,6 +70,10 @@ class TransportClock final : public ChordClock {
   std::optional<std::string> notice_;
   std::int64_t playedBoundary_ = -1;
   Timestamp playedAt_{};
+  // The boundary the last poll found ahead, while the transport rolls on:
+  // once passed between two polls (a front end that polls seldom, a device
+  // that sends at once) it is played late rather than skipped.
+  std::optional<std::int64_t> awaited_;
 };
 
 }  // namespace sonavela::playback

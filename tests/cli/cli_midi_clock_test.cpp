@@ -14,6 +14,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -37,35 +39,6 @@ constexpr jack_nframes_t kPeriod = 128;
 constexpr jack_nframes_t kLongPeriod = 1024;
 const std::string kMasterPort = "jack_midi_clock:mclk_out";
 
-// A JACK tool beside the test, run by a shell that reads its standard
-// input; closing it (also when the test dies) ends the tool. `feed` passes
-// the input on to the tool instead, which must then end on its own.
-class Peer {
- public:
-  Peer(const std::string& command, bool feed) {
-    ::signal(SIGPIPE, SIG_IGN);  // a peer that died fails the test, not ends it
-    const std::string script = feed ? "exec " + command + " >/dev/null 2>&1"
-                                    : command + " >/dev/null 2>&1 & read x; kill $!; wait";
-    in_ = ::popen(script.c_str(), "w");
-  }
-  ~Peer() {
-    if (in_ != nullptr) {
-      ::pclose(in_);
-    }
-  }
-  Peer(const Peer&) = delete;
-  Peer& operator=(const Peer&) = delete;
-
-  void Say(const std::string& line) {
-    ASSERT_NE(in_, nullptr);
-    EXPECT_GE(std::fprintf(in_, "%s\n", line.c_str()), 0);
-    std::fflush(in_);
-  }
-
- private:
-  std::FILE* in_ = nullptr;
-};
-
 std::string DeviceIndexOf(const std::string& listing, const std::string& name) {
   std::istringstream lines(listing);
   std::string line;
@@ -84,7 +57,7 @@ struct Stage {
   JackTestServer server;
   JackMidiSink master;
   JackMidiSink daw;
-  std::unique_ptr<Peer> clock;
+  std::unique_ptr<midi::testing::JackTool> clock;
 
   void SetUp(const std::string& tag, const std::string& clockArgs,
              jack_nframes_t period = kPeriod) {
@@ -92,10 +65,12 @@ struct Stage {
     const std::string name = "sonavela_mclk_" + tag + pid;
     ::setenv("JACK_NO_START_SERVER", "1", 1);
     ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-    ASSERT_TRUE(server.Start(name, kServerStart, period, kRate)) << server.Error();
+    // Real-time where the system grants it: a client that misses its
+    // cycle loses that cycle's input, and the clock with it.
+    ASSERT_TRUE(server.Start(name, kServerStart, period, kRate, true)) << server.Error();
     ASSERT_TRUE(daw.Open(name, "sonavela_daw_" + pid)) << daw.Error();
     ASSERT_TRUE(master.Open(name, "sonavela_tap_" + pid)) << master.Error();
-    clock = std::make_unique<Peer>("jack_midi_clock " + clockArgs, false);
+    clock = std::make_unique<midi::testing::JackTool>("jack_midi_clock " + clockArgs, false);
     // Its port is there before the client is active, and only an active
     // client's port can be connected.
     bool connected = false;
@@ -171,10 +146,10 @@ TEST(CliMidiClockTest, FollowsTheMasterChordForChordAndPassesItsClockOn) {
     SCOPED_TRACE(c.what);
     Stage stage;
     ASSERT_NO_FATAL_FAILURE(stage.SetUp(c.what, c.clockArgs));
-    Peer transport("jack_transport", true);
-    transport.Say("master");
-    transport.Say("tempo 240");
-    transport.Say("locate 0");
+    midi::testing::JackTool transport("jack_transport", true);
+    EXPECT_TRUE(transport.Say("master"));
+    EXPECT_TRUE(transport.Say("tempo 240"));
+    EXPECT_TRUE(transport.Say("locate 0"));
     const testing::ProcessResult listing =
         testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"});
     const std::string device = DeviceIndexOf(listing.out, stage.daw.PortName());
@@ -204,18 +179,18 @@ TEST(CliMidiClockTest, FollowsTheMasterChordForChordAndPassesItsClockOn) {
     // says it listens.
     (void)stage.daw.WaitForEvents(1, std::chrono::seconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    transport.Say("play");
+    EXPECT_TRUE(transport.Say("play"));
     std::this_thread::sleep_for(std::chrono::milliseconds(c.chords * c.beatsPerChord * 250 + 100));
-    transport.Say("stop");
+    EXPECT_TRUE(transport.Say("stop"));
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     // A fresh start prints a line, on which the program is interrupted.
     finishing = true;
-    transport.Say("locate 0");
+    EXPECT_TRUE(transport.Say("locate 0"));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    transport.Say("play");
+    EXPECT_TRUE(transport.Say("play"));
     player.join();
-    transport.Say("stop");
-    transport.Say("quit");
+    EXPECT_TRUE(transport.Say("stop"));
+    EXPECT_TRUE(transport.Say("quit"));
     EXPECT_TRUE(run.exited);
     EXPECT_EQ(run.status, 0) << run.err;
 
@@ -233,24 +208,32 @@ TEST(CliMidiClockTest, FollowsTheMasterChordForChordAndPassesItsClockOn) {
 
     const std::vector<JackMidiSink::Event> played = stage.daw.WaitForEvents(0, {});
     const std::vector<jack_nframes_t> onsets = Onsets(played, starts[1]);
-    ASSERT_EQ(onsets.size(), boundaries.size()) << "one chord per " << perChord << " clocks";
-    EXPECT_EQ(CountLines(run.out), static_cast<int>(boundaries.size()) + 1) << "and a restart";
+    // A cycle that JACK could not keep (an xrun) loses its input to a
+    // client, a clock with it, and counts the boundaries anew: the exact
+    // checks hold where JACK kept time.
+    std::size_t xruns = 0;
+    for (jack_nframes_t frame : stage.daw.Xruns()) {
+      xruns += frame >= starts[0] && frame < starts[1] ? 1 : 0;
+    }
+    if (xruns > 0) {
+      std::printf("%s: %zu xruns; chords counted from there may be a clock late\n", c.what, xruns);
+    }
+    const std::size_t slack = std::min<std::size_t>(xruns, 2);
+    ASSERT_LE(onsets.size(), boundaries.size()) << "one chord per " << perChord << " clocks";
+    ASSERT_GE(onsets.size() + slack, boundaries.size())
+        << "one chord per " << perChord << " clocks";
+    EXPECT_EQ(CountLines(run.out), static_cast<int>(onsets.size()) + 1) << "and a restart";
     const double chordFrames = 60.0 / 240 * c.beatsPerChord * kRate;
     std::vector<double> errors;
-    std::vector<double> afterCycle;
     for (std::size_t k = 0; k < onsets.size(); ++k) {
       const double error = static_cast<double>(onsets[k]) - boundaries[k];
-      // Loose: a dummy driver on a busy machine lets frames and time drift
-      // apart; the figures printed below tell how close it was.
-      EXPECT_LT(std::abs(error), chordFrames / 2) << "chord " << k << " far from its clock";
-      errors.push_back(error);
-      for (const JackMidiSink::Event& e : sent) {
-        if (e.frame == boundaries[k] && e.bytes[0] == 0xF8) {
-          // Against the start of the cycle that brought the clock: how late
-          // the program stamped and answered it, past the output's period.
-          afterCycle.push_back(static_cast<double>(onsets[k]) - (e.frame - e.offset) - kPeriod);
-        }
+      if (xruns == 0) {
+        // The boundary clock's frame plus the output's one period, exactly.
+        EXPECT_NEAR(error, kPeriod, 1.0) << "chord " << k;
+      } else {
+        EXPECT_LT(std::abs(error), chordFrames / 2) << "chord " << k << " far from its clock";
       }
+      errors.push_back(error);
     }
     // Stop silences: after the last chord's notes, all notes off (and no
     // chord more, as counted above).
@@ -264,22 +247,17 @@ TEST(CliMidiClockTest, FollowsTheMasterChordForChordAndPassesItsClockOn) {
     }
     EXPECT_TRUE(silenced);
     // The clock goes on as it came: Start, every pulse of the master, Stop.
-    EXPECT_EQ(ClocksOfFirstRoll(played), ClocksOfFirstRoll(sent));
+    const std::size_t forwarded = ClocksOfFirstRoll(played);
+    EXPECT_LE(forwarded, ClocksOfFirstRoll(sent));
+    EXPECT_GE(forwarded + slack, ClocksOfFirstRoll(sent));
 
     std::sort(errors.begin(), errors.end());
-    std::sort(afterCycle.begin(), afterCycle.end());
     std::printf("%s: %zu chords at 240 BPM, %d beat(s) each, period %u frames at %u Hz\n", c.what,
                 errors.size(), c.beatsPerChord, kPeriod, kRate);
-    std::printf("  onset - boundary clock: min %.3f, median %.3f, 90%% %.3f, max %.3f ms\n",
-                Ms(errors.front()), Ms(errors[errors.size() / 2]),
-                Ms(errors[errors.size() * 9 / 10]), Ms(errors.back()));
-    if (!afterCycle.empty()) {
-      std::printf(
-          "  onset - (clock's cycle start + period): min %.3f, median %.3f, 90%% %.3f, "
-          "max %.3f ms\n",
-          Ms(afterCycle.front()), Ms(afterCycle[afterCycle.size() / 2]),
-          Ms(afterCycle[afterCycle.size() * 9 / 10]), Ms(afterCycle.back()));
-    }
+    std::printf(
+        "  onset - (boundary clock + period): min %.3f, median %.3f, 90%% %.3f, max %.3f ms\n",
+        Ms(errors.front() - kPeriod), Ms(errors[errors.size() / 2] - kPeriod),
+        Ms(errors[errors.size() * 9 / 10] - kPeriod), Ms(errors.back() - kPeriod));
   }
 }
 
@@ -317,6 +295,52 @@ TEST(CliMidiClockTest, ClockOutSendsStartPulsesAtTheTempoAndStop) {
   EXPECT_NEAR(gaps[gaps.size() / 2], kRate / 48.0, 20.0) << "120 BPM: 1000 frames a pulse";
   EXPECT_NEAR(static_cast<double>(stops[0] - starts[0]), 2.0 * kRate, 2.0 * kRate / 50)
       << "4 beats";
+}
+
+// jack_mclk_dump, the same package's clock reader, as the follower: it must
+// see Start, 24 clocks a beat at the tempo asked for, and Stop.
+TEST(CliMidiClockTest, AClockReaderFollowsTheClockOut) {
+  Stage stage;
+  ASSERT_NO_FATAL_FAILURE(stage.SetUp("dump", "", kLongPeriod));
+  const std::string printed =
+      (std::filesystem::temp_directory_path() / ("sonavela_mclk_" + std::to_string(::getpid())))
+          .string();
+  std::vector<std::string> lines;
+  {
+    midi::testing::JackTool reader("jack_mclk_dump -n", false, printed);
+    std::string device;
+    for (int i = 0; i < 100 && device.empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      device = DeviceIndexOf(testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"}).out,
+                             "jack_mclk_dump:mclk_in");
+    }
+    ASSERT_FALSE(device.empty()) << "jack_mclk_dump (package jack-midi-clock) has no input";
+    const testing::ProcessResult r =
+        testing::RunProgram(SONAVELA_CLI_PATH, {"--tempo", "100", "--beats-per-chord", "1",
+                                                "--steps", "4", "--clock-out", "--device", device});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  std::ifstream in(printed);
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+  }
+  std::filesystem::remove(printed);
+  std::vector<std::string> events;
+  std::vector<double> bpm;
+  for (const std::string& line : lines) {
+    if (line.rfind("EVENT", 0) == 0) {
+      events.push_back(line.substr(0, line.find(')') + 1));
+    } else if (double cur = 0; std::sscanf(line.c_str(), "CLK cur: %lf", &cur) == 1) {
+      bpm.push_back(cur);
+    } else if (line.rfind("CLK", 0) == 0) {
+      bpm.push_back(0.0);  // the first clock, before a tempo can be told
+    }
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"EVENT (0xfa)", "EVENT (0xfc)"}));
+  ASSERT_EQ(bpm.size(), 4U * 24) << "24 clocks a beat for four one-beat chords";
+  std::sort(bpm.begin(), bpm.end());
+  EXPECT_NEAR(bpm[bpm.size() / 2], 100.0, 0.5);
 }
 
 TEST(CliMidiClockTest, ListsTheMasterAndRefusesAnInputThatIsNotThere) {

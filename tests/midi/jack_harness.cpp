@@ -352,4 +352,22 @@ jack_nframes_t JackMidiSink::FrameNow() const {
   return client_ == nullptr ? 0 : jack_frame_time(client_);
 }
 
+JackTool::JackTool(const std::string& command, bool atPrompt, const std::string& output) {
+  ::signal(SIGPIPE, SIG_IGN);  // a tool that died fails the test, not ends it
+  const std::string to = " >'" + output + "' 2>&1";
+  const std::string script =
+      atPrompt ? "exec " + command + to : command + to + " & read x; kill $!; wait";
+  in_ = ::popen(script.c_str(), "w");
+}
+
+JackTool::~JackTool() {
+  if (in_ != nullptr) {
+    ::pclose(in_);
+  }
+}
+
+bool JackTool::Say(const std::string& line) {
+  return in_ != nullptr && std::fprintf(in_, "%s\n", line.c_str()) >= 0 && std::fflush(in_) == 0;
+}
+
 }  // namespace sonavela::midi::testing

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -126,6 +127,26 @@ class JackMidiSink {
   std::vector<jack_nframes_t> xruns_;
   mutable std::mutex clientsMutex_;
   std::vector<std::string> clients_;
+};
+
+// A JACK tool beside the test (jack_transport, jack_midi_clock), run by a
+// shell that reads the test's lines. `atPrompt`: the lines are the tool's
+// own standard input, and it must end on its own once that closes; else the
+// tool runs in the background and closing the input (also when the test
+// dies) kills it. What the tool prints goes to the file `output`.
+class JackTool {
+ public:
+  JackTool(const std::string& command, bool atPrompt, const std::string& output = "/dev/null");
+  ~JackTool();
+  JackTool(const JackTool&) = delete;
+  JackTool& operator=(const JackTool&) = delete;
+
+  [[nodiscard]] bool Running() const { return in_ != nullptr; }
+  // False when the tool is gone.
+  [[nodiscard]] bool Say(const std::string& line);
+
+ private:
+  std::FILE* in_ = nullptr;
 };
 
 }  // namespace sonavela::midi::testing

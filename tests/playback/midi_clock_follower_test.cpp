@@ -81,6 +81,15 @@ struct Follower {
   std::vector<std::string> notices;
   std::uint64_t pulses = 0;
   Timestamp lastPulse = kT0 - 1s;
+  bool playing = false;
+
+  void PassPulsesBefore(Timestamp end) {
+    for (auto pulse = clock.PulseAfter(lastPulse); playing && pulse && *pulse < end;
+         pulse = clock.PulseAfter(lastPulse)) {
+      lastPulse = *pulse;
+      ++pulses;
+    }
+  }
 
   explicit Follower(int beatsPerChord)
       : clock(std::make_unique<FakeInput>(queue, gone), "master", beatsPerChord, 120.0,
@@ -95,7 +104,11 @@ struct Follower {
         queue.push_back(script.events[next]);
       }
       while (const std::optional<ClockEvent> event = clock.Poll(now)) {
+        // The pulses before each event, passed on as the session does with
+        // --clock-out while it plays.
+        PassPulsesBefore(event->at);
         played.push_back(*event);
+        playing = event->cue != Cue::kStop;
         if (event->cue == Cue::kStart || event->cue == Cue::kResume) {
           lastPulse = event->at - 1ns;
         }
@@ -103,11 +116,7 @@ struct Follower {
           clock.ChordPlayed();
         }
       }
-      // The pulses, passed on as the session does with --clock-out.
-      for (auto pulse = clock.PulseAfter(lastPulse); pulse; pulse = clock.PulseAfter(lastPulse)) {
-        lastPulse = *pulse;
-        ++pulses;
-      }
+      PassPulsesBefore(Timestamp::max());
       if (const std::optional<std::string> notice = clock.TakeNotice()) {
         notices.push_back(*notice);
       }
@@ -185,12 +194,26 @@ TEST(MidiClockFollower, StopSilencesAndStartOrContinueRollsAgain) {
   script.Send(ClockMessage::kStop, 815ms).Send(ClockMessage::kStart, 900ms).Clocks(5, 910ms, 10ms);
   Follower f(1);
   f.Run(script, 1200ms);
+  EXPECT_EQ(f.pulses, 30U + 12U + 5U) << "from each start or resume to the stop after it";
   // Clocks while stopped move nothing: Continue goes on from position 30.
   const std::vector<ClockEvent> expected{
       {Cue::kStart, script.ClockTime(0)}, {Cue::kChord, script.ClockTime(24)},
       {Cue::kStop, kT0 + 305ms},          {Cue::kResume, script.ClockTime(50 + 18)},
       {Cue::kStop, kT0 + 815ms},          {Cue::kStart, script.ClockTime(80)}};
   EXPECT_EQ(f.played, expected);
+}
+
+// A JACK cycle stamps a clock and the Stop after it alike: the clock is
+// still passed on, and the stop comes after it.
+TEST(MidiClockFollower, AClockStampedWithTheStopIsPassedOnBeforeIt) {
+  Script script;
+  script.Send(ClockMessage::kStart, 0ms).Clocks(10, 1ms, 10ms);
+  script.Send(ClockMessage::kStop, 91ms);
+  Follower f(1);
+  f.Run(script, 200ms);
+  EXPECT_EQ(f.pulses, 10U);
+  ASSERT_EQ(f.played.size(), 2U);
+  EXPECT_EQ(f.played.back(), (ClockEvent{Cue::kStop, kT0 + 91ms + 1ns}));
 }
 
 TEST(MidiClockFollower, AClockThatStopsArrivingIsNoticedOnceAndTheProgressionGoesOn) {

@@ -49,12 +49,12 @@ struct Fixture {
   FakeTransport transport;
   TransportClock clock{[this] { return transport.Read(); }, 4, [this] { return transport.now; }};
 
-  // Moves on to `until`, polling every millisecond as the session does, and
-  // returns what came.
-  std::vector<ClockEvent> RunUntil(Timestamp until) {
+  // Moves on to `until`, polling every `step` (a millisecond, as the session
+  // does), and returns what came.
+  std::vector<ClockEvent> RunUntil(Timestamp until, std::chrono::nanoseconds step = 1ms) {
     std::vector<ClockEvent> events;
     while (transport.now < until) {
-      transport.now += 1ms;
+      transport.now += step;
       while (const std::optional<ClockEvent> event = clock.Poll(transport.now)) {
         events.push_back(*event);
         clock.ChordPlayed();
@@ -76,6 +76,24 @@ TEST(TransportClock, ARollFromTheStartIsAFreshStartAndChordsFollowTheBars) {
                 {Cue::kStart, rolled}, {Cue::kChord, rolled + 2s}, {Cue::kChord, rolled + 4s}}));
   EXPECT_EQ(f.clock.NextChord(), rolled + 6s);
   EXPECT_EQ(f.clock.CurrentMeter().Chord(), 2s);
+}
+
+// A front end busy elsewhere polls seldom, and past the boundaries: each
+// chord still comes, at its own time, not the boundary after.
+TEST(TransportClock, ABoundaryPassedBetweenTwoPollsIsPlayedLateNotSkipped) {
+  Fixture f;
+  f.clock.Engage(f.transport.now);
+  f.transport.Roll(0);
+  const Timestamp rolled = f.transport.now;
+  EXPECT_EQ(f.RunUntil(rolled + 4100ms, 7ms),
+            (std::vector<ClockEvent>{
+                {Cue::kStart, rolled}, {Cue::kChord, rolled + 2s}, {Cue::kChord, rolled + 4s}}));
+  f.transport.Stop();
+  (void)f.RunUntil(f.transport.now + 100ms);
+  const Timestamp resumed = f.transport.now;
+  f.transport.Roll(10);
+  EXPECT_EQ(f.RunUntil(resumed + 1100ms, 7ms),
+            (std::vector<ClockEvent>{{Cue::kResume, resumed + 1s}}));
 }
 
 TEST(TransportClock, StopSilencesAndRollingOnLaterResumesAtTheNextBoundary) {

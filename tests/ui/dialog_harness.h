@@ -80,6 +80,7 @@ class DialogTest : public ::testing::Test {
     options.backend = std::move(backend);
     options.tickPeriod = period;
     options.notifier = realBoxes ? nullptr : &notifier;
+    options.makeClock = makeClock;
     dialog = std::make_unique<MainDialog>(std::move(options));
     dialog->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
@@ -140,6 +141,8 @@ class DialogTest : public ::testing::Test {
   std::shared_ptr<midi::MidiLog> log = std::make_shared<midi::MidiLog>();
   midi::RecordingBackend* recorder = nullptr;
   RecordingNotifier notifier;
+  // The masters the sync settings name; none unless a test gives them.
+  std::function<playback::ClockChoice(const playback::SyncSettings&)> makeClock;
   std::unique_ptr<MainDialog> dialog;
 };
 

@@ -3,8 +3,11 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <thread>
+
+#include "midi/devices/jack_timeline.h"
 
 namespace sonavela::midi {
 
@@ -22,23 +25,14 @@ static_assert(std::atomic<jack_nframes_t>::is_always_lock_free);
 // more than the cycle.
 constexpr std::chrono::microseconds kPoll{250};
 
-std::int64_t Nanoseconds(Timestamp at) {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
-}
-
-// `at` on JACK's clock, in nanoseconds. That clock is libjack's own, not
-// steady_clock (libjack 1.9.21 reads CLOCK_MONOTONIC_RAW, which parts from
-// CLOCK_MONOTONIC by the system's frequency correction), so the offset
-// between them is read for every message. A message is queued a few periods
+// `at` on JACK's clock, in nanoseconds. A message is queued a few periods
 // before its time, over which the two clocks part by far less than a frame.
 std::int64_t OnJackClock(Timestamp at) {
-  const Timestamp before = MidiClock::now();
-  const jack_time_t jackNow = jack_get_time();
-  const Timestamp after = MidiClock::now();
-  const std::int64_t offset =
-      static_cast<std::int64_t>(jackNow) * 1000 - Nanoseconds(before + (after - before) / 2);
+  const std::int64_t ns =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
   std::int64_t onJack = 0;
-  if (__builtin_add_overflow(Nanoseconds(at), offset, &onJack)) {
+  const std::int64_t offset = JackClockOffset();
+  if (__builtin_add_overflow(ns, offset, &onJack)) {
     // Only a time at the clock's very ends; it keeps its side.
     return offset > 0 ? std::numeric_limits<std::int64_t>::max()
                       : std::numeric_limits<std::int64_t>::min();
@@ -46,31 +40,15 @@ std::int64_t OnJackClock(Timestamp at) {
   return onJack;
 }
 
-// Where in a cycle of `frames` frames a message at `at` (JACK's clock, in
-// ns) goes, the cycle having begun at `start` and the next beginning at
-// `next`: `frames` or more when it is meant for a later cycle, below zero
-// when its period is over. The cycle plays the period before `start`, so a
-// message at `start` is one period away.
-std::int64_t FrameInCycle(std::int64_t at, jack_time_t start, jack_time_t next,
-                          jack_nframes_t frames) {
-  const std::int64_t span = static_cast<std::int64_t>(next - start) * 1000;
-  const std::int64_t windowEnd = static_cast<std::int64_t>(start) * 1000;
-  const std::int64_t windowStart = windowEnd - span;
-  if (at < windowStart) {
-    return -1;
-  }
-  if (at >= windowEnd) {
-    return frames;
-  }
-  // Rounded to the nearest frame; within the window the product stays far
-  // from overflow (a span of a second times a few thousand frames).
-  return ((at - windowStart) * frames + span / 2) / span;
-}
-
 }  // namespace
 
 JackMidiStream::JackMidiStream(jack_client_t* client, std::size_t capacity)
     : client_(client), queue_(capacity) {}
+
+JackMidiStream::~JackMidiStream() {
+  // The client, and with it the process thread, is gone by now.
+  ServerTimeline().Release(this);
+}
 
 void JackMidiStream::Attach(jack_port_t* port) {
   port_.store(port, std::memory_order_release);
@@ -114,8 +92,14 @@ JackMidiStream::Wait JackMidiStream::Detach(std::chrono::nanoseconds timeout,
   // A cycle that began before the store may still write to the port; the
   // one after it has let go of it, having emptied the port's buffer.
   const std::uint64_t cycle = cycles_.load(std::memory_order_acquire);
-  return WaitUntil([&] { return cycles_.load(std::memory_order_acquire) >= cycle + 2; },
-                   MidiClock::now() + timeout, serverGone);
+  const Wait waited =
+      WaitUntil([&] { return cycles_.load(std::memory_order_acquire) >= cycle + 2; },
+                MidiClock::now() + timeout, serverGone);
+  if (waited != Wait::kTimedOut) {
+    // No cycle of this stream observes any more.
+    ServerTimeline().Release(this);
+  }
+  return waited;
 }
 
 int JackMidiStream::Process(jack_nframes_t frames, void* stream) {
@@ -153,11 +137,20 @@ void JackMidiStream::Write(jack_port_t* port, jack_nframes_t frames) {
     // playing a message early would be worse than a cycle's wait.
     return;
   }
+  JackTimeline& timeline = ServerTimeline();
+  const std::int64_t first =
+      timeline.Observe(this, startFrame, start, jack_get_sample_rate(client_));
   // JACK wants a buffer's events in time order, and a late message must not
   // overtake one sent before it.
   std::int64_t earliest = 0;
   while (const TimedMessage* message = queue_.Front()) {
-    const std::int64_t frame = FrameInCycle(message->at, start, next, frames);
+    // The cycle plays the period before it began: a message's frame, one
+    // period on, is where it goes.
+    const std::optional<double> at = timeline.FrameAt(message->at);
+    if (!at) {
+      return;  // another client observes, and has just let go
+    }
+    const std::int64_t frame = std::llround(*at) + frames - first;
     if (frame >= static_cast<std::int64_t>(frames)) {
       break;  // this and everything after it is for a later cycle
     }

@@ -26,7 +26,8 @@ struct TimedMessage {
 // makes a system call.
 //
 // A cycle plays the messages whose times fall in the period before it
-// began, each at its time's frame plus one period: a constant latency that
+// began, each at its time's frame (on the server's JackTimeline, which the
+// stream keeps up to date) plus one period: a constant latency that
 // lets every message meant for that period be placed exactly, provided it
 // was queued before the cycle began (see Lookahead). A later message waits
 // for its cycle; one whose period is over goes at the cycle's first frame.
@@ -39,6 +40,7 @@ class JackMidiStream {
 
   // `client` is the one whose process callback Process is.
   JackMidiStream(jack_client_t* client, std::size_t capacity);
+  ~JackMidiStream();
   JackMidiStream(const JackMidiStream&) = delete;
   JackMidiStream& operator=(const JackMidiStream&) = delete;
 

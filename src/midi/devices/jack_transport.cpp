@@ -10,6 +10,7 @@
 #include <jack/transport.h>
 
 #include "midi/devices/jack_session.h"
+#include "midi/devices/jack_timeline.h"
 #endif
 
 namespace sonavela::midi {
@@ -85,13 +86,19 @@ std::optional<TransportPosition> JackTransport::Read() {
   }
   TransportPosition read;
   read.rolling = state == JackTransportRolling;
-  // libjack counts microseconds on a clock of its own (the raw monotonic
-  // clock on Linux, which neither starts nor runs quite like the program's):
-  // it is mapped through the two clocks read side by side.
-  const Timestamp steadyNow = MidiClock::now();
-  const auto jackNow = static_cast<std::int64_t>(jack_get_time());
-  const auto cycleTime = static_cast<std::int64_t>(jack_frames_to_time(client_->handle, cycle));
-  read.at = steadyNow + std::chrono::microseconds(cycleTime - jackNow);
+  // The cycle's time on the line that the program's JACK output places its
+  // messages by, so that a boundary found from it goes out on its frame;
+  // JACK's own estimate where no output keeps the line. libjack's clock is
+  // mapped onto the program's through the two read side by side.
+  const JackTimeline& timeline = ServerTimeline();
+  std::optional<std::int64_t> cycleNs;
+  if (const std::optional<std::int64_t> frame = timeline.Unwrap(cycle)) {
+    cycleNs = timeline.TimeOfFrame(*frame);
+  }
+  if (!cycleNs) {
+    cycleNs = static_cast<std::int64_t>(jack_frames_to_time(client_->handle, cycle)) * 1000;
+  }
+  read.at = Timestamp(std::chrono::nanoseconds(*cycleNs - JackClockOffset()));
   if ((position.valid & JackPositionBBT) != 0 && position.beats_per_minute > 0 &&
       position.ticks_per_beat > 0) {
     read.fromMaster = true;

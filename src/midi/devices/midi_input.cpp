@@ -11,10 +11,16 @@
 #include "midi/devices/rtmidi_output.h"
 #include "midi/devices/spsc_queue.h"
 #if defined(SONAVELA_HAVE_JACK)
+#include "midi/devices/jack_clock_port.h"
 #include "midi/devices/jack_session.h"
 #endif
 
 namespace sonavela::midi {
+
+#if !defined(SONAVELA_HAVE_JACK)
+// Never made without JACK; complete only for the owning pointer.
+class JackClockPort {};
+#endif
 
 namespace {
 
@@ -147,40 +153,50 @@ struct MidiClockInput::Receiver {
   // lock.
   static void OnMessage(double /*delta*/, std::vector<unsigned char>* bytes, void* data) {
     auto& self = *static_cast<Receiver*>(data);
-    if (bytes == nullptr || bytes->empty()) {
+    if (bytes == nullptr) {
       return;
     }
-    ClockInputEvent event;
-    event.at = MidiClock::now();
-    switch ((*bytes)[0]) {
-      case 0xF8:
-        event.message = ClockMessage::kClock;
-        break;
-      case 0xFA:
-        event.message = ClockMessage::kStart;
-        break;
-      case 0xFB:
-        event.message = ClockMessage::kContinue;
-        break;
-      case 0xFC:
-        event.message = ClockMessage::kStop;
-        break;
-      case 0xF2:
-        if (bytes->size() < 3) {
-          return;
-        }
-        event.message = ClockMessage::kSongPosition;
-        event.sixteenths =
-            static_cast<std::uint16_t>(((*bytes)[1] & 0x7F) | (((*bytes)[2] & 0x7F) << 7));
-        break;
-      default:
-        return;  // notes, controllers, time code: not for a clock
+    std::optional<ClockInputEvent> event = ClockInputFromBytes(bytes->data(), bytes->size());
+    if (!event) {
+      return;
     }
-    if (!self.queue.Push(event)) {
+    event->at = MidiClock::now();
+    if (!self.queue.Push(*event)) {
       self.lost.store(true, std::memory_order_relaxed);
     }
   }
 };
+
+std::optional<ClockInputEvent> ClockInputFromBytes(const std::uint8_t* bytes, std::size_t size) {
+  if (size == 0) {
+    return std::nullopt;
+  }
+  ClockInputEvent event;
+  switch (bytes[0]) {
+    case 0xF8:
+      event.message = ClockMessage::kClock;
+      break;
+    case 0xFA:
+      event.message = ClockMessage::kStart;
+      break;
+    case 0xFB:
+      event.message = ClockMessage::kContinue;
+      break;
+    case 0xFC:
+      event.message = ClockMessage::kStop;
+      break;
+    case 0xF2:
+      if (size < 3) {
+        return std::nullopt;
+      }
+      event.message = ClockMessage::kSongPosition;
+      event.sixteenths = static_cast<std::uint16_t>((bytes[1] & 0x7F) | ((bytes[2] & 0x7F) << 7));
+      break;
+    default:
+      return std::nullopt;
+  }
+  return event;
+}
 
 InputListing ListMidiInputs(const std::string& clientName) {
   InputListing listing;
@@ -230,6 +246,19 @@ std::unique_ptr<MidiClockInput> MidiClockInput::Open(const std::string& which,
   }
   auto input =
       std::make_unique<MidiClockInput>(Key(), entry.name, clientName, static_cast<int>(entry.api));
+#if defined(SONAVELA_HAVE_JACK)
+  if (entry.api == RtMidi::UNIX_JACK) {
+    // The lister's client goes first: the reader takes its name.
+    chosen.reset();
+    std::string why;
+    input->jack_ = JackClockPort::Open(clientName, entry.name, why);
+    if (!input->jack_) {
+      error = "the MIDI input \"" + entry.name + "\" could not be opened (" + why + ")";
+      return nullptr;
+    }
+    return input;
+  }
+#endif
   if (!input->receiver_->Attach(std::move(chosen), entry.port, entry.name, error)) {
     return nullptr;
   }
@@ -237,6 +266,11 @@ std::unique_ptr<MidiClockInput> MidiClockInput::Open(const std::string& which,
 }
 
 std::optional<ClockInputEvent> MidiClockInput::Next() {
+#if defined(SONAVELA_HAVE_JACK)
+  if (jack_) {
+    return jack_->Next();
+  }
+#endif
   Receiver& receiver = *receiver_;
   if (receiver.lost.exchange(false, std::memory_order_relaxed)) {
     ClockInputEvent lost;
@@ -254,6 +288,11 @@ std::optional<ClockInputEvent> MidiClockInput::Next() {
 }
 
 bool MidiClockInput::Gone() {
+#if defined(SONAVELA_HAVE_JACK)
+  if (jack_) {
+    return jack_->SourceGone();
+  }
+#endif
   RtMidiIn* in = receiver_->in.get();
   if (in == nullptr) {
     return !Reopen();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -29,6 +30,12 @@ struct ClockInputEvent {
   Timestamp at{};
 };
 
+// The message in `bytes` if it is one of the above (not kLost), its time
+// left for the caller to stamp; std::nullopt for anything else (notes,
+// controllers, time code). Safe on a real-time thread.
+[[nodiscard]] std::optional<ClockInputEvent> ClockInputFromBytes(const std::uint8_t* bytes,
+                                                                 std::size_t size);
+
 // The inputs a master can be followed from: the MIDI outputs of other JACK
 // programs, then the ALSA sequencer's ports, as RtMidi lists them. A JACK
 // server is never started; why a kind of input is missing goes into
@@ -39,10 +46,14 @@ struct InputListing {
 };
 [[nodiscard]] InputListing ListMidiInputs(const std::string& clientName = "Sonavela");
 
-// One MIDI input, opened for the messages of a clock master. RtMidi calls
-// in on a thread of its own (JACK's real-time one for a JACK port), which
-// only stamps each message and queues it; the thread that plays takes them
-// with Next. Everything but that callback is for the thread that plays.
+class JackClockPort;
+
+// One MIDI input, opened for the messages of a clock master. A JACK port is
+// read by a JACK client of the program's own, which stamps each message with
+// its frame's time (JackClockPort); an ALSA port through RtMidi, which calls
+// in on a thread of its own that only stamps each message and queues it. The
+// thread that plays takes them with Next. Everything but those callbacks is
+// for the thread that plays.
 class MidiClockInput {
  public:
   // `which` is an index in ListMidiInputs order or an input's exact name.
@@ -81,6 +92,7 @@ class MidiClockInput {
   int api_ = 0;
   bool missing_ = false;
   std::unique_ptr<Receiver> receiver_;
+  std::unique_ptr<JackClockPort> jack_;  // for a JACK port
 };
 
 }  // namespace sonavela::midi

@@ -1,0 +1,110 @@
+// The dialog following the JACK transport of a private server, with
+// jack_transport (from jackd2) as the master a user drives from its prompt:
+// once 開始 is pressed, the master's start and stop start and stop the
+// progression.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "dialog_harness.h"
+#include "jack_harness.h"
+#include "playback/clock_factory.h"
+
+namespace sonavela::ui::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+class SyncJackTest : public DialogTest {
+ protected:
+  void SetUp() override {
+    server_ = "sonavela_ui_sync_" + std::to_string(::getpid());
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    ::setenv("JACK_DEFAULT_SERVER", server_.c_str(), 1);
+    ASSERT_TRUE(jack_.Start(server_, 15s, 256, 48000)) << jack_.Error();
+    makeClock = [](const playback::SyncSettings& settings) {
+      return playback::MakeClock(settings, settings.GridMeter());
+    };
+  }
+
+  // Runs the dialog's event loop until the result list has `lines` lines,
+  // or `timeout` passed; the lines it has then.
+  QStringList WaitForLines(int lines, std::chrono::milliseconds timeout) const {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (List(kIdResultList)->count() < lines && std::chrono::steady_clock::now() < until) {
+      QTest::qWait(20);
+    }
+    return Lines(kIdResultList);
+  }
+
+  [[nodiscard]] std::size_t NoteOns() const {
+    std::size_t count = 0;
+    for (const midi::MidiMessage& m : log->Messages()) {
+      count += m.IsNoteOn() ? 1 : 0;
+    }
+    return count;
+  }
+
+  std::string server_;
+  midi::testing::JackTestServer jack_;
+};
+
+TEST_F(SyncJackTest, TheTransportStartsStopsAndRestartsTheProgression) {
+  midi::testing::JackTool master("jack_transport -s " + server_, true);
+  ASSERT_TRUE(master.Running());
+  EXPECT_TRUE(master.Say("master"));
+  EXPECT_TRUE(master.Say("tempo 240"));  // a chord of four beats a second
+  EXPECT_TRUE(master.Say("locate 0"));
+  Open();
+  ClickLine(kIdDeviceList, 0);
+  playback::SyncSettings jack;
+  jack.source = playback::SyncSource::kJack;
+  dialog->SetSyncSettings(jack);
+  Click(kIdStart);
+  ASSERT_TRUE(notifier.notices.empty()) << notifier.notices[0].detail.toStdString();
+  QTest::qWait(600);
+  EXPECT_EQ(List(kIdResultList)->count(), 0) << "nothing before the transport rolls";
+  EXPECT_EQ(NoteOns(), 0U);
+
+  EXPECT_TRUE(master.Say("play"));
+  const QStringList rolled = WaitForLines(3, 5s);
+  ASSERT_GE(rolled.size(), 3);
+  EXPECT_EQ(rolled.front(), QStringLiteral("C   : C")) << "a roll from frame 0 is a fresh start";
+
+  EXPECT_TRUE(master.Say("stop"));
+  QTest::qWait(400);
+  const QStringList stopped = Lines(kIdResultList);
+  const int whenStopped = stopped.size();
+  const std::size_t messages = log->Messages().size();
+  QTest::qWait(1500);
+  EXPECT_EQ(List(kIdResultList)->count(), whenStopped) << "no chord while stopped";
+  ASSERT_EQ(log->Messages().size(), messages);
+  EXPECT_TRUE(log->Messages().back().IsAllNotesOff()) << "the stop silenced the chord";
+
+  EXPECT_TRUE(master.Say("play"));  // on from where it stopped
+  const QStringList resumed = WaitForLines(whenStopped + 2, 5s);
+  ASSERT_GE(resumed.size(), whenStopped + 2);
+  EXPECT_EQ(resumed.mid(0, whenStopped), stopped) << "the progression goes on";
+
+  EXPECT_TRUE(master.Say("stop"));
+  EXPECT_TRUE(master.Say("locate 0"));
+  QTest::qWait(400);
+  EXPECT_TRUE(master.Say("play"));  // from the top: a fresh start
+  QTest::qWait(300);
+  const QStringList again = WaitForLines(1, 5s);
+  ASSERT_FALSE(again.empty());
+  EXPECT_LT(again.size(), resumed.size()) << "the list starts over";
+  EXPECT_EQ(again.front(), QStringLiteral("C   : C"));
+
+  Click(kIdStop);
+  const std::size_t afterStop = NoteOns();
+  EXPECT_TRUE(master.Say("stop"));
+  EXPECT_TRUE(master.Say("play"));
+  QTest::qWait(1500);
+  EXPECT_EQ(NoteOns(), afterStop) << "after 停止 the master starts nothing";
+  EXPECT_TRUE(master.Say("quit"));
+}
+
+}  // namespace
+}  // namespace sonavela::ui::testing
