@@ -45,6 +45,9 @@ void TransportClock::Disengage() {
 void TransportClock::MeasureRate(const midi::TransportPosition& read) {
   constexpr auto kBaseline = std::chrono::milliseconds(200);
   if (!read.rolling) {
+    // The rate measured is the master's at its tempo, and holds for its
+    // next roll: the first boundary of a roll may come before a new
+    // measurement can.
     anchor_.reset();
     return;
   }
@@ -61,6 +64,7 @@ void TransportClock::MeasureRate(const midi::TransportPosition& read) {
   // A relocation or a tempo change is no measurement: start afresh.
   if (stated > 0 && std::abs(rate - stated) < 0.1 * stated) {
     beatsPerSecond_ = rate;
+    measuredAtBpm_ = read.bpm;
   } else {
     beatsPerSecond_.reset();
   }
@@ -68,7 +72,7 @@ void TransportClock::MeasureRate(const midi::TransportPosition& read) {
 }
 
 double TransportClock::SecondsPerBeat() const {
-  if (beatsPerSecond_ && *beatsPerSecond_ > 0) {
+  if (beatsPerSecond_ && *beatsPerSecond_ > 0 && last_ && last_->bpm == measuredAtBpm_) {
     return 1.0 / *beatsPerSecond_;
   }
   if (!last_ || last_->bpm <= 0) {

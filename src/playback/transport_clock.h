@@ -62,6 +62,7 @@ class TransportClock final : public ChordClock {
   // the chords must meet.
   std::optional<midi::TransportPosition> anchor_;
   std::optional<double> beatsPerSecond_;
+  double measuredAtBpm_ = 0;  // the stated tempo the rate was measured at
   bool engaged_ = false;
   bool playing_ = false;
   bool wasRolling_ = false;

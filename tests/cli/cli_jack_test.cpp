@@ -26,18 +26,6 @@ using ::testing::ElementsAreArray;
 constexpr std::chrono::seconds kServerStart{15};
 constexpr std::chrono::seconds kDelivery{5};
 
-std::string DeviceIndexOf(const std::string& listing, const std::string& name) {
-  std::istringstream lines(listing);
-  std::string line;
-  while (std::getline(lines, line)) {
-    const std::size_t tab = line.find('\t');
-    if (tab != std::string::npos && line.substr(tab + 1) == name) {
-      return line.substr(0, tab);
-    }
-  }
-  return {};
-}
-
 TEST(CliJackTest, InterruptSilencesTheDeviceAndExitsCleanly) {
   const std::string pid = std::to_string(::getpid());
   const std::string serverName = "sonavela_cli_test_" + pid;
@@ -52,7 +40,7 @@ TEST(CliJackTest, InterruptSilencesTheDeviceAndExitsCleanly) {
 
   const testing::ProcessResult listing = testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"});
   ASSERT_EQ(listing.status, 0) << listing.err;
-  const std::string device = DeviceIndexOf(listing.out, sink.PortName());
+  const std::string device = testing::IndexInListing(listing.out, sink.PortName());
   ASSERT_FALSE(device.empty()) << sink.PortName() << " not in\n" << listing.out;
 
   testing::ProcessOptions options;
@@ -98,7 +86,7 @@ TEST(CliJackTest, AFinishedRunLeavesTheDeviceSilent) {
   midi::testing::JackMidiSink sink;
   ASSERT_TRUE(sink.Open(serverName, "sonavela_daw_" + pid)) << sink.Error();
   const testing::ProcessResult listing = testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"});
-  const std::string device = DeviceIndexOf(listing.out, sink.PortName());
+  const std::string device = testing::IndexInListing(listing.out, sink.PortName());
   ASSERT_FALSE(device.empty()) << sink.PortName() << " not in\n" << listing.out;
 
   const testing::ProcessResult r = testing::RunProgram(
@@ -140,7 +128,7 @@ TEST(CliJackTest, ADeviceThatFailsWhilePlayingIsReportedOnceAndFailsTheRun) {
     ASSERT_TRUE(sink.Open(serverName, daw)) << sink.Error();
     const testing::ProcessResult listing =
         testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"});
-    const std::string device = DeviceIndexOf(listing.out, sink.PortName());
+    const std::string device = testing::IndexInListing(listing.out, sink.PortName());
     ASSERT_FALSE(device.empty()) << sink.PortName() << " not in\n" << listing.out;
 
     testing::ProcessOptions options;

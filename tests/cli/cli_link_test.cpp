@@ -51,17 +51,6 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
   return true;
 }
 
-std::string DeviceIndexOf(const std::string& listing, const std::string& name) {
-  std::istringstream lines(listing);
-  for (std::string line; std::getline(lines, line);) {
-    const std::size_t tab = line.find('\t');
-    if (tab != std::string::npos && line.substr(tab + 1) == name) {
-      return line.substr(0, tab);
-    }
-  }
-  return {};
-}
-
 // Microseconds from the nearest point of the grid of `step` beats, in phase
 // with the session's `quantum`.
 double GridError(const ableton::Link::SessionState& session, double at, double quantum,
@@ -108,7 +97,7 @@ class CliLinkTest : public ::testing::Test {
     ASSERT_TRUE(cycles_.Open(server, "sonavela_cycles_" + pid));
     const testing::ProcessResult listing =
         testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"});
-    device_ = DeviceIndexOf(listing.out, sink_.PortName());
+    device_ = testing::IndexInListing(listing.out, sink_.PortName());
     ASSERT_FALSE(device_.empty()) << sink_.PortName() << " not in\n" << listing.out;
   }
 

@@ -39,18 +39,6 @@ constexpr jack_nframes_t kPeriod = 128;
 constexpr jack_nframes_t kLongPeriod = 1024;
 const std::string kMasterPort = "jack_midi_clock:mclk_out";
 
-std::string DeviceIndexOf(const std::string& listing, const std::string& name) {
-  std::istringstream lines(listing);
-  std::string line;
-  while (std::getline(lines, line)) {
-    const std::size_t tab = line.find('\t');
-    if (tab != std::string::npos && line.substr(tab + 1) == name) {
-      return line.substr(0, tab);
-    }
-  }
-  return {};
-}
-
 // A private server with jack_midi_clock on it, its output recorded by
 // `master`, and `daw` for the program to play into.
 struct Stage {
@@ -152,7 +140,7 @@ TEST(CliMidiClockTest, FollowsTheMasterChordForChordAndPassesItsClockOn) {
     EXPECT_TRUE(transport.Say("locate 0"));
     const testing::ProcessResult listing =
         testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"});
-    const std::string device = DeviceIndexOf(listing.out, stage.daw.PortName());
+    const std::string device = testing::IndexInListing(listing.out, stage.daw.PortName());
     ASSERT_FALSE(device.empty()) << stage.daw.PortName() << " not in\n" << listing.out;
 
     std::atomic<bool> finishing{false};
@@ -265,7 +253,7 @@ TEST(CliMidiClockTest, ClockOutSendsStartPulsesAtTheTempoAndStop) {
   Stage stage;
   ASSERT_NO_FATAL_FAILURE(stage.SetUp("out", "", kLongPeriod));
   const testing::ProcessResult listing = testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"});
-  const std::string device = DeviceIndexOf(listing.out, stage.daw.PortName());
+  const std::string device = testing::IndexInListing(listing.out, stage.daw.PortName());
   ASSERT_FALSE(device.empty()) << stage.daw.PortName() << " not in\n" << listing.out;
   const testing::ProcessResult r = testing::RunProgram(
       SONAVELA_CLI_PATH, {"--sync", "internal", "--tempo", "120", "--beats-per-chord", "1",
@@ -311,8 +299,8 @@ TEST(CliMidiClockTest, AClockReaderFollowsTheClockOut) {
     std::string device;
     for (int i = 0; i < 100 && device.empty(); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      device = DeviceIndexOf(testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"}).out,
-                             "jack_mclk_dump:mclk_in");
+      device = testing::IndexInListing(
+          testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"}).out, "jack_mclk_dump:mclk_in");
     }
     ASSERT_FALSE(device.empty()) << "jack_mclk_dump (package jack-midi-clock) has no input";
     const testing::ProcessResult r =
@@ -348,9 +336,10 @@ TEST(CliMidiClockTest, ListsTheMasterAndRefusesAnInputThatIsNotThere) {
   ASSERT_NO_FATAL_FAILURE(stage.SetUp("list", "", kLongPeriod));
   const testing::ProcessResult inputs = testing::RunProgram(SONAVELA_CLI_PATH, {"--list-inputs"});
   EXPECT_EQ(inputs.status, 0) << inputs.err;
-  const std::string index = DeviceIndexOf(inputs.out, kMasterPort);
+  const std::string index = testing::IndexInListing(inputs.out, kMasterPort);
   EXPECT_FALSE(index.empty()) << inputs.out;
-  EXPECT_EQ(DeviceIndexOf(inputs.out, stage.daw.PortName()), "") << "an input, not an output";
+  EXPECT_EQ(testing::IndexInListing(inputs.out, stage.daw.PortName()), "")
+      << "an input, not an output";
 
   for (const std::string& which : {std::string("no such port"), std::string("99")}) {
     const testing::ProcessResult r = testing::RunProgram(

@@ -32,18 +32,6 @@ using midi::testing::JackMidiSink;
 constexpr jack_nframes_t kRate = 48000;
 constexpr jack_nframes_t kPeriod = 256;
 
-std::string DeviceIndexOf(const std::string& listing, const std::string& name) {
-  std::istringstream lines(listing);
-  std::string line;
-  while (std::getline(lines, line)) {
-    const std::size_t tab = line.find('\t');
-    if (tab != std::string::npos && line.substr(tab + 1) == name) {
-      return line.substr(0, tab);
-    }
-  }
-  return {};
-}
-
 // Where transport frame 0 lies on the server's frame counter, read while it
 // rolls: both counts of one and the same cycle.
 class TransportWatch {
@@ -127,11 +115,13 @@ class CliSyncJackTest : public ::testing::Test {
     serverName_ = "sonavela_sync_" + pid;
     ::setenv("JACK_NO_START_SERVER", "1", 1);
     ::setenv("JACK_DEFAULT_SERVER", serverName_.c_str(), 1);
-    ASSERT_TRUE(server_.Start(serverName_, 15s, kPeriod, kRate)) << server_.Error();
+    // Real-time where the system grants it, so that a busy machine does not
+    // hold up the cycles whose frames the test counts.
+    ASSERT_TRUE(server_.Start(serverName_, 15s, kPeriod, kRate, true)) << server_.Error();
     ASSERT_TRUE(sink_.Open(serverName_, "sonavela_daw_" + pid)) << sink_.Error();
     const testing::ProcessResult listing =
         testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"});
-    device_ = DeviceIndexOf(listing.out, sink_.PortName());
+    device_ = testing::IndexInListing(listing.out, sink_.PortName());
     ASSERT_FALSE(device_.empty()) << listing.out;
   }
 
@@ -207,6 +197,10 @@ TEST_F(CliSyncJackTest, ChordsLandOnTheBarsOfTheTransportAndStopSilences) {
     const double bars = (from.beats + (onset - latency - from.serverFrame) / beat) / 4.0;
     return (bars - std::round(bars)) * 4.0 * beat;
   };
+  // A cycle the server missed (an xrun) moves frames against the clock and
+  // the master's count: near one, a chord is only held to its cycle.
+  const std::size_t xruns = sink_.Xruns().size();
+  const double slack = xruns == 0 ? 1.5 : kPeriod + 1.5;
   std::vector<double> errors;
   for (std::size_t k = 0; k < chords; ++k) {
     const double off = offTheBar(onsets[k], k < rolled ? first : resumed);
@@ -214,16 +208,16 @@ TEST_F(CliSyncJackTest, ChordsLandOnTheBarsOfTheTransportAndStopSilences) {
     if (k == 0 || k == rolled) {
       // The first bar of a roll may come too soon after the roll was seen
       // for the cycle that plays it: then it is one cycle late, no more.
-      EXPECT_TRUE(std::abs(off) <= 1.5 || std::abs(off - kPeriod) <= 1.5) << k << ": " << off;
+      EXPECT_TRUE(std::abs(off) <= slack || std::abs(off - kPeriod) <= slack) << k << ": " << off;
     } else {
-      EXPECT_NEAR(off, 0.0, 1.5) << k;
+      EXPECT_NEAR(off, 0.0, slack) << k;
     }
   }
   std::sort(errors.begin(), errors.end());
   std::printf(
-      "%zu chords on the bars of jack_transport at 240 BPM, %u frames a period: "
+      "%zu chords on the bars of jack_transport at 240 BPM, %u frames a period, %zu xruns: "
       "off the bar median %.1f, max %.1f frames\n",
-      errors.size(), kPeriod, errors[errors.size() / 2], errors.back());
+      errors.size(), kPeriod, xruns, errors[errors.size() / 2], errors.back());
   // The stop silenced what sounded.
   bool silencedWhileStopped = false;
   for (const JackMidiSink::Event& e : events) {

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <sstream>
 #include <stdexcept>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -121,6 +123,17 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
     result.status = WTERMSIG(status);
   }
   return result;
+}
+
+std::string IndexInListing(const std::string& listing, const std::string& name) {
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t tab = line.find('\t');
+    if (tab != std::string::npos && line.substr(tab + 1) == name) {
+      return line.substr(0, tab);
+    }
+  }
+  return {};
 }
 
 int CountLines(const std::string& text) {

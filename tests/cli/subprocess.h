@@ -36,6 +36,10 @@ struct ProcessOptions {
 
 [[nodiscard]] int CountLines(const std::string& text);
 
+// The index that a listing of "index<TAB>name" lines (--list-devices,
+// --list-inputs) gives `name`; empty when it is not listed.
+[[nodiscard]] std::string IndexInListing(const std::string& listing, const std::string& name);
+
 // A folder of its own for one test, named after the process and the running
 // test, empty at the start and removed at the end.
 class ScratchFolder {

@@ -20,6 +20,7 @@ struct FakeTransport {
   bool rolling = false;
   bool gone = false;
   double bpm = 120;
+  double pace = 1.0;      // how fast the bars really go against `bpm`
   Timestamp since = kT0;  // where `beatsThen` was
   double beatsThen = 0;
 
@@ -34,8 +35,9 @@ struct FakeTransport {
     rolling = false;
   }
   [[nodiscard]] double Beats() const {
-    return rolling ? beatsThen + std::chrono::duration<double>(now - since).count() * bpm / 60
-                   : beatsThen;
+    return rolling
+               ? beatsThen + std::chrono::duration<double>(now - since).count() * bpm * pace / 60
+               : beatsThen;
   }
   std::optional<midi::TransportPosition> Read() const {
     if (gone) {
@@ -50,12 +52,13 @@ struct Fixture {
   TransportClock clock{[this] { return transport.Read(); }, 4, [this] { return transport.now; }};
 
   // Moves on to `until`, polling every `step` (a millisecond, as the session
-  // does), and returns what came.
-  std::vector<ClockEvent> RunUntil(Timestamp until, std::chrono::nanoseconds step = 1ms) {
+  // does) for what falls within `lookahead`, and returns what came.
+  std::vector<ClockEvent> RunUntil(Timestamp until, std::chrono::nanoseconds step = 1ms,
+                                   std::chrono::nanoseconds lookahead = 0ms) {
     std::vector<ClockEvent> events;
     while (transport.now < until) {
       transport.now += step;
-      while (const std::optional<ClockEvent> event = clock.Poll(transport.now)) {
+      while (const std::optional<ClockEvent> event = clock.Poll(transport.now + lookahead)) {
         events.push_back(*event);
         clock.ChordPlayed();
       }
@@ -94,6 +97,25 @@ TEST(TransportClock, ABoundaryPassedBetweenTwoPollsIsPlayedLateNotSkipped) {
   f.transport.Roll(10);
   EXPECT_EQ(f.RunUntil(resumed + 1100ms, 7ms),
             (std::vector<ClockEvent>{{Cue::kResume, resumed + 1s}}));
+}
+
+// jack_transport counts its bars a little slower than its tempo says. The
+// rate measured in one roll places the first boundary of the next, which
+// is sent ahead before a new measurement could be made.
+TEST(TransportClock, TheRateMeasuredInARollPlacesTheFirstBoundaryOfTheNext) {
+  Fixture f;
+  f.transport.pace = 0.99;
+  f.clock.Engage(f.transport.now);
+  f.transport.Roll(0);
+  (void)f.RunUntil(kT0 + 3s, 1ms, 20ms);
+  f.transport.Stop();
+  (void)f.RunUntil(f.transport.now + 100ms);
+  const Timestamp resumed = f.transport.now;
+  f.transport.Roll(10);  // the next boundary, beat 12, is two of its beats on
+  const std::vector<ClockEvent> events = f.RunUntil(resumed + 1100ms, 1ms, 20ms);
+  ASSERT_EQ(events.size(), 1U);
+  const double us = std::chrono::duration<double, std::micro>(events[0].at - resumed).count();
+  EXPECT_NEAR(us, 2 / (2 * 0.99) * 1e6, 5);
 }
 
 TEST(TransportClock, StopSilencesAndRollingOnLaterResumesAtTheNextBoundary) {

@@ -22,7 +22,7 @@ class SyncJackTest : public DialogTest {
     server_ = "sonavela_ui_sync_" + std::to_string(::getpid());
     ::setenv("JACK_NO_START_SERVER", "1", 1);
     ::setenv("JACK_DEFAULT_SERVER", server_.c_str(), 1);
-    ASSERT_TRUE(jack_.Start(server_, 15s, 256, 48000)) << jack_.Error();
+    ASSERT_TRUE(jack_.Start(server_, 15s, 256, 48000, true)) << jack_.Error();
     makeClock = [](const playback::SyncSettings& settings) {
       return playback::MakeClock(settings, settings.GridMeter());
     };

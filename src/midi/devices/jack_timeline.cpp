@@ -117,7 +117,7 @@ std::optional<std::int64_t> JackTimeline::Unwrap(std::uint32_t frame) const {
 std::int64_t JackClockOffset() {
   std::int64_t best = 0;
   auto tightest = std::chrono::nanoseconds::max();
-  for (int reading = 0; reading < 3; ++reading) {
+  for (int reading = 0; reading < 5; ++reading) {
     const Timestamp before = MidiClock::now();
     const auto jackNow = static_cast<std::int64_t>(jack_get_time()) * 1000;
     const Timestamp after = MidiClock::now();
