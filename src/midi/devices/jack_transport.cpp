@@ -95,7 +95,8 @@ std::optional<TransportPosition> JackTransport::Read() {
   if (const std::optional<std::int64_t> frame = timeline.Unwrap(cycle)) {
     cycleNs = timeline.TimeOfFrame(*frame);
   }
-  if (!cycleNs) {
+  const bool onLine = cycleNs.has_value();
+  if (!onLine) {
     cycleNs = static_cast<std::int64_t>(jack_frames_to_time(client_->handle, cycle)) * 1000;
   }
   read.at = Timestamp(std::chrono::nanoseconds(*cycleNs - JackClockOffset()));
@@ -111,12 +112,14 @@ std::optional<TransportPosition> JackTransport::Read() {
                      ? static_cast<double>(position.frame) / position.frame_rate * read.bpm / 60.0
                      : 0.0;
   }
+  // On the line, frames go at the nominal rate by definition; by JACK's
+  // estimate they go at the card's.
   jack_nframes_t frames = 0;
   jack_time_t start = 0;
   jack_time_t next = 0;
   float periodUsecs = 0;
   const jack_nframes_t size = jack_get_buffer_size(client_->handle);
-  if (position.frame_rate > 0 && size > 0 &&
+  if (!onLine && position.frame_rate > 0 && size > 0 &&
       jack_get_cycle_times(client_->handle, &frames, &start, &next, &periodUsecs) == 0 &&
       next > start) {
     const double nominal = static_cast<double>(size) / position.frame_rate * 1e6;
