@@ -14,10 +14,6 @@ namespace sonavela::midi {
 
 namespace {
 
-// Seconds of clock at the fastest tempo, should the thread that plays be
-// held up.
-constexpr std::size_t kQueueCapacity = 4096;
-
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 // A message as the process thread saw it, at its frame's time on JACK's
@@ -33,7 +29,7 @@ struct JackClockPort::Shared {
   jack_client_t* client = nullptr;
   jack_port_t* port = nullptr;
   std::string source;
-  SpscQueue<Stamped> queue{kQueueCapacity};
+  SpscQueue<Stamped> queue{kClockQueueCapacity};
   std::atomic<bool> lost{false};
   // Raised on JACK's own thread when the server goes.
   std::atomic<bool> gone{false};
@@ -142,10 +138,7 @@ std::unique_ptr<JackClockPort> JackClockPort::Open(const std::string& clientName
 std::optional<ClockInputEvent> JackClockPort::Next() {
   Shared& shared = *shared_;
   if (shared.lost.exchange(false, std::memory_order_relaxed)) {
-    ClockInputEvent lost;
-    lost.message = ClockMessage::kLost;
-    lost.at = MidiClock::now();
-    return lost;
+    return ClockInputEvent::Lost(MidiClock::now());
   }
   const Stamped* front = shared.queue.Front();
   if (front == nullptr) {

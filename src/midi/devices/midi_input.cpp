@@ -24,10 +24,6 @@ class JackClockPort {};
 
 namespace {
 
-// Seconds of clock at the fastest tempo, should the thread that plays be
-// held up.
-constexpr std::size_t kQueueCapacity = 4096;
-
 // The inputs of other JACK programs first, as in the list of outputs; then
 // the rest in RtMidi's order.
 std::vector<RtMidi::Api> InputApis() {
@@ -122,7 +118,7 @@ std::optional<unsigned> ParseIndex(const std::string& text) {
 // the input that calls in. The input goes first, so that no call comes in
 // while the queue is taken down.
 struct MidiClockInput::Receiver {
-  SpscQueue<ClockInputEvent> queue{kQueueCapacity};
+  SpscQueue<ClockInputEvent> queue{kClockQueueCapacity};
   std::atomic<bool> lost{false};
   std::string rtmidiError;
   std::unique_ptr<RtMidiIn> in;
@@ -273,10 +269,7 @@ std::optional<ClockInputEvent> MidiClockInput::Next() {
 #endif
   Receiver& receiver = *receiver_;
   if (receiver.lost.exchange(false, std::memory_order_relaxed)) {
-    ClockInputEvent lost;
-    lost.message = ClockMessage::kLost;
-    lost.at = MidiClock::now();
-    return lost;
+    return ClockInputEvent::Lost(MidiClock::now());
   }
   const ClockInputEvent* front = receiver.queue.Front();
   if (front == nullptr) {

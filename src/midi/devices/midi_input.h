@@ -28,7 +28,14 @@ struct ClockInputEvent {
   std::uint16_t sixteenths = 0;
   // When it reached this program, on the steady clock.
   Timestamp at{};
+
+  // Told in place of messages that a full queue dropped.
+  static ClockInputEvent Lost(Timestamp at) { return {ClockMessage::kLost, 0, at}; }
 };
+
+// How many messages an input's reader queues for the thread that plays:
+// seconds of clock at the fastest tempo, should that thread be held up.
+inline constexpr std::size_t kClockQueueCapacity = 4096;
 
 // The message in `bytes` if it is one of the above (not kLost), its time
 // left for the caller to stamp; std::nullopt for anything else (notes,
