@@ -86,7 +86,8 @@ int ListDevices(Environment& env) {
 }
 
 int ListMidiInputs(Environment& env) {
-  const InputList inputs = ListInputs();
+  // In the order --clock-from counts them.
+  const midi::InputListing inputs = playback::ListClockInputs();
   for (std::size_t i = 0; i < inputs.names.size(); ++i) {
     if (!env.out.Write(std::to_string(i) + "\t" + inputs.names[i] + "\n")) {
       break;

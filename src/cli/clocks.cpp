@@ -20,8 +20,4 @@ ClockChoice MakeClock(const Options& options) {
   return choice;
 }
 
-InputList ListInputs() {
-  return playback::ListClockInputs();
-}
-
 }  // namespace sonavela::cli

@@ -7,13 +7,9 @@
 namespace sonavela::cli {
 
 using playback::ClockChoice;
-using playback::InputList;
 
 // The clock of --sync, on the grid of --tempo and --beats-per-chord (or
 // --interval); the error is a line for the user.
 [[nodiscard]] ClockChoice MakeClock(const Options& options);
-
-// The MIDI inputs --clock-from can name, in --list-inputs order.
-[[nodiscard]] InputList ListInputs();
 
 }  // namespace sonavela::cli

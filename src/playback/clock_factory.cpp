@@ -101,9 +101,8 @@ ClockChoice MakeClock(const SyncSettings& settings, Meter grid) {
   return Refused("no such master", kNotThere);
 }
 
-InputList ListClockInputs() {
-  midi::InputListing listing = midi::ListMidiInputs(kClientName);
-  return {std::move(listing.names), std::move(listing.unavailable)};
+midi::InputListing ListClockInputs() {
+  return midi::ListMidiInputs(kClientName);
 }
 
 }  // namespace sonavela::playback

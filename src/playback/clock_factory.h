@@ -1,8 +1,6 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
+#include "midi/devices/midi_input.h"
 #include "playback/chord_clock.h"
 #include "playback/sync_settings.h"
 
@@ -15,11 +13,7 @@ namespace sonavela::playback {
 [[nodiscard]] ClockChoice MakeClock(const SyncSettings& settings, Meter grid);
 
 // The MIDI inputs a MIDI clock can come from, and why whole kinds of inputs
-// are missing.
-struct InputList {
-  std::vector<std::string> names;
-  std::vector<std::string> unavailable;
-};
-[[nodiscard]] InputList ListClockInputs();
+// are missing, as the program's own client lists them.
+[[nodiscard]] midi::InputListing ListClockInputs();
 
 }  // namespace sonavela::playback
