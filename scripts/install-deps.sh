@@ -21,6 +21,9 @@ PACKAGES=(
   libfluidsynth-dev timgm6mb-soundfont
   # dialog: Qt 6 Widgets, Japanese fonts, a virtual display for tests
   qt6-base-dev fonts-ipafont-mincho fonts-ipafont-gothic xvfb xauth
+  # LV2 plugin: the headers and lilv to build and load it; jalv, the host its
+  # tests run it in, and lv2_validate with sord_validate to check its Turtle
+  lv2-dev liblilv-dev lilv-utils jalv sordi
   # independent readers used by tests
   python3 python3-mido sox
 )

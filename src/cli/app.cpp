@@ -31,15 +31,6 @@ void Complain(FdWriter& err, const std::string& message) {
   (void)err.Write(std::string(kProgramName) + ": " + generator::Printable(message) + "\n");
 }
 
-playback::RuleLists DefaultRuleLists() {
-  playback::RuleLists lists;
-  lists.connection.assign(generator::DefaultConnectionRules.begin(),
-                          generator::DefaultConnectionRules.end());
-  lists.substitution.assign(generator::DefaultSubstitutionRules.begin(),
-                            generator::DefaultSubstitutionRules.end());
-  return lists;
-}
-
 void WarnAboutLoad(FdWriter& err, const generator::LoadReport& report) {
   const auto warn = [&](std::size_t count, const char* what) {
     if (count > 0) {
@@ -293,7 +284,7 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
     case Action::kVersion:
       return Print(env, VersionText());
     case Action::kPrintRules: {
-      const playback::RuleLists defaults = DefaultRuleLists();
+      const playback::RuleLists defaults = generator::DefaultRuleTables();
       return Print(env, generator::FormatRuleFile(defaults.connection, defaults.substitution).text);
     }
     case Action::kListDevices:
@@ -304,7 +295,7 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
       break;
   }
 
-  playback::RuleLists rules = DefaultRuleLists();
+  playback::RuleLists rules = generator::DefaultRuleTables();
   if (options.rulesFile) {
     generator::RuleFileReading read = playback::ReadRuleFile(*options.rulesFile);
     if (!read.problems.empty()) {

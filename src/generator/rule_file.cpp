@@ -97,6 +97,13 @@ std::pair<std::string_view, std::size_t> NextLine(std::string_view text) {
 
 }  // namespace
 
+RuleTables DefaultRuleTables() {
+  RuleTables tables;
+  tables.connection.assign(DefaultConnectionRules.begin(), DefaultConnectionRules.end());
+  tables.substitution.assign(DefaultSubstitutionRules.begin(), DefaultSubstitutionRules.end());
+  return tables;
+}
+
 RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName) {
   RuleFileReading reading;
   if (text.starts_with(kByteOrderMark))

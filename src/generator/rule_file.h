@@ -24,6 +24,9 @@ struct RuleTables {
   friend bool operator==(const RuleTables&, const RuleTables&) = default;
 };
 
+// The program's default tables, as a rule file holds them.
+[[nodiscard]] RuleTables DefaultRuleTables();
+
 struct RuleFileReading {
   RuleTables tables;                  // empty when there is any problem
   std::vector<std::string> problems;  // "rules.txt:7: ...", in line order

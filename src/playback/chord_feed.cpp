@@ -1,0 +1,109 @@
+#include "playback/chord_feed.h"
+
+#include <string>
+#include <vector>
+
+#include "generator/generator.h"
+#include "midi/port/midi_backend.h"
+#include "midi/port/midi_port.h"
+#include "playback/playback_control.h"
+
+namespace sonavela::playback {
+
+namespace {
+
+// A device that keeps what it is sent in the chord being rendered.
+class RenderingBackend final : public midi::MidiBackend {
+ public:
+  void RenderInto(RenderedChord& chord) {
+    chord.count = 0;
+    target_ = &chord;
+  }
+
+  unsigned DeviceCount() const override { return 0; }
+  std::optional<std::string> DeviceName(unsigned) const override { return std::nullopt; }
+  bool Open(unsigned) override { return false; }
+  bool Send(const midi::MidiMessage& message, midi::Timestamp) override {
+    if (target_ != nullptr && target_->count < RenderedChord::kCapacity) {
+      target_->messages[target_->count++] = message;
+    }
+    return true;
+  }
+  bool Close() override { return true; }
+  std::string LastError() const override { return {}; }
+
+ private:
+  RenderedChord* target_ = nullptr;
+};
+
+class NoResults final : public ResultList {
+ public:
+  void Clear() override { count_ = 0; }
+  int Count() const override { return count_; }
+  void DeleteFirst() override { --count_; }
+  void Append(const std::string&) override { ++count_; }
+  void Select(int) override {}
+
+ private:
+  int count_ = 0;
+};
+
+class NoTimer final : public StepTimer {
+ public:
+  void Arm(unsigned) override {}
+  void Disarm(unsigned) override {}
+};
+
+class FixedInputs final : public ControlInputs {
+ public:
+  explicit FixedInputs(const FeedSettings& settings) : settings_(settings) {}
+  std::string InstrumentText() const override { return std::to_string(settings_.instrument); }
+  bool MinorKey() const override { return settings_.minorKey; }
+  std::vector<std::string> ConnectionLines() const override { return settings_.tables.connection; }
+  std::vector<std::string> SubstitutionLines() const override {
+    return settings_.tables.substitution;
+  }
+
+ private:
+  FeedSettings settings_;
+};
+
+}  // namespace
+
+class ChordFeed::Parts {
+ public:
+  // The port owns the backend; the feed keeps a view of it to aim it.
+  static std::unique_ptr<midi::MidiBackend> Kept(RenderingBackend*& view) {
+    auto backend = std::make_unique<RenderingBackend>();
+    view = backend.get();
+    return backend;
+  }
+
+  explicit Parts(const FeedSettings& settings)
+      : inputs(settings), port(Kept(backend)), control(generator, port, results, timer, inputs) {
+    generator.SetRandomState(settings.seed);
+  }
+
+  generator::ProgressionGenerator generator;
+  FixedInputs inputs;
+  RenderingBackend* backend = nullptr;  // owned by port
+  midi::MidiPort port;
+  NoResults results;
+  NoTimer timer;
+  PlaybackControl control;
+};
+
+ChordFeed::ChordFeed(const FeedSettings& settings) : parts_(std::make_unique<Parts>(settings)) {
+  parts_->backend->RenderInto(opening_);
+  parts_->control.Start(midi::Timestamp{});
+  Step();
+}
+
+ChordFeed::~ChordFeed() = default;
+
+void ChordFeed::Step() {
+  parts_->backend->RenderInto(upcoming_);
+  parts_->control.Tick(kStepTimerId, midi::Timestamp{});
+}
+
+}  // namespace sonavela::playback
