@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,9 +37,14 @@ class OptionInputs final : public playback::ControlInputs {
  public:
   OptionInputs(int instrument, bool minor, std::vector<std::string> connection,
                std::vector<std::string> substitution);
+  // --key: any of the candidate keys instead of the one --minor chooses.
+  void SetHomeKey(harmony::Key key) { homeKey_ = key; }
 
   [[nodiscard]] std::string InstrumentText() const override { return instrument_; }
   [[nodiscard]] bool MinorKey() const override { return minor_; }
+  [[nodiscard]] harmony::Key HomeKey() const override {
+    return homeKey_.value_or(ControlInputs::HomeKey());
+  }
   [[nodiscard]] std::vector<std::string> ConnectionLines() const override { return connection_; }
   [[nodiscard]] std::vector<std::string> SubstitutionLines() const override {
     return substitution_;
@@ -47,6 +53,7 @@ class OptionInputs final : public playback::ControlInputs {
  private:
   std::string instrument_;
   bool minor_;
+  std::optional<harmony::Key> homeKey_;
   std::vector<std::string> connection_;
   std::vector<std::string> substitution_;
 };

@@ -185,9 +185,13 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   }
   setup.seed = options.seed;
   setup.clockOut = options.clockOut;
+  setup.voicing = options.voicing;
   PrintingResultList results(env.out, env.stop);
   OptionInputs inputs(options.instrument, options.minor, std::move(rules.connection),
                       std::move(rules.substitution));
+  if (options.homeKey) {
+    inputs.SetHomeKey(*options.homeKey);
+  }
   playback::PlaybackSession session(std::move(setup), results, inputs);
   if (files.midi) {
     session.RecordInto(*files.midi);

@@ -13,6 +13,8 @@ Options:
   --list-devices    list the MIDI output devices as "index<TAB>name" and exit
   --instrument N    General MIDI instrument 1 to 128 (default 49)
   --minor           home key A minor (default C major)
+  --key K           home key, any of the 32 keys as the result lines write
+                    them: C, G, ..., F#, C#, Gb, Db, ...; Am, Em, ..., Ebm
   --rules FILE      read both rule tables from a rule file
   --print-rules     print the default rule tables as a rule file and exit
   --steps N         stop after N chords (default: play until interrupted)
@@ -31,6 +33,19 @@ Options:
   --list-inputs     list the MIDI inputs as "index<TAB>name" and exit
   --clock-out       also send MIDI beat clock (24 a beat, start, stop) on
                     the output device
+  --voicing MODE    how a chord is laid out: spec (default: every tone in
+                    three octaves from 61 to 96, the root twice below),
+                    close (the root alone in the bass, the chord above it
+                    in close position, moving as little as it can),
+                    open (the same, spread) or bass-triad (the root in the
+                    bass, the chord in root position above)
+  --register LOW-HIGH
+                    MIDI notes the upper voices of close, open and
+                    bass-triad keep to (default 55-79), at least 12 apart
+  --channel N       MIDI channel of the chords, 1 to 16 (default 1)
+  --bass-channel N  MIDI channel of the bass note, for a bass synth
+                    (default: the chords' channel)
+  --velocity N      note-on velocity, 1 to 127 (default 64)
   --seed N          initial state of the random source, 0 to 4294967295
                     (default 1)
   --wav FILE        render the built-in synthesizer into a WAV file instead of

@@ -1,8 +1,10 @@
 #include "cli/options.h"
 
+#include "cli/option_values.h"
+#include "cli/sound_options.h"
+
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <filesystem>
 #include <limits>
 
@@ -62,53 +64,6 @@ constexpr std::array<OptionInfo, 20> kOptionTable{{
 
 constexpr std::array<Sync, 4> kSyncs{Sync::kInternal, Sync::kJack, Sync::kMidiClock, Sync::kLink};
 
-// Digits with an optional decimal fraction ("120", "92.5"); no sign, no
-// exponent, nothing after it.
-std::optional<double> ParseDecimal(std::string_view text, double min, double max) {
-  const std::size_t point = text.find('.');
-  const std::string_view whole = text.substr(0, point);
-  const std::string_view fraction =
-      point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-  const auto digits = [](std::string_view part) {
-    return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
-  };
-  if (whole.empty() || !digits(whole) || !digits(fraction) ||
-      (point != std::string_view::npos && fraction.empty())) {
-    return std::nullopt;
-  }
-  double value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc{} || end != text.data() + text.size() || value < min || value > max) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-// Digits only: no sign, no blanks, no trailing text, no overflow.
-std::optional<std::uint64_t> ParseNumber(std::string_view text, std::uint64_t min,
-                                         std::uint64_t max) {
-  if (text.empty()) {
-    return std::nullopt;
-  }
-  for (char c : text) {
-    if (c < '0' || c > '9') {
-      return std::nullopt;
-    }
-  }
-  std::uint64_t value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc{} || end != text.data() + text.size() || value < min || value > max) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-UsageError BadNumber(std::string_view option, std::string_view text, std::uint64_t min,
-                     std::uint64_t max) {
-  return {std::string(option) + ": '" + std::string(text) + "' is not a whole number from " +
-          std::to_string(min) + " to " + std::to_string(max)};
-}
-
 std::string_view ActionOption(Action action) {
   switch (action) {
     case Action::kListDevices:
@@ -142,11 +97,12 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         known = &candidate;
       }
     }
-    if (known == nullptr) {
+    const std::optional<bool> soundTakesValue = SoundOptionTakesValue(name);
+    if (known == nullptr && !soundTakesValue) {
       return UsageError{"unknown option '" + std::string(name) + "' (see --help)"};
     }
     std::string_view value;
-    if (known->takesValue) {
+    if (known != nullptr ? known->takesValue : *soundTakesValue) {
       if (equals != std::string_view::npos) {
         value = arg.substr(equals + 1);
       } else if (i + 1 < args.size()) {
@@ -156,6 +112,12 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
       }
     } else if (equals != std::string_view::npos) {
       return UsageError{"option '" + std::string(name) + "' takes no value"};
+    }
+    if (known == nullptr) {
+      if (std::optional<UsageError> error = ApplySoundOption(name, value, options)) {
+        return *error;
+      }
+      continue;
     }
 
     switch (known->id) {
@@ -278,6 +240,9 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
     }
   }
 
+  if (options.minor && options.homeKey) {
+    return UsageError{"--minor is the home key Am: it cannot be combined with --key"};
+  }
   if (intervalGiven && tempoGiven) {
     return UsageError{"--interval cannot be combined with --tempo or --beats-per-chord"};
   }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <variant>
 
+#include "harmony/note.h"
+#include "midi/port/midi_port.h"
 #include "playback/chord_clock.h"
 #include "playback/playback_control.h"
 #include "playback/sync_settings.h"
@@ -52,6 +54,10 @@ struct Options {
   // --clock-from: an input's index or name (see --list-inputs).
   std::optional<std::string> clockFrom;
   bool clockOut = false;
+  // --voicing, --register, --channel, --bass-channel, --velocity.
+  midi::VoicingSettings voicing;
+  // --key: the home key, when it is not the one --minor chooses.
+  std::optional<harmony::Key> homeKey;
 
   // The grid of the program's own clock, and the tempo proposed to a master
   // that takes one: --tempo and --beats-per-chord, else --interval.

@@ -1,5 +1,7 @@
 #include "generator/candidate_keys.h"
 
+#include "harmony/names.h"
+
 namespace sonavela::generator {
 
 namespace {
@@ -47,6 +49,15 @@ int CandidateKeyIndex(harmony::Key key) {
       return static_cast<int>(i);
   }
   return -1;
+}
+
+std::optional<harmony::Key> CandidateKeyNamed(std::string_view name) {
+  for (const harmony::Key key : CandidateKeys()) {
+    if (harmony::KeyName(key) == name) {
+      return key;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace sonavela::generator

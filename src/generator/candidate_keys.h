@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
+#include <string_view>
 
 #include "harmony/note.h"
 
@@ -23,6 +25,9 @@ struct CandidateTonic {
 // The same 32 keys in the order the search tries them: row 0 major, row 0
 // minor, row 1 major, ...
 [[nodiscard]] const std::array<harmony::Key, kCandidateKeyCount>& CandidateKeys();
+
+// The candidate key whose name (harmony::KeyName) is `name`.
+[[nodiscard]] std::optional<harmony::Key> CandidateKeyNamed(std::string_view name);
 
 // Position of `key` in CandidateKeys(), or -1 when it is none of them.
 [[nodiscard]] int CandidateKeyIndex(harmony::Key key);

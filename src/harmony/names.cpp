@@ -41,12 +41,17 @@ const char* ChordSuffix(const ChordType& type) {
 
 }  // namespace
 
-std::string FormatStepLine(Key key, const Chord& chord) {
-  std::string line;
-  line.reserve(16);
-  AppendNoteName(line, key.tonic);
+std::string KeyName(Key key) {
+  std::string name;
+  AppendNoteName(name, key.tonic);
   if (key.mode == kMinor)
-    line += 'm';
+    name += 'm';
+  return name;
+}
+
+std::string FormatStepLine(Key key, const Chord& chord) {
+  std::string line = KeyName(key);
+  line.reserve(16);
   while (line.size() < 4)
     line += ' ';
   line += ": ";

@@ -11,6 +11,9 @@ namespace sonavela::harmony {
 // any other non-zero accidental.
 void AppendNoteName(std::string& text, SpelledNote note);
 
+// The key as a result line writes it: "C", "Ebm", "F#".
+[[nodiscard]] std::string KeyName(Key key);
+
 // "C   : Am": the key padded to four columns, ": ", the chord name with its
 // suffix ("", "m", "dim", or "?" for any other shape).
 [[nodiscard]] std::string FormatStepLine(Key key, const Chord& chord);

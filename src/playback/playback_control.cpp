@@ -7,6 +7,11 @@
 
 namespace sonavela::playback {
 
+harmony::Key ControlInputs::HomeKey() const {
+  return MinorKey() ? harmony::Key{{'A', 0}, harmony::kMinor}
+                    : harmony::Key{{'C', 0}, harmony::kMajor};
+}
+
 PlaybackControl::PlaybackControl(generator::ProgressionGenerator& generator, midi::MidiPort& port,
                                  ResultList& results, StepTimer& timer, const ControlInputs& inputs)
     : generator_(generator), port_(port), results_(results), timer_(timer), inputs_(inputs) {}
@@ -22,6 +27,7 @@ void PlaybackControl::Start(Timestamp at) {
   const std::vector<std::string> connection = inputs_.ConnectionLines();
   const std::vector<std::string> substitution = inputs_.SubstitutionLines();
   lastReport_ = generator::LoadRules(generator_, connection, substitution, inputs_.MinorKey());
+  generator_.SetHomeKey(inputs_.HomeKey());
   results_.Clear();
   generator_.Reset();
   port_.AllNotesOff(at);

@@ -39,13 +39,16 @@ class StepTimer {
   virtual void Disarm(unsigned id) = 0;
 };
 
-// What Start reads from the front end: the instrument text, the minor-key
-// flag and the two tables of rule lines.
+// What Start reads from the front end: the instrument text, the home key
+// and the two tables of rule lines.
 class ControlInputs {
  public:
   virtual ~ControlInputs() = default;
   [[nodiscard]] virtual std::string InstrumentText() const = 0;
   [[nodiscard]] virtual bool MinorKey() const = 0;
+  // The key the progression starts from and returns to: A minor or C major
+  // by MinorKey, unless the front end offers any other.
+  [[nodiscard]] virtual harmony::Key HomeKey() const;
   [[nodiscard]] virtual std::vector<std::string> ConnectionLines() const = 0;
   [[nodiscard]] virtual std::vector<std::string> SubstitutionLines() const = 0;
 };

@@ -40,6 +40,7 @@ PlaybackSession::PlaybackSession(SessionOptions options, ResultList& results,
       control_(generator_, port_, results, timer_, inputs),
       clockOut_(options.clockOut) {
   generator_.SetRandomState(options.seed);
+  port_.SetVoicing(options.voicing);
   control_.SetStepListener([this](const generator::ProgressionStep& step, const std::string& line) {
     OnStep(step, line);
   });

@@ -30,6 +30,8 @@ struct SessionOptions {
   // MIDI beat clock on the output device: 24 pulses a beat, start and stop,
   // for gear that follows this program's tempo.
   bool clockOut = false;
+  // How the chords are laid out, on which channels and how loud.
+  midi::VoicingSettings voicing;
 };
 
 // One progression being played: the generator, the MIDI port, the control

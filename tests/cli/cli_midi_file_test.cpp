@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "midi_text.h"
 #include "subprocess.h"
 
 namespace sonavela::cli {
@@ -29,85 +30,17 @@ namespace {
 namespace fs = std::filesystem;
 using testing::CountLines;
 using ::testing::ElementsAreArray;
+using testing::Event;
+using testing::MidiText;
 using testing::ProcessOptions;
 using testing::ProcessResult;
+using testing::ReadBack;
 using ::testing::StartsWith;
 
 const std::string kCli = SONAVELA_CLI_PATH;
 
 ProcessResult Cli(const std::vector<std::string>& args, const ProcessOptions& options = {}) {
   return testing::RunProgram(kCli, args, options);
-}
-
-// One line of the reader: "<tick> <delta> <type> [numbers...]" or, for text
-// events, "<tick> <delta> <type> |<text>".
-struct Event {
-  long tick = 0;
-  std::string type;
-  std::vector<int> numbers;
-  std::string text;
-};
-
-struct MidiText {
-  int status = -1;
-  std::string raw;
-  int format = -1;
-  int ticksPerBeat = 0;
-  int tracks = 0;
-  double seconds = 0;
-  std::vector<Event> events;
-
-  [[nodiscard]] std::vector<const Event*> Of(const std::string& type) const {
-    std::vector<const Event*> found;
-    for (const Event& e : events) {
-      if (e.type == type) {
-        found.push_back(&e);
-      }
-    }
-    return found;
-  }
-};
-
-MidiText ReadBack(const fs::path& file) {
-  MidiText midi;
-  const std::string command = std::string("'") + SONAVELA_PYTHON3 + "' '" + SONAVELA_MIDI_READER +
-                              "' '" + file.string() + "' 2>&1";
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    return midi;
-  }
-  std::array<char, 512> buffer{};
-  while (std::fgets(buffer.data(), static_cast<int>(buffer.size()), pipe) != nullptr) {
-    midi.raw += buffer.data();
-  }
-  const int status = ::pclose(pipe);
-  midi.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  if (midi.status != 0) {
-    return midi;
-  }
-  std::istringstream lines(midi.raw);
-  std::string line;
-  std::string word;
-  std::getline(lines, line);
-  std::istringstream head(line);
-  head >> word >> midi.format >> midi.ticksPerBeat >> midi.tracks >> midi.seconds;
-  while (std::getline(lines, line)) {
-    Event event;
-    const std::size_t bar = line.find(" |");
-    if (bar != std::string::npos) {
-      event.text = line.substr(bar + 2);
-      line.resize(bar);
-    }
-    std::istringstream fields(line);
-    long delta = 0;
-    fields >> event.tick >> delta >> event.type;
-    int n = 0;
-    while (fields >> n) {
-      event.numbers.push_back(n);
-    }
-    midi.events.push_back(event);
-  }
-  return midi;
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -178,9 +178,11 @@ TEST(OptionsTest, MidiGoesWithEveryWayOfPlaying) {
 TEST(OptionsTest, HelpNamesEveryOptionWithItsDefault) {
   const std::string help = HelpText();
   for (const char* option :
-       {"--device", "--list-devices", "--instrument", "--minor", "--rules", "--print-rules",
-        "--steps", "--interval", "--seed", "--wav", "--midi", "--help", "--version", "--tempo",
-        "--beats-per-chord", "--sync", "--clock-from", "--list-inputs", "--clock-out"}) {
+       {"--device",      "--list-devices", "--instrument",  "--minor",        "--rules",
+        "--print-rules", "--steps",        "--interval",    "--seed",         "--wav",
+        "--midi",        "--help",         "--version",     "--tempo",        "--beats-per-chord",
+        "--sync",        "--clock-from",   "--list-inputs", "--clock-out",    "--key",
+        "--voicing",     "--register",     "--channel",     "--bass-channel", "--velocity"}) {
     EXPECT_THAT(help, HasSubstr(option));
   }
   EXPECT_THAT(help, HasSubstr("default 49"));
@@ -236,6 +238,48 @@ TEST(OptionsTest, MusicalTimeAndSync) {
   for (const auto& c : refused) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
     EXPECT_THAT(ParseError(c.args), ::testing::StartsWith(c.error));
+  }
+}
+
+}  // namespace
+}  // namespace sonavela::cli
+
+namespace sonavela::cli {
+namespace {
+
+TEST(OptionsTest, VoicingChannelsVelocityAndKey) {
+  EXPECT_EQ(ParseOk({}).voicing, midi::VoicingSettings{});
+  EXPECT_FALSE(ParseOk({}).homeKey);
+  const Options o = ParseOk({"--voicing", "open", "--register=48-72", "--channel", "16",
+                             "--bass-channel", "2", "--velocity", "127", "--key", "Ebm"});
+  EXPECT_EQ(o.voicing, (midi::VoicingSettings{midi::VoicingMode::kOpen, {48, 72}, 16, 2, 127}));
+  EXPECT_EQ(o.homeKey, (harmony::Key{{'E', -1}, harmony::kMinor}));
+  EXPECT_EQ(ParseOk({"--key", "F#"}).homeKey, (harmony::Key{{'F', 1}, harmony::kMajor}));
+
+  const struct {
+    std::vector<std::string_view> args;
+    const char* message;
+  } cases[] = {
+      {{"--voicing", "Close"}, "--voicing: 'Close' is none of spec, close, open, bass-triad"},
+      {{"--register", "60-71"},
+       "--register: '60-71' is not LOW-HIGH, two MIDI notes from 0 to 127 at least 12 apart"},
+      {{"--register", "60"},
+       "--register: '60' is not LOW-HIGH, two MIDI notes from 0 to 127 at least 12 apart"},
+      {{"--register", "100-128"},
+       "--register: '100-128' is not LOW-HIGH, two MIDI notes from 0 to 127 at least 12 apart"},
+      {{"--channel", "0"}, "--channel: '0' is not a whole number from 1 to 16"},
+      {{"--bass-channel", "17"}, "--bass-channel: '17' is not a whole number from 1 to 16"},
+      {{"--velocity", "0"}, "--velocity: '0' is not a whole number from 1 to 127"},
+      {{"--minor", "--key", "Am"}, "--minor is the home key Am: it cannot be combined with --key"},
+      {{"--key", "H"},
+       "--key: 'H' is none of the 32 keys (C, G, ..., Gb; Am, Em, ..., Ebm; as the result lines "
+       "write them)"},
+      {{"--key", "Fb"},
+       "--key: 'Fb' is none of the 32 keys (C, G, ..., Gb; Am, Em, ..., Ebm; as the result lines "
+       "write them)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseError(c.args), c.message);
   }
 }
 

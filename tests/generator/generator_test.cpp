@@ -351,3 +351,38 @@ TEST(Advance, NoTriadAndNeitherMajorNorMinorMatchesNoSubstitution) {
 
 }  // namespace
 }  // namespace sonavela::generator
+
+namespace sonavela::generator {
+namespace {
+
+// From any of the 32 keys, the first stretch stays in that key, each chord
+// spelled on the key's own scale notes (a root of another spelling, F# for
+// Gb, would be a wrong name on every line of that key).
+TEST(Advance, EveryHomeKeySpellsItsFirstStretchOnItsOwnScale) {
+  for (const harmony::Key home : CandidateKeys()) {
+    SCOPED_TRACE(harmony::KeyName(home));
+    ProgressionGenerator generator;
+    LoadDefaults(generator, false);
+    generator.SetHomeKey(home);
+    generator.Reset();
+    int inHome = 0;
+    for (int i = 0; i < 30; ++i) {
+      const ProgressionStep step = generator.PopStep();
+      generator.Advance();
+      if (i > 0 && !(step.key == home)) {
+        break;
+      }
+      bool onTheScale = false;
+      for (harmony::ScaleDegree degree = 1; degree <= 7; ++degree) {
+        onTheScale =
+            onTheScale || harmony::BuildChordOnDegree(home, degree).root == step.chord.root;
+      }
+      EXPECT_TRUE(onTheScale) << Line(step);
+      ++inHome;
+    }
+    EXPECT_GE(inHome, 2);
+  }
+}
+
+}  // namespace
+}  // namespace sonavela::generator

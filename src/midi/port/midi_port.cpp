@@ -9,12 +9,6 @@ namespace sonavela::midi {
 
 namespace {
 
-// Upper voices and bass, each walked from the top down.
-constexpr int kUpperHighest = 96;
-constexpr int kUpperLowest = 61;
-constexpr int kBassHighest = 60;
-constexpr int kBassLowest = 37;
-
 constexpr std::int32_t kLowestInstrument = 1;
 constexpr std::int32_t kHighestInstrument = 128;
 
@@ -82,8 +76,26 @@ std::optional<std::string> MidiPort::TakeFailure() {
   return failure_;
 }
 
+void MidiPort::SetVoicing(const VoicingSettings& settings) {
+  voicing_ = settings;
+  voicer_ = Voicer(settings.mode, settings.upper);
+  sounding_.count = 0;
+}
+
+void MidiPort::EndNotes(Timestamp at) {
+  for (const VoicedChord::Note& note : sounding_) {
+    Send(MidiMessage::NoteOff(note.bass ? voicing_.BassChannel() : voicing_.channel, note.key), at);
+  }
+  sounding_.count = 0;
+}
+
 void MidiPort::AllNotesOff(Timestamp at) {
-  Send(MidiMessage::AllNotesOff(kChordChannel), at);
+  EndNotes(at);
+  Send(MidiMessage::AllNotesOff(voicing_.channel), at);
+  if (voicing_.BassChannel() != voicing_.channel) {
+    Send(MidiMessage::AllNotesOff(voicing_.BassChannel()), at);
+  }
+  voicer_.Reset();
 }
 
 void MidiPort::ProgramChange(std::int32_t instrument, Timestamp at) {
@@ -92,34 +104,31 @@ void MidiPort::ProgramChange(std::int32_t instrument, Timestamp at) {
   // status byte (0xFF, System Reset, for 0) or a data byte above 0x7F into
   // the program field.
   const std::int32_t n = std::clamp(instrument, kLowestInstrument, kHighestInstrument);
-  Send(MidiMessage::ProgramChange(kChordChannel, n - 1), at);
+  Send(MidiMessage::ProgramChange(voicing_.channel, n - 1), at);
 }
 
 void MidiPort::NoteOn(int key, int velocity, Timestamp at) {
-  Send(MidiMessage::NoteOn(kChordChannel, key, velocity), at);
+  Send(MidiMessage::NoteOn(voicing_.channel, key, velocity), at);
 }
 
 void MidiPort::PlayChord(const harmony::Chord& chord, Timestamp at) {
-  AllNotesOff(at);
-
-  // A type whose first slot already ends the list has no tones at all.
-  const harmony::ToneList tones = harmony::ChordTones(chord);
-  for (int n = kUpperHighest; n >= kUpperLowest; --n) {
-    const bool sounds = std::any_of(tones.begin(), tones.end(), [n](harmony::SpelledNote tone) {
-      return harmony::PitchClass(tone) == n % 12;
-    });
-    if (sounds) {
-      NoteOn(n, kChordVelocity, at);
+  if (voicing_.mode == VoicingMode::kSpec) {
+    // Its notes end only by all notes off, and the voicing has no memory.
+    Send(MidiMessage::AllNotesOff(voicing_.channel), at);
+    if (voicing_.BassChannel() != voicing_.channel) {
+      Send(MidiMessage::AllNotesOff(voicing_.BassChannel()), at);
     }
+  } else {
+    EndNotes(at);
   }
-
-  // The bass reads the first slot even when it would end the tone list.
-  const int rootClass =
-      harmony::PitchClass(harmony::MoveByWholeTones(chord.root, chord.type.tones[0]));
-  for (int n = kBassHighest; n >= kBassLowest; --n) {
-    if (rootClass == n % 12) {
-      NoteOn(n, kChordVelocity, at);
-    }
+  const VoicedChord voiced = voicer_.Voice(chord);
+  for (const VoicedChord::Note& note : voiced) {
+    Send(MidiMessage::NoteOn(note.bass ? voicing_.BassChannel() : voicing_.channel, note.key,
+                             voicing_.velocity),
+         at);
+  }
+  if (voicing_.mode != VoicingMode::kSpec) {
+    sounding_ = voiced;
   }
 }
 

@@ -9,15 +9,30 @@
 #include "harmony/chord.h"
 #include "midi/port/midi_backend.h"
 #include "midi/port/midi_message.h"
+#include "midi/port/voicing.h"
 
 namespace sonavela::midi {
 
 inline constexpr int kChordChannel = 1;
 inline constexpr int kChordVelocity = 64;
 
+// How chords sound: their layout, channels and loudness. The defaults are
+// the program's own voicing, on channel 1 at velocity 64.
+struct VoicingSettings {
+  VoicingMode mode = VoicingMode::kSpec;
+  NoteRange upper = kDefaultRegister;  // of every mode but kSpec
+  int channel = kChordChannel;
+  int bassChannel = 0;  // 0: the chords' channel
+  int velocity = kChordVelocity;
+
+  [[nodiscard]] int BassChannel() const { return bassChannel == 0 ? channel : bassChannel; }
+  friend bool operator==(const VoicingSettings&, const VoicingSettings&) = default;
+};
+
 // The program's only producer of MIDI: one output device chosen by index,
-// channel 1, all notes off / program change / note on, never a note-off.
-// Every message carries the time it is meant to sound at.
+// all notes off / program change / note on, and note-offs in the voicings
+// that end their notes themselves. Every message carries the time it is
+// meant to sound at.
 //
 // A device that fails while it is open (its server quits, it is unplugged)
 // is not sent to again until a device is opened; the failure is kept so that
@@ -43,12 +58,22 @@ class MidiPort {
   [[nodiscard]] bool IsOpen() const { return isOpen_; }
   [[nodiscard]] std::string LastError() const;
 
+  // Takes effect at the next chord; the voice leading starts afresh.
+  void SetVoicing(const VoicingSettings& settings);
+  [[nodiscard]] const VoicingSettings& Voicing() const { return voicing_; }
+
+  // Ends what sounds (note-offs where the voicing sent its own) and sends
+  // all notes off on the chords' channels; the next chord is voiced as a
+  // first one.
   void AllNotesOff(Timestamp at);
-  // All notes off, then program n - 1 on channel 1; n is clamped to 1..128.
+  // All notes off, then program n - 1 on the chords' channel; n is clamped
+  // to 1..128.
   void ProgramChange(std::int32_t instrument, Timestamp at);
   void NoteOn(int key, int velocity, Timestamp at);
-  // All notes off, every pitch class of the chord from 96 down to 61, then the
-  // root from 60 down to 37.
+  // Ends the last chord and sounds this one. The specified voicing: all
+  // notes off, every pitch class of the chord from 96 down to 61, then the
+  // root from 60 down to 37; the others end the last chord's notes with
+  // note-offs.
   void PlayChord(const harmony::Chord& chord, Timestamp at);
   // A system real-time message (clock, start, continue, stop) for gear that
   // follows this program's tempo; anything else is not sent.
@@ -67,6 +92,7 @@ class MidiPort {
 
  private:
   void Send(const MidiMessage& message, Timestamp at);
+  void EndNotes(Timestamp at);
   void Fail(std::string why);
 
   std::unique_ptr<MidiBackend> backend_;
@@ -74,6 +100,9 @@ class MidiPort {
   std::optional<std::string> failure_;
   bool failureTaken_ = false;
   Timestamp lastTime_{};
+  VoicingSettings voicing_;
+  Voicer voicer_;
+  VoicedChord sounding_;  // what the led voicings must end with note-offs
 };
 
 }  // namespace sonavela::midi

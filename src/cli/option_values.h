@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "cli/options.h"
+
+namespace sonavela::cli {
+
+// Digits with an optional decimal fraction ("120", "92.5"); no sign, no
+// exponent, nothing after it.
+[[nodiscard]] std::optional<double> ParseDecimal(std::string_view text, double min, double max);
+
+// Digits only: no sign, no blanks, no trailing text, no overflow.
+[[nodiscard]] std::optional<std::uint64_t> ParseNumber(std::string_view text, std::uint64_t min,
+                                                       std::uint64_t max);
+
+[[nodiscard]] UsageError BadNumber(std::string_view option, std::string_view text,
+                                   std::uint64_t min, std::uint64_t max);
+
+}  // namespace sonavela::cli

@@ -1,0 +1,81 @@
+#include "cli/sound_options.h"
+
+#include <array>
+#include <string>
+
+#include "cli/option_values.h"
+#include "generator/candidate_keys.h"
+
+namespace sonavela::cli {
+namespace {
+
+constexpr std::array<std::string_view, 6> kNames{"--voicing",      "--register", "--channel",
+                                                 "--bass-channel", "--velocity", "--key"};
+
+// "LOW-HIGH", two MIDI notes at least an octave apart.
+std::optional<midi::NoteRange> ParseRegister(std::string_view text) {
+  const std::size_t dash = text.find('-');
+  if (dash == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::optional<std::uint64_t> low = ParseNumber(text.substr(0, dash), 0, 127);
+  const std::optional<std::uint64_t> high = ParseNumber(text.substr(dash + 1), 0, 127);
+  if (!low || !high || *high < *low + midi::kNarrowestRegister) {
+    return std::nullopt;
+  }
+  return midi::NoteRange{static_cast<int>(*low), static_cast<int>(*high)};
+}
+
+}  // namespace
+
+std::optional<bool> SoundOptionTakesValue(std::string_view name) {
+  for (const std::string_view known : kNames) {
+    if (known == name) {
+      return true;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_view value,
+                                           Options& options) {
+  midi::VoicingSettings& voicing = options.voicing;
+  if (name == "--voicing") {
+    const std::optional<midi::VoicingMode> mode = midi::ParseVoicingMode(value);
+    if (!mode) {
+      return UsageError{"--voicing: '" + std::string(value) +
+                        "' is none of spec, close, open, bass-triad"};
+    }
+    voicing.mode = *mode;
+  } else if (name == "--register") {
+    const std::optional<midi::NoteRange> range = ParseRegister(value);
+    if (!range) {
+      return UsageError{"--register: '" + std::string(value) +
+                        "' is not LOW-HIGH, two MIDI notes from 0 to 127 at least " +
+                        std::to_string(midi::kNarrowestRegister) + " apart"};
+    }
+    voicing.upper = *range;
+  } else if (name == "--channel" || name == "--bass-channel") {
+    const std::optional<std::uint64_t> channel = ParseNumber(value, 1, 16);
+    if (!channel) {
+      return BadNumber(name, value, 1, 16);
+    }
+    (name == "--channel" ? voicing.channel : voicing.bassChannel) = static_cast<int>(*channel);
+  } else if (name == "--velocity") {
+    const std::optional<std::uint64_t> velocity = ParseNumber(value, 1, 127);
+    if (!velocity) {
+      return BadNumber(name, value, 1, 127);
+    }
+    voicing.velocity = static_cast<int>(*velocity);
+  } else if (name == "--key") {
+    options.homeKey = generator::CandidateKeyNamed(value);
+    if (!options.homeKey) {
+      return UsageError{"--key: '" + std::string(value) +
+                        "' is none of the 32 keys (C, G, ..., Gb; Am, Em, ..., Ebm; as the "
+                        "result lines write them)"};
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace sonavela::cli

@@ -1,0 +1,59 @@
+// How the chords sound and in which key they go, as a user asks for it on
+// the command line, checked in the --midi file that mido reads back.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "midi_text.h"
+#include "subprocess.h"
+
+namespace sonavela::cli {
+namespace {
+
+using ::testing::StartsWith;
+
+TEST(CliSoundTest, KeyVoicingChannelsAndVelocityReachTheFile) {
+  const testing::ScratchFolder scratch("sonavela_sound_");
+  const std::string file = (scratch.Path() / "close.mid").string();
+  const testing::ProcessResult run = testing::RunProgram(
+      SONAVELA_CLI_PATH,
+      {"--device", "none", "--interval", "0", "--steps", "8", "--key", "Eb", "--voicing", "close",
+       "--channel", "3", "--bass-channel", "2", "--velocity", "90", "--midi", file});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, StartsWith("Eb  : Eb\n"));
+
+  const testing::MidiText midi = testing::ReadBack(file);
+  ASSERT_EQ(midi.status, 0) << midi.raw;
+  // mido numbers channels from 0: the chords on 2, the bass on 1.
+  std::map<long, std::vector<int>> upper;
+  std::map<long, int> bass;
+  int noteOffs = 0;
+  for (const testing::Event& e : midi.events) {
+    if (e.type == "note_on") {
+      ASSERT_EQ(e.numbers.size(), 3u);
+      EXPECT_EQ(e.numbers[2], 90);
+      EXPECT_TRUE(e.numbers[0] == 2 || e.numbers[0] == 1) << e.numbers[0];
+      if (e.numbers[0] == 1) {
+        bass[e.tick] = e.numbers[1];
+      } else {
+        upper[e.tick].push_back(e.numbers[1]);
+      }
+    } else if (e.type == "note_off") {
+      ++noteOffs;
+    }
+  }
+  ASSERT_EQ(upper.size(), 8u);
+  EXPECT_EQ(bass.size(), 8u);
+  EXPECT_EQ(noteOffs, 8 * 4) << "each chord's notes end with note-offs";
+  // Eb major in root position over its root: Eb G Bb above Eb.
+  const std::set<int> first(upper.begin()->second.begin(), upper.begin()->second.end());
+  EXPECT_EQ(first, (std::set<int>{63, 67, 70}));
+  EXPECT_EQ(bass.begin()->second, 51);
+}
+
+}  // namespace
+}  // namespace sonavela::cli
