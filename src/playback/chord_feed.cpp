@@ -57,8 +57,11 @@ class NoTimer final : public StepTimer {
 class FixedInputs final : public ControlInputs {
  public:
   explicit FixedInputs(const FeedSettings& settings) : settings_(settings) {}
-  std::string InstrumentText() const override { return std::to_string(settings_.instrument); }
-  bool MinorKey() const override { return settings_.minorKey; }
+  std::string InstrumentText() const override {
+    return std::to_string(settings_.opening.instrument);
+  }
+  bool MinorKey() const override { return settings_.opening.homeKey.mode == harmony::kMinor; }
+  harmony::Key HomeKey() const override { return settings_.opening.homeKey; }
   std::vector<std::string> ConnectionLines() const override { return settings_.tables.connection; }
   std::vector<std::string> SubstitutionLines() const override {
     return settings_.tables.substitution;
@@ -68,20 +71,21 @@ class FixedInputs final : public ControlInputs {
   FeedSettings settings_;
 };
 
+// The port owns the backend; the renderers keep a view of it to aim it.
+std::unique_ptr<midi::MidiBackend> Kept(RenderingBackend*& view) {
+  auto backend = std::make_unique<RenderingBackend>();
+  view = backend.get();
+  return backend;
+}
+
 }  // namespace
 
 class ChordFeed::Parts {
  public:
-  // The port owns the backend; the feed keeps a view of it to aim it.
-  static std::unique_ptr<midi::MidiBackend> Kept(RenderingBackend*& view) {
-    auto backend = std::make_unique<RenderingBackend>();
-    view = backend.get();
-    return backend;
-  }
-
   explicit Parts(const FeedSettings& settings)
       : inputs(settings), port(Kept(backend)), control(generator, port, results, timer, inputs) {
     generator.SetRandomState(settings.seed);
+    port.SetVoicing(settings.opening.voicing);
   }
 
   generator::ProgressionGenerator generator;
@@ -92,6 +96,30 @@ class ChordFeed::Parts {
   NoTimer timer;
   PlaybackControl control;
 };
+
+class OpeningRenderer::Parts {
+ public:
+  Parts() : port(Kept(backend)) {}
+
+  RenderingBackend* backend = nullptr;  // owned by port
+  midi::MidiPort port;
+};
+
+OpeningRenderer::OpeningRenderer() : parts_(std::make_unique<Parts>()) {}
+
+OpeningRenderer::~OpeningRenderer() = default;
+
+const RenderedChord& OpeningRenderer::Render(const OpeningSettings& settings) {
+  parts_->backend->RenderInto(opening_);
+  midi::MidiPort& port = parts_->port;
+  port.SetVoicing(settings.voicing);  // and nothing left sounding from the last one
+  // As PlaybackControl::Start sends them: the instrument, the silence before
+  // the tonic, the tonic.
+  port.ProgramChange(settings.instrument, midi::Timestamp{});
+  port.AllNotesOff(midi::Timestamp{});
+  port.PlayChord(harmony::BuildChordOnDegree(settings.homeKey, 1), midi::Timestamp{});
+  return opening_;
+}
 
 ChordFeed::ChordFeed(const FeedSettings& settings) : parts_(std::make_unique<Parts>(settings)) {
   parts_->backend->RenderInto(opening_);

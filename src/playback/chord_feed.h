@@ -7,7 +7,9 @@
 #include <span>
 
 #include "generator/rule_file.h"
+#include "harmony/note.h"
 #include "midi/port/midi_message.h"
+#include "midi/port/midi_port.h"
 
 namespace sonavela::playback {
 
@@ -27,11 +29,19 @@ struct RenderedChord {
   }
 };
 
+// What a start plays first: the instrument and the tonic of the home key.
+struct OpeningSettings {
+  harmony::Key homeKey{{'C', 0}, harmony::kMajor};
+  std::int32_t instrument = 49;
+  midi::VoicingSettings voicing;
+
+  friend bool operator==(const OpeningSettings&, const OpeningSettings&) = default;
+};
+
 // What a start reads: the front end's settings at the moment it starts.
 struct FeedSettings {
   std::uint32_t seed = 1;
-  bool minorKey = false;
-  std::int32_t instrument = 49;
+  OpeningSettings opening;
   generator::RuleTables tables;
 };
 
@@ -40,6 +50,26 @@ struct FeedSettings {
 // done by the call that hands the upcoming one over. For players whose
 // timing thread must not search (a plugin's run()); the steps, the search and
 // the bytes are those of the program's own start and ticks.
+class ChordFeed;
+
+// The first chord of a start, as ChordFeed's Opening renders it, made without
+// the generator and without allocating: for a timing thread that must start
+// on the beat while the search of the start is still to be done elsewhere.
+class OpeningRenderer {
+ public:
+  OpeningRenderer();
+  ~OpeningRenderer();
+  OpeningRenderer(const OpeningRenderer&) = delete;
+  OpeningRenderer& operator=(const OpeningRenderer&) = delete;
+
+  [[nodiscard]] const RenderedChord& Render(const OpeningSettings& settings);
+
+ private:
+  class Parts;
+  std::unique_ptr<Parts> parts_;
+  RenderedChord opening_;
+};
+
 class ChordFeed {
  public:
   // Starts from the tonic of the home key with a random source in the state

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 
+#include "generator/candidate_keys.h"
 #include "midi/port/midi_port.h"
 
 namespace sonavela::plugin {
@@ -14,6 +15,8 @@ namespace sonavela::plugin {
 namespace {
 
 constexpr double kMaxSeed = 16777215.0;  // every integer up to here is exact in a float port
+constexpr double kCMajorRow = 6.0;       // of the candidate tonics, from G flat up by fifths
+constexpr double kLastVoicing = static_cast<double>(midi::VoicingMode::kBassTriad);
 
 double Control(const float* port, double fallback, double low, double high) {
   if (port == nullptr || !std::isfinite(*port)) {
@@ -51,8 +54,7 @@ PluginInstance::PluginInstance(double sampleRate, const LV2_URID_Map& map,
       logger_(logger),
       worker_(logger_),
       time_(sampleRate),
-      output_(map, uris_),
-      openings_(worker_.Openings()) {}
+      output_(map, uris_) {}
 
 void PluginInstance::ConnectPort(std::uint32_t port, void* data) {
   switch (port) {
@@ -62,33 +64,41 @@ void PluginInstance::ConnectPort(std::uint32_t port, void* data) {
     case kMidiOutPort:
       out_ = data;
       break;
-    case kMinorPort:
-      minor_ = static_cast<const float*>(data);
-      break;
-    case kInstrumentPort:
-      instrument_ = static_cast<const float*>(data);
-      break;
-    case kBeatsPerChordPort:
-      beatsPerChord_ = static_cast<const float*>(data);
-      break;
-    case kSeedPort:
-      seed_ = static_cast<const float*>(data);
-      break;
     default:
+      if (port < kPortCount) {
+        controls_[port] = static_cast<const float*>(data);
+      }
       break;
   }
 }
 
+double PluginInstance::Value(PortIndex port, double fallback, double low, double high) const {
+  return Control(controls_[port], fallback, low, high);
+}
+
 StartSettings PluginInstance::ControlSettings() const {
   StartSettings settings;
-  settings.seed = static_cast<std::uint32_t>(Control(seed_, 1.0, 0.0, kMaxSeed));
-  settings.minorKey = minor_ != nullptr && *minor_ > 0.5F;
-  settings.instrument = static_cast<std::int32_t>(Control(instrument_, 49.0, 1.0, 128.0));
+  settings.seed = static_cast<std::uint32_t>(Value(kSeedPort, 1.0, 0.0, kMaxSeed));
+  playback::OpeningSettings& opening = settings.opening;
+  const auto& row = generator::CandidateTonics()[static_cast<std::size_t>(
+      Value(kKeyPort, kCMajorRow, 0.0, generator::kCandidateRows - 1))];
+  opening.homeKey = Value(kMinorPort, 0.0, 0.0, 1.0) > 0.5 ? row.minor : row.major;
+  opening.instrument = static_cast<std::int32_t>(Value(kInstrumentPort, 49.0, 1.0, 128.0));
+  midi::VoicingSettings& voicing = opening.voicing;
+  voicing.mode = static_cast<midi::VoicingMode>(Value(kVoicingPort, 0.0, 0.0, kLastVoicing));
+  voicing.upper.low = static_cast<int>(
+      Value(kRegisterLowPort, midi::kDefaultRegister.low, 0.0, 127.0 - midi::kNarrowestRegister));
+  voicing.upper.high =
+      std::max(voicing.upper.low + midi::kNarrowestRegister,
+               static_cast<int>(Value(kRegisterHighPort, midi::kDefaultRegister.high, 0.0, 127.0)));
+  voicing.channel = static_cast<int>(Value(kChannelPort, 1.0, 1.0, 16.0));
+  voicing.bassChannel = static_cast<int>(Value(kBassChannelPort, 0.0, 0.0, 16.0));
+  voicing.velocity = static_cast<int>(Value(kVelocityPort, 64.0, 1.0, 127.0));
   return settings;
 }
 
 int PluginInstance::BeatsPerChord() const {
-  return static_cast<int>(Control(beatsPerChord_, 4.0, 1.0, 64.0));
+  return static_cast<int>(Value(kBeatsPerChordPort, 4.0, 1.0, 64.0));
 }
 
 void PluginInstance::Activate() {
@@ -181,12 +191,18 @@ void PluginInstance::PlayBoundary(const Boundary& boundary) {
 }
 
 void PluginInstance::StartAt(std::uint32_t offset) {
-  for (const midi::MidiMessage& message : openings_[settings_.minorKey ? 1 : 0].Messages()) {
-    output_.Midi(message.Kind() == 0xC0
-                     ? midi::MidiMessage::ProgramChange(message.Channel(), settings_.instrument - 1)
-                     : message,
-                 offset);
+  const midi::VoicingSettings& voicing = settings_.opening.voicing;
+  // Notes of the last start on channels this one does not use would ring on.
+  for (const int channel : {liveChannel_, liveBassChannel_}) {
+    if (live_ && channel != voicing.channel && channel != voicing.BassChannel()) {
+      output_.Midi(midi::MidiMessage::AllNotesOff(channel), offset);
+    }
   }
+  for (const midi::MidiMessage& message : opener_.Render(settings_.opening).Messages()) {
+    output_.Midi(message, offset);
+  }
+  liveChannel_ = voicing.channel;
+  liveBassChannel_ = voicing.BassChannel();
   waiting_ = false;
   live_ = true;
   upcomingReady_ = false;
@@ -211,7 +227,10 @@ void PluginInstance::NextAt(std::uint32_t offset) {
 void PluginInstance::Silence(std::uint32_t offset) {
   // A chord that was still awaited must not sound after the stop.
   waiting_ = false;
-  output_.Midi(midi::MidiMessage::AllNotesOff(midi::kChordChannel), offset);
+  output_.Midi(midi::MidiMessage::AllNotesOff(liveChannel_), offset);
+  if (liveBassChannel_ != liveChannel_) {
+    output_.Midi(midi::MidiMessage::AllNotesOff(liveBassChannel_), offset);
+  }
 }
 
 void PluginInstance::ReportLate() {

@@ -25,6 +25,14 @@ enum PortIndex : std::uint32_t {
   kInstrumentPort = 3,
   kBeatsPerChordPort = 4,
   kSeedPort = 5,
+  kKeyPort = 6,
+  kVoicingPort = 7,
+  kRegisterLowPort = 8,
+  kRegisterHighPort = 9,
+  kChannelPort = 10,
+  kBassChannelPort = 11,
+  kVelocityPort = 12,
+  kPortCount = 13,
 };
 
 // One plugin instance. Run and WorkResponse are the audio thread's: they
@@ -44,6 +52,7 @@ class PluginInstance {
   [[nodiscard]] const Uris& UriMap() const { return uris_; }
 
  private:
+  [[nodiscard]] double Value(PortIndex port, double fallback, double low, double high) const;
   [[nodiscard]] StartSettings ControlSettings() const;
   [[nodiscard]] int BeatsPerChord() const;
   void FollowControls();
@@ -68,10 +77,8 @@ class PluginInstance {
 
   const void* control_ = nullptr;  // atom sequences, not always aligned as atoms should be
   void* out_ = nullptr;
-  const float* minor_ = nullptr;
-  const float* instrument_ = nullptr;
-  const float* beatsPerChord_ = nullptr;
-  const float* seed_ = nullptr;
+  // The control ports, by index; null until connected.
+  std::array<const float*, kPortCount> controls_{};
 
   HostTime time_;
   std::int64_t cycleStart_ = 0;
@@ -80,7 +87,10 @@ class PluginInstance {
 
   StartSettings settings_;
   // A start needs nothing from the worker: its chord is the tonic.
-  std::array<playback::RenderedChord, 2> openings_{};  // major, minor
+  playback::OpeningRenderer opener_;
+  // The channels of the progression that plays, which a stop silences.
+  int liveChannel_ = midi::kChordChannel;
+  int liveBassChannel_ = midi::kChordChannel;
   playback::RenderedChord upcoming_;
   bool upcomingReady_ = false;
   std::uint32_t run_ = 0;

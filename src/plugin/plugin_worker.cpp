@@ -18,23 +18,10 @@ PluginWorker::PluginWorker(LV2_Log_Logger& logger)
 
 PluginWorker::~PluginWorker() = default;
 
-std::array<playback::RenderedChord, 2> PluginWorker::Openings() {
-  const std::lock_guard lock(mutex_);
-  std::array<playback::RenderedChord, 2> openings;
-  for (const bool minorKey : {false, true}) {
-    playback::FeedSettings feed;
-    feed.minorKey = minorKey;
-    feed.tables = tables_;
-    openings[minorKey ? 1 : 0] = playback::ChordFeed(feed).Opening();
-  }
-  return openings;
-}
-
 void PluginWorker::BuildStart() {
   playback::FeedSettings feed;
   feed.seed = settings_.seed;
-  feed.minorKey = settings_.minorKey;
-  feed.instrument = settings_.instrument;
+  feed.opening = settings_.opening;
   feed.tables = tables_;
   ready_ = std::make_unique<playback::ChordFeed>(feed);
 }

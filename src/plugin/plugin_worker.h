@@ -3,7 +3,6 @@
 #include <lv2/log/logger.h>
 #include <lv2/worker/worker.h>
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -35,10 +34,6 @@ class PluginWorker {
   PluginWorker(const PluginWorker&) = delete;
   PluginWorker& operator=(const PluginWorker&) = delete;
 
-  // The chord every start plays first, in major and in minor: the tonic,
-  // whatever the seed and the tables. Its program change is the one of the
-  // default instrument; the player puts in its own.
-  [[nodiscard]] std::array<playback::RenderedChord, 2> Openings();
   void Work(const Request& request, const Responder& responder);
 
   // The tables the next start uses, as the text of a rule file.

@@ -16,8 +16,7 @@ inline constexpr std::size_t kPathCapacity = 2048;
 // What a start reads from the controls.
 struct StartSettings {
   std::uint32_t seed = 1;
-  bool minorKey = false;
-  std::int32_t instrument = 49;
+  playback::OpeningSettings opening;
 
   friend bool operator==(const StartSettings&, const StartSettings&) = default;
 };

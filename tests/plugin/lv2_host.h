@@ -30,11 +30,24 @@ inline constexpr double kSampleRate = 48000.0;
 inline constexpr const char* kPluginUri = "https://sonavela.github.io/lv2/sonavela";
 
 // The ports' symbols, by index.
-inline constexpr std::array<const char*, 6> kPortSymbols{"control",    "midi_out",        "minor",
-                                                         "instrument", "beats_per_chord", "seed"};
+inline constexpr std::array<const char*, 13> kPortSymbols{
+    "control", "midi_out",     "minor",         "instrument", "beats_per_chord", "seed",    "key",
+    "voicing", "register_low", "register_high", "channel",    "bass_channel",    "velocity"};
 
 // The control ports, by the index the bundle gives them.
-enum class Control : std::uint32_t { kMinor = 2, kInstrument = 3, kBeatsPerChord = 4, kSeed = 5 };
+enum class Control : std::uint32_t {
+  kMinor = 2,
+  kInstrument = 3,
+  kBeatsPerChord = 4,
+  kSeed = 5,
+  kKey = 6,
+  kVoicing = 7,
+  kRegisterLow = 8,
+  kRegisterHigh = 9,
+  kChannel = 10,
+  kBassChannel = 11,
+  kVelocity = 12,
+};
 
 // One time:Position as a host sends it: where the transport is at the frame
 // of the event.
@@ -189,7 +202,7 @@ class Lv2Host {
   LV2_Atom_Forge forge_{};
   std::vector<std::uint64_t> input_;   // 8-byte aligned, as atoms must be
   std::vector<std::uint64_t> output_;  // the same
-  std::array<float, 6> controls_{};
+  std::array<float, kPortSymbols.size()> controls_{};
   std::multimap<std::int64_t, Event> pending_;
 
   SlotQueue requests_{64};

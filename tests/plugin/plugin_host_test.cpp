@@ -43,7 +43,8 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // The note-ons of a --midi file, chord by chord, as mido reads them.
 std::vector<Notes> CliChords(std::uint32_t seed, bool minor, const fs::path& rules,
-                             const fs::path& dir, std::size_t steps) {
+                             const fs::path& dir, std::size_t steps,
+                             const std::vector<std::string>& more = {}) {
   const fs::path file = dir / "cli.mid";
   std::vector<std::string> args{
       "--device",   "none", "--seed", std::to_string(seed), "--steps", std::to_string(steps),
@@ -51,6 +52,7 @@ std::vector<Notes> CliChords(std::uint32_t seed, bool minor, const fs::path& rul
   if (minor) {
     args.push_back("--minor");
   }
+  args.insert(args.end(), more.begin(), more.end());
   if (!rules.empty()) {
     args.insert(args.end(), {"--rules", rules.string()});
   }
@@ -109,19 +111,50 @@ TEST_F(PluginHostTest, PlaysTheChordsOfTheCli) {
     std::uint32_t seed;
     bool minor;
     bool ownRules;
+    // The sound and key controls, and the same on the command line.
+    std::vector<std::pair<Control, float>> controls;
+    std::vector<std::string> options;
   };
-  for (const Case& c : {Case{7, false, false}, Case{7, true, false}, Case{16777215, false, false},
-                        Case{16777215, true, false}, Case{7, false, true}}) {
+  const std::vector<Case> cases{
+      {7, false, false, {}, {}},
+      {7, true, false, {}, {}},
+      {16777215, false, false, {}, {}},
+      {16777215, true, false, {}, {}},
+      {7, false, true, {}, {}},
+      {3,
+       false,
+       false,
+       {{Control::kKey, 11}, {Control::kVoicing, 1}, {Control::kChannel, 3}},
+       {"--key", "B", "--voicing", "close", "--channel", "3"}},
+      {3,
+       true,
+       false,
+       {{Control::kKey, 4},
+        {Control::kVoicing, 2},
+        {Control::kRegisterLow, 48},
+        {Control::kRegisterHigh, 76},
+        {Control::kBassChannel, 2},
+        {Control::kVelocity, 100}},
+       {"--key", "Gm", "--voicing", "open", "--register", "48-76", "--bass-channel", "2",
+        "--velocity", "100"}},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message()
-                 << "seed " << c.seed << (c.minor ? " minor" : "") << (c.ownRules ? " rules" : ""));
+                 << "seed " << c.seed << (c.minor ? " minor" : "") << (c.ownRules ? " rules" : "")
+                 << " " << ::testing::PrintToString(c.options));
     Lv2Host host;
     host.SetControl(Control::kSeed, static_cast<float>(c.seed));
     host.SetControl(Control::kMinor, c.minor ? 1.0f : 0.0f);
     host.SetControl(Control::kBeatsPerChord, 1);
+    for (const auto& [control, value] : c.controls) {
+      host.SetControl(control, value);
+    }
     RollAt(host, kRoll);
     if (!c.ownRules) {
       host.RunUntil(kRoll + kSteps * kChordOfOneBeat - 1024, 1024);
-      EXPECT_EQ(Chords(host, 0, kSteps), CliChords(c.seed, c.minor, {}, dir_, kSteps));
+      // --key names the minor key itself.
+      EXPECT_EQ(Chords(host, 0, kSteps),
+                CliChords(c.seed, c.minor && c.options.empty(), {}, dir_, kSteps, c.options));
     } else {
       // Taken for the next start from bar 1, not for the progression that
       // is playing.
@@ -254,6 +287,9 @@ TEST_F(PluginHostTest, RunAndWorkResponseAllocateNothing) {
   constexpr double kFast = 300.0;  // 9600 frames a chord of one beat
   Lv2Host host;
   host.SetControl(Control::kBeatsPerChord, 1);
+  // A led voicing on channels of its own, changed between the starts.
+  host.SetControl(Control::kVoicing, 1);
+  host.SetControl(Control::kBassChannel, 2);
   host.SendPosition(0, {0, 0.0, kFast, 1.0});
   host.SendPosition(100000, {2, 2.25, 240.0, 1.0});
   host.SendPosition(200000, {20, 1.5, 240.0, 1.0});
@@ -266,6 +302,9 @@ TEST_F(PluginHostTest, RunAndWorkResponseAllocateNothing) {
   const long realtimeBefore = AllocatorCalls(Region::kRealtime);
   const long workerBefore = AllocatorCalls(Region::kWorker);
   for (int cycle = 0; cycle < 10000; ++cycle) {
+    if (host.Frame() == 320000) {
+      host.SetControl(Control::kVoicing, 2);
+    }
     host.RunCycle(64);
   }
   EXPECT_EQ(AllocatorCalls(Region::kRealtime) - realtimeBefore, 0);
