@@ -102,6 +102,9 @@ class PlaybackSession {
   [[nodiscard]] Timestamp NextWake() const;
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const { return port_.Lookahead(); }
   [[nodiscard]] ChordClock& Clock() { return *clock_; }
+  // How the chords sound from the next chord on; the voice leading starts
+  // afresh.
+  void SetVoicing(const midi::VoicingSettings& voicing) { port_.SetVoicing(voicing); }
   // Another clock, and whether to send MIDI clock, for the next Start; a
   // session that plays or waits for a master stops first.
   void SetClock(std::unique_ptr<ChordClock> clock, bool clockOut);

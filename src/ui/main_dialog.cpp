@@ -82,7 +82,8 @@ MainDialog::MainDialog(MainDialogOptions options)
   substRules_ = std::make_unique<RuleList>(RuleKind::kSubstitution, *substList, *substWeightEdit,
                                            *substTextEdit, notifier_, *this);
   results_ = std::make_unique<ListWidgetResults>(*resultList);
-  inputs_ = std::make_unique<DialogInputs>(*instrumentEdit, *minorCheck, *connRules_, *substRules_);
+  inputs_ = std::make_unique<DialogInputs>(*instrumentEdit, *minorCheck, soundSettings_.homeKey,
+                                           *connRules_, *substRules_);
   playback::SessionOptions setup;
   setup.devices = std::move(options.backend);
   setup.clock =
@@ -211,6 +212,7 @@ void MainDialog::AddFileItems() {
   systemMenu_->addAction(QStringLiteral("規則表を開く(&O)..."))->setData(kOpenRuleFileCommand);
   systemMenu_->addAction(QStringLiteral("規則表を保存(&S)..."))->setData(kSaveRuleFileCommand);
   systemMenu_->addSeparator();
+  systemMenu_->addAction(QStringLiteral("音色と声部(&V)..."))->setData(kSoundCommand);
   systemMenu_->addAction(QStringLiteral("テンポと同期(&T)..."))->setData(kSyncCommand);
 }
 
@@ -223,6 +225,7 @@ void MainDialog::Start() {
   if (syncChanged_ && !TakeNewClock()) {
     return;
   }
+  session_->SetVoicing(soundSettings_.voicing);
   session_->Start();
   AimTimer();
 }
@@ -304,6 +307,8 @@ void MainDialog::OnSysCommand(unsigned commandId) {
     OnSaveRuleFile();
   } else if (command == kSyncCommand) {
     OnSyncSettings();
+  } else if (command == kSoundCommand) {
+    OnSoundSettings();
   } else if (commandId == kMinimizeCommand) {
     showMinimized();
   } else if (commandId == kCloseCommand) {

@@ -14,6 +14,7 @@
 #include "playback/chord_clock.h"
 #include "playback/session.h"
 #include "playback/sync_settings.h"
+#include "ui/sound_dialog.h"
 
 class QAction;
 class QCheckBox;
@@ -37,6 +38,7 @@ enum SysCommand : unsigned {
   kOpenRuleFileCommand = 48,
   kSaveRuleFileCommand = 64,
   kSyncCommand = 80,
+  kSoundCommand = 96,
   kMinimizeCommand = 0xF020,
   kCloseCommand = 0xF060,
 };
@@ -82,6 +84,11 @@ class MainDialog final : public QDialog {
   void OnSyncSettings();
   [[nodiscard]] const playback::SyncSettings& SyncSettings() const { return syncSettings_; }
   void SetSyncSettings(const playback::SyncSettings& settings);
+  void OnSoundSettings();
+  [[nodiscard]] const ui::SoundSettings& SoundSettings() const { return soundSettings_; }
+  // Taken at the next 開始; A minor checks the box 短調, any other key
+  // clears it.
+  void SetSoundSettings(const ui::SoundSettings& settings);
 
   // The controls in template order, and the window menu (the system menu of
   // other desktops), for inspection.
@@ -137,6 +144,7 @@ class MainDialog final : public QDialog {
   std::function<playback::ClockChoice(const playback::SyncSettings&)> makeClock_;
   std::function<std::vector<std::string>()> listInputs_;
   playback::SyncSettings syncSettings_;
+  ui::SoundSettings soundSettings_;
   // The settings changed since the clock was made: a new one at Start.
   bool syncChanged_ = false;
 };

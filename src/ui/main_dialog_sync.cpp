@@ -1,10 +1,14 @@
-// The dialog's tempo and sync settings, and the clock they make.
+// The dialog's settings windows: tempo and sync, and the clock they make;
+// how the chords sound and the home key.
+#include <QCheckBox>
 #include <QMessageBox>
+#include <QSignalBlocker>
 
 #include "ui/about_dialog.h"
 #include "ui/main_dialog.h"
 #include "ui/notifier.h"
 #include "ui/playback_adapters.h"
+#include "ui/sound_dialog.h"
 #include "ui/sync_dialog.h"
 
 namespace sonavela::ui {
@@ -40,6 +44,22 @@ void MainDialog::OnSyncSettings() {
   SyncDialog dialog(syncSettings_, listInputs_ ? listInputs_() : std::vector<std::string>{}, this);
   if (dialog.exec() == QDialog::Accepted) {
     SetSyncSettings(dialog.Settings());
+  }
+}
+
+void MainDialog::SetSoundSettings(const ui::SoundSettings& settings) {
+  soundSettings_ = settings;
+  const QSignalBlocker quiet(minorCheck);
+  minorCheck->setChecked(settings.homeKey == harmony::Key{{'A', 0}, harmony::kMinor});
+}
+
+void MainDialog::OnSoundSettings() {
+  ui::SoundSettings shown = soundSettings_;
+  // The box has the last word on C major and A minor.
+  shown.homeKey = inputs_->HomeKey();
+  SoundDialog dialog(shown, this);
+  if (dialog.exec() == QDialog::Accepted) {
+    SetSoundSettings(dialog.Settings());
   }
 }
 

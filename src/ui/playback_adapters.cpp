@@ -56,6 +56,15 @@ bool DialogInputs::MinorKey() const {
   return minorCheck_.isChecked();
 }
 
+harmony::Key DialogInputs::HomeKey() const {
+  const harmony::Key byTheBox = ControlInputs::HomeKey();
+  if (MinorKey()) {
+    return byTheBox;
+  }
+  // Unchecked, the box says C major where the settings say A minor.
+  return homeKey_ == harmony::Key{{'A', 0}, harmony::kMinor} ? byTheBox : homeKey_;
+}
+
 std::vector<std::string> DialogInputs::ConnectionLines() const {
   return connRules_.RuleLines();
 }

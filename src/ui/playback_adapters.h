@@ -62,21 +62,26 @@ class ChordTimer final : public QObject {
 // What Start reads from the dialog's controls.
 class DialogInputs final : public playback::ControlInputs {
  public:
+  // `homeKey` is the settings' key, which the check box overrides with A
+  // minor when it is checked.
   DialogInputs(const QLineEdit& instrumentEdit, const QCheckBox& minorCheck,
-               const RuleList& connRules, const RuleList& substRules)
+               const harmony::Key& homeKey, const RuleList& connRules, const RuleList& substRules)
       : instrumentEdit_(instrumentEdit),
         minorCheck_(minorCheck),
+        homeKey_(homeKey),
         connRules_(connRules),
         substRules_(substRules) {}
 
   [[nodiscard]] std::string InstrumentText() const override;
   [[nodiscard]] bool MinorKey() const override;
+  [[nodiscard]] harmony::Key HomeKey() const override;
   [[nodiscard]] std::vector<std::string> ConnectionLines() const override;
   [[nodiscard]] std::vector<std::string> SubstitutionLines() const override;
 
  private:
   const QLineEdit& instrumentEdit_;
   const QCheckBox& minorCheck_;
+  const harmony::Key& homeKey_;
   const RuleList& connRules_;
   const RuleList& substRules_;
 };

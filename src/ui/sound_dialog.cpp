@@ -1,0 +1,113 @@
+#include "ui/sound_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSpinBox>
+#include <array>
+
+#include "generator/candidate_keys.h"
+#include "harmony/names.h"
+
+namespace sonavela::ui {
+
+namespace {
+
+struct VoicingItem {
+  midi::VoicingMode mode;
+  const char* label;
+};
+
+// The order of the choice list.
+constexpr std::array<VoicingItem, 4> kVoicings{{
+    {midi::VoicingMode::kSpec, "全音域 (3 オクターブ)"},
+    {midi::VoicingMode::kClose, "密集配置 (声部進行)"},
+    {midi::VoicingMode::kOpen, "開離配置 (声部進行)"},
+    {midi::VoicingMode::kBassTriad, "ベースと三和音"},
+}};
+
+QSpinBox* NewSpinBox(QWidget* parent, int low, int high, int value) {
+  auto* box = new QSpinBox(parent);
+  box->setRange(low, high);
+  box->setValue(value);
+  return box;
+}
+
+}  // namespace
+
+SoundDialog::SoundDialog(const SoundSettings& settings, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+  setWindowTitle(QStringLiteral("音色と声部"));
+  auto* form = new QFormLayout(this);
+
+  key_ = new QComboBox(this);
+  const auto& keys = generator::CandidateKeys();
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    key_->addItem(QString::fromStdString(harmony::KeyName(keys[i])), static_cast<int>(i));
+  }
+  key_->setCurrentIndex(key_->findData(generator::CandidateKeyIndex(settings.homeKey)));
+  form->addRow(QStringLiteral("主調(&K):"), key_);
+
+  voicing_ = new QComboBox(this);
+  for (const VoicingItem& item : kVoicings) {
+    voicing_->addItem(QString::fromUtf8(item.label), static_cast<int>(item.mode));
+  }
+  voicing_->setCurrentIndex(voicing_->findData(static_cast<int>(settings.voicing.mode)));
+  form->addRow(QStringLiteral("和音の配置(&V):"), voicing_);
+
+  auto* range = new QHBoxLayout;
+  low_ = NewSpinBox(this, 0, 127 - midi::kNarrowestRegister, settings.voicing.upper.low);
+  high_ = NewSpinBox(this, midi::kNarrowestRegister, 127, settings.voicing.upper.high);
+  range->addWidget(low_);
+  range->addWidget(high_);
+  form->addRow(QStringLiteral("上声部の音域(&R):"), range);
+  // The register is at least an octave wide, whichever end moves.
+  connect(low_, &QSpinBox::valueChanged, this, [this](int low) {
+    high_->setValue(std::max(high_->value(), low + midi::kNarrowestRegister));
+  });
+  connect(high_, &QSpinBox::valueChanged, this, [this](int high) {
+    low_->setValue(std::min(low_->value(), high - midi::kNarrowestRegister));
+  });
+
+  channel_ = NewSpinBox(this, 1, 16, settings.voicing.channel);
+  form->addRow(QStringLiteral("チャンネル(&C):"), channel_);
+  bassChannel_ = NewSpinBox(this, 0, 16, settings.voicing.bassChannel);
+  bassChannel_->setSpecialValueText(QStringLiteral("和音と同じ"));
+  form->addRow(QStringLiteral("ベースのチャンネル(&B):"), bassChannel_);
+  velocity_ = NewSpinBox(this, 1, 127, settings.voicing.velocity);
+  form->addRow(QStringLiteral("ベロシティ(&L):"), velocity_);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  form->addRow(buttons);
+
+  connect(voicing_, &QComboBox::currentIndexChanged, this, &SoundDialog::OnVoicingChanged);
+  OnVoicingChanged();
+}
+
+void SoundDialog::OnVoicingChanged() {
+  // The three-octave voicing has fixed ranges of its own.
+  const bool ranged = Settings().voicing.mode != midi::VoicingMode::kSpec;
+  low_->setEnabled(ranged);
+  high_->setEnabled(ranged);
+}
+
+SoundSettings SoundDialog::Settings() const {
+  SoundSettings settings;
+  settings.homeKey =
+      generator::CandidateKeys()[static_cast<std::size_t>(key_->currentData().toInt())];
+  settings.voicing.mode = static_cast<midi::VoicingMode>(voicing_->currentData().toInt());
+  settings.voicing.upper = {low_->value(), high_->value()};
+  settings.voicing.channel = channel_->value();
+  settings.voicing.bassChannel = bassChannel_->value();
+  settings.voicing.velocity = velocity_->value();
+  return settings;
+}
+
+}  // namespace sonavela::ui
