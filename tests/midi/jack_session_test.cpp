@@ -93,7 +93,8 @@ class JackSessionTest : public ::testing::Test {
     clientName_ = "sonavela_client_" + pid;
     setenv("JACK_NO_START_SERVER", "1", 1);
     setenv("JACK_DEFAULT_SERVER", serverName_.c_str(), 1);
-    ASSERT_TRUE(server_.Start(serverName_, kServerStart, kPeriod)) << server_.Error();
+    // Real time keeps the cycles on time while other tests load the machine.
+    ASSERT_TRUE(server_.Start(serverName_, kServerStart, kPeriod, 48000, true)) << server_.Error();
     sink_ = std::make_unique<testing::JackMidiSink>();
     ASSERT_TRUE(sink_->Open(serverName_, "sonavela_sink_" + pid)) << sink_->Error();
     sinkPort_ = sink_->PortName();
@@ -197,11 +198,14 @@ TEST_F(JackSessionTest, MessagesLandAtTheFramesOfTheirTimesInTheOrderSent) {
   const auto frameOf = [&](std::size_t i) { return static_cast<std::int64_t>(events[i].frame); };
   EXPECT_EQ(events[0].offset, 0U);
   EXPECT_LT(frameOf(0) - sent, 3 * kPeriod) << "the late note waited";
+  // A cycle the server missed (an xrun on a busy machine) moves frames
+  // against the clock: then a message is only held to its cycle.
+  const std::int64_t slack = sink_->Xruns().empty() ? 1 : kPeriod + 1;
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(cases[i].key);
     EXPECT_EQ(events[i].bytes[1], cases[i].key);
     if (i > 0) {
-      EXPECT_NEAR(frameOf(i) - frameOf(1), cases[i].frame, 1);
+      EXPECT_NEAR(frameOf(i) - frameOf(1), cases[i].frame, slack);
     }
   }
 }
