@@ -60,7 +60,7 @@ int Print(Environment& env, const std::string& text) {
 }
 
 int ListDevices(Environment& env) {
-  midi::MidiPort port(env.makeBackend());
+  midi::MidiPort port(env.makeBackend({}));
   const unsigned count = port.DeviceCount();
   for (unsigned i = 0; i < count; ++i) {
     std::string name = "<Error>";
@@ -167,7 +167,9 @@ bool MakeOutputFile(const char* option, const std::optional<std::string>& path, 
 int Play(const Options& options, playback::RuleLists rules, Environment& env, OutputFiles& files) {
   const bool offline = files.wav != nullptr;
   const std::shared_ptr<midi::SynthRenderer> renderer =
-      offline ? std::make_shared<midi::SynthRenderer>() : nullptr;
+      offline ? std::make_shared<midi::SynthRenderer>(
+                    midi::SynthRendererOptions{options.soundFont.value_or(""), 44100})
+              : nullptr;
   playback::SessionOptions setup;
   if (offline) {
     setup.devices = std::make_unique<midi::RendererBackend>(renderer, *files.wav);
@@ -180,7 +182,7 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
     }
     setup.clock = std::move(choice.clock);
     if (options.device) {
-      setup.devices = env.makeBackend();
+      setup.devices = env.makeBackend(options.soundFont.value_or(""));
     }
   }
   setup.seed = options.seed;

@@ -22,8 +22,10 @@ struct Environment {
   FdWriter& out;
   FdWriter& err;
   StopSignal& stop;
-  // The MIDI output devices that --device and --list-devices index.
-  std::function<std::unique_ptr<midi::MidiBackend>()> makeBackend;
+  // The MIDI output devices that --device and --list-devices index; the
+  // built-in synthesizer loads `soundFont` (--soundfont), or looks for one
+  // as usual when it is empty.
+  std::function<std::unique_ptr<midi::MidiBackend>(const std::string& soundFont)> makeBackend;
   // The clock that --sync names; empty for the real ones (MakeClock).
   std::function<ClockChoice(const Options&)> makeClock = MakeClock;
 };

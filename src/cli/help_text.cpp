@@ -46,6 +46,9 @@ Options:
   --bass-channel N  MIDI channel of the bass note, for a bass synth
                     (default: the chords' channel)
   --velocity N      note-on velocity, 1 to 127 (default 64)
+  --soundfont FILE  the built-in synthesizer's SoundFont (SF2, SF3 or DLS;
+                    default: $SONAVELA_SOUNDFONT, else the system's General
+                    MIDI SoundFont)
   --seed N          initial state of the random source, 0 to 4294967295
                     (default 1)
   --wav FILE        render the built-in synthesizer into a WAV file instead of

@@ -17,7 +17,11 @@ int main(int argc, char** argv) {
   try {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     cli::StopSignal stop;
-    cli::Environment env{out, err, stop, [] { return midi::MakeSystemBackend(); }};
+    cli::Environment env{out, err, stop, [](const std::string& soundFont) {
+                           midi::SystemBackendOptions options;
+                           options.soundFont = soundFont;
+                           return midi::MakeSystemBackend(options);
+                         }};
     return cli::RunCli(args, env);
   } catch (const std::exception& e) {
     (void)err.Write(std::string(cli::kProgramName) + ": " + e.what() + "\n");

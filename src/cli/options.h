@@ -56,6 +56,9 @@ struct Options {
   bool clockOut = false;
   // --voicing, --register, --channel, --bass-channel, --velocity.
   midi::VoicingSettings voicing;
+  // --soundfont: the built-in synthesizer's SoundFont instead of the usual
+  // lookup (SONAVELA_SOUNDFONT, then the system's).
+  std::optional<std::string> soundFont;
   // --key: the home key, when it is not the one --minor chooses.
   std::optional<harmony::Key> homeKey;
 

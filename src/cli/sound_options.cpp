@@ -9,8 +9,8 @@
 namespace sonavela::cli {
 namespace {
 
-constexpr std::array<std::string_view, 6> kNames{"--voicing",      "--register", "--channel",
-                                                 "--bass-channel", "--velocity", "--key"};
+constexpr std::array<std::string_view, 7> kNames{
+    "--voicing", "--register", "--channel", "--bass-channel", "--velocity", "--key", "--soundfont"};
 
 // "LOW-HIGH", two MIDI notes at least an octave apart.
 std::optional<midi::NoteRange> ParseRegister(std::string_view text) {
@@ -67,6 +67,11 @@ std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_vi
       return BadNumber(name, value, 1, 127);
     }
     voicing.velocity = static_cast<int>(*velocity);
+  } else if (name == "--soundfont") {
+    if (value.empty()) {
+      return UsageError{"--soundfont: the file name is empty"};
+    }
+    options.soundFont = std::string(value);
   } else if (name == "--key") {
     options.homeKey = generator::CandidateKeyNamed(value);
     if (!options.homeKey) {

@@ -1,6 +1,6 @@
 #pragma once
 // The options of how the chords sound and in which key they go: --voicing,
-// --register, --channel, --bass-channel, --velocity and --key.
+// --register, --channel, --bass-channel, --velocity, --soundfont and --key.
 
 #include <optional>
 #include <string_view>

@@ -60,7 +60,7 @@ constexpr midi::MidiMessage kOff = midi::MidiMessage::AllNotesOff(1);
 class CliAppTest : public ::testing::Test {
  protected:
   int Run(std::vector<std::string_view> args, std::vector<midi::RecordedDevice> devices) {
-    Environment env{out_writer_, err_writer_, stop_, [this, devices] {
+    Environment env{out_writer_, err_writer_, stop_, [this, devices](const std::string&) {
                       ++backendsMade_;
                       return std::make_unique<midi::RecordingBackend>(devices, log_);
                     }};
@@ -126,8 +126,9 @@ TEST_F(CliAppTest, ADeviceThatDoesNotExistIsAUsageError) {
   for (const auto& c : cases) {
     CapturedFd err;
     FdWriter errWriter(err.Fd());
-    Environment env{out_writer_, errWriter, stop_,
-                    [&] { return std::make_unique<midi::RecordingBackend>(c.devices, log_); }};
+    Environment env{out_writer_, errWriter, stop_, [&](const std::string&) {
+                      return std::make_unique<midi::RecordingBackend>(c.devices, log_);
+                    }};
     const std::vector<std::string_view> args{"--device", "2", "--steps", "1"};
     EXPECT_EQ(RunCli(args, env), 2);
     EXPECT_EQ(err.Text(), c.message);
@@ -167,7 +168,7 @@ TEST_F(CliAppTest, AFailingOutputIsAnErrorButAClosedPipeIsNot) {
   const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
   ASSERT_GE(full, 0);
   FdWriter fullWriter(full);
-  Environment env{fullWriter, err_writer_, stop_, [&] {
+  Environment env{fullWriter, err_writer_, stop_, [&](const std::string&) {
                     return std::make_unique<midi::RecordingBackend>(
                         std::vector<midi::RecordedDevice>{{"A"}}, log_);
                   }};
@@ -199,7 +200,7 @@ TEST_F(CliAppTest, AFailingOutputIsAnErrorButAClosedPipeIsNot) {
 }
 
 TEST_F(CliAppTest, ADeviceThatFailsWhilePlayingIsToldOnceAndTheRunGoesOn) {
-  Environment env{out_writer_, err_writer_, stop_, [&] {
+  Environment env{out_writer_, err_writer_, stop_, [&](const std::string&) {
                     auto backend = std::make_unique<midi::RecordingBackend>(
                         std::vector<midi::RecordedDevice>{{"Synth A"}}, log_);
                     backend->FailSendsAfter(30, "the JACK server has quit");
@@ -216,7 +217,7 @@ TEST_F(CliAppTest, ADeviceThatFailsWhilePlayingIsToldOnceAndTheRunGoesOn) {
 }
 
 TEST_F(CliAppTest, ListingSaysWhyKindsOfDevicesAreMissing) {
-  Environment env{out_writer_, err_writer_, stop_, [&] {
+  Environment env{out_writer_, err_writer_, stop_, [&](const std::string&) {
                     auto backend = std::make_unique<midi::RecordingBackend>(
                         std::vector<midi::RecordedDevice>{{"Synth A"}}, log_);
                     backend->unavailable = {"JACK: no JACK server is running"};
@@ -268,7 +269,7 @@ TEST_F(CliAppMidiFileTest, AFileThatCannotBeSavedIsAFailureOfOneLine) {
   const std::filesystem::path folder = dir_ / "gone";
   std::filesystem::create_directories(folder);
   const std::string file = (folder / "take.mid").string();
-  Environment env{out_writer_, err_writer_, stop_, [&] {
+  Environment env{out_writer_, err_writer_, stop_, [&](const std::string&) {
                     std::filesystem::remove_all(folder);
                     return std::make_unique<midi::RecordingBackend>(
                         std::vector<midi::RecordedDevice>{{"A"}}, log_);

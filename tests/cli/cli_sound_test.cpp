@@ -55,5 +55,29 @@ TEST(CliSoundTest, KeyVoicingChannelsAndVelocityReachTheFile) {
   EXPECT_EQ(bass.begin()->second, 51);
 }
 
+// A SoundFont that cannot be used is one line: played live, the progression
+// goes on silently; a render has nothing to render with.
+TEST(CliSoundTest, AMissingSoundFontIsOneLineAndLivePlayGoesOnSilently) {
+  const testing::ScratchFolder scratch("sonavela_soundfont_");
+  const std::string wav = (scratch.Path() / "x.wav").string();
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* says;
+  } cases[] = {
+      {{"--steps", "2", "--interval", "0"}, 0, "; playing silently"},
+      {{"--steps", "2", "--wav", wav}, 1, "cannot render"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"--soundfont", "/nonexistent/gm.sf2"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const testing::ProcessResult run = testing::RunProgram(SONAVELA_CLI_PATH, args);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(testing::CountLines(run.err), 1) << run.err;
+    EXPECT_THAT(run.err, ::testing::HasSubstr("\"/nonexistent/gm.sf2\""));
+    EXPECT_THAT(run.err, ::testing::HasSubstr(c.says));
+  }
+}
+
 }  // namespace
 }  // namespace sonavela::cli

@@ -255,6 +255,7 @@ TEST(OptionsTest, VoicingChannelsVelocityAndKey) {
   EXPECT_EQ(o.voicing, (midi::VoicingSettings{midi::VoicingMode::kOpen, {48, 72}, 16, 2, 127}));
   EXPECT_EQ(o.homeKey, (harmony::Key{{'E', -1}, harmony::kMinor}));
   EXPECT_EQ(ParseOk({"--key", "F#"}).homeKey, (harmony::Key{{'F', 1}, harmony::kMajor}));
+  EXPECT_EQ(ParseOk({"--soundfont", "gm.sf2"}).soundFont, "gm.sf2");
 
   const struct {
     std::vector<std::string_view> args;
@@ -271,6 +272,7 @@ TEST(OptionsTest, VoicingChannelsVelocityAndKey) {
       {{"--bass-channel", "17"}, "--bass-channel: '17' is not a whole number from 1 to 16"},
       {{"--velocity", "0"}, "--velocity: '0' is not a whole number from 1 to 127"},
       {{"--minor", "--key", "Am"}, "--minor is the home key Am: it cannot be combined with --key"},
+      {{"--soundfont="}, "--soundfont: the file name is empty"},
       {{"--key", "H"},
        "--key: 'H' is none of the 32 keys (C, G, ..., Gb; Am, Em, ..., Ebm; as the result lines "
        "write them)"},
