@@ -26,3 +26,8 @@ add_executable(midi_jack_timing
   ${PROJECT_SOURCE_DIR}/tests/midi/jack_harness.cpp)
 target_include_directories(midi_jack_timing PRIVATE ${PROJECT_SOURCE_DIR}/tests/midi)
 target_link_libraries(midi_jack_timing PRIVATE sonavela::midi PkgConfig::JACK sonavela::warnings)
+
+# Notes per chord and voice movement of each voicing over a long progression.
+add_executable(midi_voicing_figures ${CMAKE_CURRENT_LIST_DIR}/voicing_figures.cpp)
+target_link_libraries(midi_voicing_figures PRIVATE sonavela::midi sonavela::generator
+  sonavela::warnings)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 #include "harmony/note.h"
 
@@ -20,6 +21,21 @@ constexpr int kSpecBassLowest = 37;
 constexpr int kSteadyBassLowest = 43;
 
 constexpr std::array<std::string_view, 4> kModeNames{"spec", "close", "open", "bass-triad"};
+
+// At most five keys: sorted in place by insertion, where GCC's -O3 sees
+// std::sort over a part of a small array as running off its end.
+template <typename Less>
+void SortFirst(std::array<int, harmony::kToneSlots>& keys, std::size_t count, Less less) {
+  for (std::size_t i = 1; i < count && i < keys.size(); ++i) {
+    for (std::size_t j = i; j > 0 && less(keys[j], keys[j - 1]); --j) {
+      std::swap(keys[j], keys[j - 1]);
+    }
+  }
+}
+
+void SortFirst(std::array<int, harmony::kToneSlots>& keys, std::size_t count) {
+  SortFirst(keys, count, [](int a, int b) { return a < b; });
+}
 
 struct Tones {
   std::array<int, harmony::kToneSlots> classes{};  // from the root upwards
@@ -42,7 +58,7 @@ Tones TonesOf(const harmony::Chord& chord) {
     }
   }
   const int root = tones.root;
-  std::sort(tones.classes.begin(), tones.classes.begin() + tones.count,
+  SortFirst(tones.classes, tones.count,
             [root](int a, int b) { return (a - root + 12) % 12 < (b - root + 12) % 12; });
   return tones;
 }
@@ -64,10 +80,10 @@ Shape ShapeOf(const Tones& tones, std::size_t inversion, bool spread) {
     const int pc = tones.classes[(inversion + i) % tones.count];
     shape.keys[i] = (pc - lowest + 12) % 12;
   }
-  std::sort(shape.keys.begin(), shape.keys.begin() + shape.count);
+  SortFirst(shape.keys, shape.count);
   if (spread && shape.count >= 3) {
     shape.keys[shape.count - 2] -= 12;
-    std::sort(shape.keys.begin(), shape.keys.begin() + shape.count);
+    SortFirst(shape.keys, shape.count);
     const int bottom = shape.keys[0];
     for (std::size_t i = 0; i < shape.count; ++i) {
       shape.keys[i] -= bottom;
