@@ -60,7 +60,7 @@ int Print(Environment& env, const std::string& text) {
 }
 
 int ListDevices(Environment& env) {
-  midi::MidiPort port(env.makeBackend({}));
+  midi::MidiPort port(env.makeBackend({}, {}));
   const unsigned count = port.DeviceCount();
   for (unsigned i = 0; i < count; ++i) {
     std::string name = "<Error>";
@@ -167,8 +167,8 @@ bool MakeOutputFile(const char* option, const std::optional<std::string>& path, 
 int Play(const Options& options, playback::RuleLists rules, Environment& env, OutputFiles& files) {
   const bool offline = files.wav != nullptr;
   const std::shared_ptr<midi::SynthRenderer> renderer =
-      offline ? std::make_shared<midi::SynthRenderer>(
-                    midi::SynthRendererOptions{options.soundFont.value_or(""), 44100})
+      offline ? std::make_shared<midi::SynthRenderer>(midi::SynthRendererOptions{
+                    options.soundFont.value_or(""), 44100, options.synth})
               : nullptr;
   playback::SessionOptions setup;
   if (offline) {
@@ -182,7 +182,7 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
     }
     setup.clock = std::move(choice.clock);
     if (options.device) {
-      setup.devices = env.makeBackend(options.soundFont.value_or(""));
+      setup.devices = env.makeBackend(options.soundFont.value_or(""), options.synth);
     }
   }
   setup.seed = options.seed;

@@ -8,6 +8,7 @@
 #include "cli/clocks.h"
 #include "cli/options.h"
 #include "cli/terminal.h"
+#include "midi/devices/synth_config.h"
 #include "midi/port/midi_backend.h"
 
 namespace sonavela::cli {
@@ -24,8 +25,11 @@ struct Environment {
   StopSignal& stop;
   // The MIDI output devices that --device and --list-devices index; the
   // built-in synthesizer loads `soundFont` (--soundfont), or looks for one
-  // as usual when it is empty.
-  std::function<std::unique_ptr<midi::MidiBackend>(const std::string& soundFont)> makeBackend;
+  // as usual when it is empty, and sounds as `sound` says (--gain, --reverb,
+  // --chorus).
+  std::function<std::unique_ptr<midi::MidiBackend>(const std::string& soundFont,
+                                                   const midi::SynthSound& sound)>
+      makeBackend;
   // The clock that --sync names; empty for the real ones (MakeClock).
   std::function<ClockChoice(const Options&)> makeClock = MakeClock;
 };

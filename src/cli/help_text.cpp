@@ -49,6 +49,10 @@ Options:
   --soundfont FILE  the built-in synthesizer's SoundFont (SF2, SF3 or DLS;
                     default: $SONAVELA_SOUNDFONT, else the system's General
                     MIDI SoundFont)
+  --gain DB         loudness of the built-in synthesizer, -40 to 20 dB from
+                    its default (default 0)
+  --reverb on|off   its reverb (default on)
+  --chorus on|off   its chorus (default on)
   --seed N          initial state of the random source, 0 to 4294967295
                     (default 1)
   --wav FILE        render the built-in synthesizer into a WAV file instead of

@@ -17,9 +17,11 @@ int main(int argc, char** argv) {
   try {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     cli::StopSignal stop;
-    cli::Environment env{out, err, stop, [](const std::string& soundFont) {
+    cli::Environment env{out, err, stop,
+                         [](const std::string& soundFont, const midi::SynthSound& sound) {
                            midi::SystemBackendOptions options;
                            options.soundFont = soundFont;
+                           options.sound = sound;
                            return midi::MakeSystemBackend(options);
                          }};
     return cli::RunCli(args, env);

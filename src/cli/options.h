@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "harmony/note.h"
+#include "midi/devices/synth_config.h"
 #include "midi/port/midi_port.h"
 #include "playback/chord_clock.h"
 #include "playback/playback_control.h"
@@ -59,6 +60,8 @@ struct Options {
   // --soundfont: the built-in synthesizer's SoundFont instead of the usual
   // lookup (SONAVELA_SOUNDFONT, then the system's).
   std::optional<std::string> soundFont;
+  // --gain, --reverb, --chorus.
+  midi::SynthSound synth;
   // --key: the home key, when it is not the one --minor chooses.
   std::optional<harmony::Key> homeKey;
 

@@ -9,8 +9,37 @@
 namespace sonavela::cli {
 namespace {
 
-constexpr std::array<std::string_view, 7> kNames{
-    "--voicing", "--register", "--channel", "--bass-channel", "--velocity", "--key", "--soundfont"};
+constexpr std::array<std::string_view, 10> kNames{
+    "--voicing", "--register",  "--channel", "--bass-channel", "--velocity",
+    "--key",     "--soundfont", "--gain",    "--reverb",       "--chorus"};
+
+// "on" or "off".
+std::optional<bool> ParseSwitch(std::string_view text) {
+  if (text == "on") {
+    return true;
+  }
+  if (text == "off") {
+    return false;
+  }
+  return std::nullopt;
+}
+
+// Decibels with an optional sign and fraction ("-6", "3.5").
+std::optional<double> ParseDecibels(std::string_view text) {
+  const bool negative = !text.empty() && text.front() == '-';
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    text.remove_prefix(1);
+  }
+  const std::optional<double> size = ParseDecimal(text, 0.0, 1000.0);
+  if (!size) {
+    return std::nullopt;
+  }
+  const double db = negative ? -*size : *size;
+  if (db < midi::kMinGainDb || db > midi::kMaxGainDb) {
+    return std::nullopt;
+  }
+  return db;
+}
 
 // "LOW-HIGH", two MIDI notes at least an octave apart.
 std::optional<midi::NoteRange> ParseRegister(std::string_view text) {
@@ -72,6 +101,19 @@ std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_vi
       return UsageError{"--soundfont: the file name is empty"};
     }
     options.soundFont = std::string(value);
+  } else if (name == "--gain") {
+    const std::optional<double> db = ParseDecibels(value);
+    if (!db) {
+      return UsageError{"--gain: '" + std::string(value) +
+                        "' is not a number of decibels from -40 to 20"};
+    }
+    options.synth.gainDb = *db;
+  } else if (name == "--reverb" || name == "--chorus") {
+    const std::optional<bool> on = ParseSwitch(value);
+    if (!on) {
+      return UsageError{std::string(name) + ": '" + std::string(value) + "' is neither on nor off"};
+    }
+    (name == "--reverb" ? options.synth.reverb : options.synth.chorus) = *on;
   } else if (name == "--key") {
     options.homeKey = generator::CandidateKeyNamed(value);
     if (!options.homeKey) {

@@ -60,7 +60,8 @@ constexpr midi::MidiMessage kOff = midi::MidiMessage::AllNotesOff(1);
 class CliAppTest : public ::testing::Test {
  protected:
   int Run(std::vector<std::string_view> args, std::vector<midi::RecordedDevice> devices) {
-    Environment env{out_writer_, err_writer_, stop_, [this, devices](const std::string&) {
+    Environment env{out_writer_, err_writer_, stop_,
+                    [this, devices](const std::string&, const midi::SynthSound&) {
                       ++backendsMade_;
                       return std::make_unique<midi::RecordingBackend>(devices, log_);
                     }};
@@ -126,7 +127,8 @@ TEST_F(CliAppTest, ADeviceThatDoesNotExistIsAUsageError) {
   for (const auto& c : cases) {
     CapturedFd err;
     FdWriter errWriter(err.Fd());
-    Environment env{out_writer_, errWriter, stop_, [&](const std::string&) {
+    Environment env{out_writer_, errWriter, stop_,
+                    [&](const std::string&, const midi::SynthSound&) {
                       return std::make_unique<midi::RecordingBackend>(c.devices, log_);
                     }};
     const std::vector<std::string_view> args{"--device", "2", "--steps", "1"};
@@ -168,7 +170,7 @@ TEST_F(CliAppTest, AFailingOutputIsAnErrorButAClosedPipeIsNot) {
   const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
   ASSERT_GE(full, 0);
   FdWriter fullWriter(full);
-  Environment env{fullWriter, err_writer_, stop_, [&](const std::string&) {
+  Environment env{fullWriter, err_writer_, stop_, [&](const std::string&, const midi::SynthSound&) {
                     return std::make_unique<midi::RecordingBackend>(
                         std::vector<midi::RecordedDevice>{{"A"}}, log_);
                   }};
@@ -200,7 +202,8 @@ TEST_F(CliAppTest, AFailingOutputIsAnErrorButAClosedPipeIsNot) {
 }
 
 TEST_F(CliAppTest, ADeviceThatFailsWhilePlayingIsToldOnceAndTheRunGoesOn) {
-  Environment env{out_writer_, err_writer_, stop_, [&](const std::string&) {
+  Environment env{out_writer_, err_writer_, stop_,
+                  [&](const std::string&, const midi::SynthSound&) {
                     auto backend = std::make_unique<midi::RecordingBackend>(
                         std::vector<midi::RecordedDevice>{{"Synth A"}}, log_);
                     backend->FailSendsAfter(30, "the JACK server has quit");
@@ -217,7 +220,8 @@ TEST_F(CliAppTest, ADeviceThatFailsWhilePlayingIsToldOnceAndTheRunGoesOn) {
 }
 
 TEST_F(CliAppTest, ListingSaysWhyKindsOfDevicesAreMissing) {
-  Environment env{out_writer_, err_writer_, stop_, [&](const std::string&) {
+  Environment env{out_writer_, err_writer_, stop_,
+                  [&](const std::string&, const midi::SynthSound&) {
                     auto backend = std::make_unique<midi::RecordingBackend>(
                         std::vector<midi::RecordedDevice>{{"Synth A"}}, log_);
                     backend->unavailable = {"JACK: no JACK server is running"};
@@ -269,7 +273,8 @@ TEST_F(CliAppMidiFileTest, AFileThatCannotBeSavedIsAFailureOfOneLine) {
   const std::filesystem::path folder = dir_ / "gone";
   std::filesystem::create_directories(folder);
   const std::string file = (folder / "take.mid").string();
-  Environment env{out_writer_, err_writer_, stop_, [&](const std::string&) {
+  Environment env{out_writer_, err_writer_, stop_,
+                  [&](const std::string&, const midi::SynthSound&) {
                     std::filesystem::remove_all(folder);
                     return std::make_unique<midi::RecordingBackend>(
                         std::vector<midi::RecordedDevice>{{"A"}}, log_);

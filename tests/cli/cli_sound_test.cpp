@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -77,6 +79,40 @@ TEST(CliSoundTest, AMissingSoundFontIsOneLineAndLivePlayGoesOnSilently) {
     EXPECT_THAT(run.err, ::testing::HasSubstr("\"/nonexistent/gm.sf2\""));
     EXPECT_THAT(run.err, ::testing::HasSubstr(c.says));
   }
+}
+
+// The RMS amplitude sox measures in a file, or -1 when it cannot.
+double RmsOf(const std::string& file) {
+  const std::string command = std::string("'") + SONAVELA_SOX + "' '" + file + "' -n stat 2>&1";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  std::string text;
+  std::array<char, 256> line{};
+  while (pipe != nullptr && std::fgets(line.data(), line.size(), pipe) != nullptr) {
+    text += line.data();
+  }
+  if (pipe != nullptr) {
+    ::pclose(pipe);
+  }
+  const std::size_t at = text.find("RMS     amplitude:");
+  return at == std::string::npos ? -1.0 : std::stod(text.substr(at + 18));
+}
+
+TEST(CliSoundTest, GainReverbAndChorusShapeTheRender) {
+  const testing::ScratchFolder scratch("sonavela_gain_");
+  const auto render = [&](const std::string& name, std::vector<std::string> more) {
+    const std::string file = (scratch.Path() / name).string();
+    std::vector<std::string> args{"--steps", "2", "--interval", "500", "--wav", file};
+    args.insert(args.end(), more.begin(), more.end());
+    const testing::ProcessResult run = testing::RunProgram(SONAVELA_CLI_PATH, args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return RmsOf(file);
+  };
+  const double plain = render("plain.wav", {});
+  ASSERT_GT(plain, 0.0) << SONAVELA_SOX;
+  EXPECT_NEAR(render("quiet.wav", {"--gain", "-6"}) / plain, 0.501, 0.02);
+  EXPECT_NEAR(render("loud.wav", {"--gain=+6"}) / plain, 1.995, 0.08);
+  // Reverb and chorus add their wet signal to the dry one.
+  EXPECT_LT(render("dry.wav", {"--reverb", "off", "--chorus", "off"}), plain * 0.9);
 }
 
 }  // namespace

@@ -256,6 +256,8 @@ TEST(OptionsTest, VoicingChannelsVelocityAndKey) {
   EXPECT_EQ(o.homeKey, (harmony::Key{{'E', -1}, harmony::kMinor}));
   EXPECT_EQ(ParseOk({"--key", "F#"}).homeKey, (harmony::Key{{'F', 1}, harmony::kMajor}));
   EXPECT_EQ(ParseOk({"--soundfont", "gm.sf2"}).soundFont, "gm.sf2");
+  EXPECT_EQ(ParseOk({"--gain", "-12.5", "--reverb", "off", "--chorus=off"}).synth,
+            (midi::SynthSound{-12.5, false, false}));
 
   const struct {
     std::vector<std::string_view> args;
@@ -273,6 +275,9 @@ TEST(OptionsTest, VoicingChannelsVelocityAndKey) {
       {{"--velocity", "0"}, "--velocity: '0' is not a whole number from 1 to 127"},
       {{"--minor", "--key", "Am"}, "--minor is the home key Am: it cannot be combined with --key"},
       {{"--soundfont="}, "--soundfont: the file name is empty"},
+      {{"--gain", "20.5"}, "--gain: '20.5' is not a number of decibels from -40 to 20"},
+      {{"--gain", "-"}, "--gain: '-' is not a number of decibels from -40 to 20"},
+      {{"--reverb", "yes"}, "--reverb: 'yes' is neither on nor off"},
       {{"--key", "H"},
        "--key: 'H' is none of the 32 keys (C, G, ..., Gb; Am, Em, ..., Ebm; as the result lines "
        "write them)"},

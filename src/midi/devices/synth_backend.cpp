@@ -51,7 +51,8 @@ bool SynthBackend::Open(unsigned index) {
     }
   }
   std::string error;
-  std::unique_ptr<SynthEngine> engine = SynthEngine::Create(soundFont.path, sampleRate, error);
+  std::unique_ptr<SynthEngine> engine =
+      SynthEngine::Create(soundFont.path, sampleRate, error, options_.sound);
   if (!engine || !engine->StartAudio(drivers, options_.clientName, jack, error)) {
     lastError_ = error;
     return false;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "midi/devices/synth_config.h"
 #include "midi/port/midi_backend.h"
 
 namespace sonavela::midi {
@@ -17,6 +18,7 @@ inline constexpr const char* kBuiltInSynthName = "Built-in synthesizer (FluidSyn
 struct SynthBackendOptions {
   // Empty: SONAVELA_SOUNDFONT, then the system's General MIDI SoundFonts.
   std::string soundFont;
+  SynthSound sound;
   // Empty: SONAVELA_AUDIO_DRIVER, then pulseaudio, alsa, jack, sdl2.
   std::string audioDriver;
   // How the synthesizer names itself to JACK.

@@ -9,6 +9,19 @@ namespace sonavela::midi {
 // path is given: these files, in this order.
 [[nodiscard]] std::vector<std::string> DefaultSoundFontCandidates();
 
+// How the built-in synthesizer sounds besides its SoundFont. The defaults
+// are FluidSynth's own: its gain, reverb and chorus on.
+struct SynthSound {
+  double gainDb = 0.0;  // relative to FluidSynth's default gain
+  bool reverb = true;
+  bool chorus = true;
+
+  friend bool operator==(const SynthSound&, const SynthSound&) = default;
+};
+
+inline constexpr double kMinGainDb = -40.0;
+inline constexpr double kMaxGainDb = 20.0;
+
 struct SoundFontLookup {
   std::string path;   // empty when nothing usable was found
   std::string error;  // why, for the user, when `path` is empty

@@ -1,6 +1,7 @@
 #include "midi/devices/synth_engine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <mutex>
 
@@ -122,7 +123,7 @@ std::optional<JackOutput> SynthEngine::ProbeJack() {
 }
 
 std::unique_ptr<SynthEngine> SynthEngine::Create(const std::string& soundFont, double sampleRate,
-                                                 std::string& error) {
+                                                 std::string& error, const SynthSound& sound) {
   std::unique_ptr<SynthEngine> engine(new SynthEngine());
   SynthLog& log = engine->log_;
   engine->settings_.reset(new_fluid_settings());
@@ -132,6 +133,14 @@ std::unique_ptr<SynthEngine> SynthEngine::Create(const std::string& soundFont, d
   }
   fluid_settings_setnum(engine->settings_.get(), "synth.sample-rate", sampleRate);
   fluid_settings_setint(engine->settings_.get(), "synth.threadsafe-api", 0);
+  fluid_settings_setint(engine->settings_.get(), "synth.reverb.active", sound.reverb ? 1 : 0);
+  fluid_settings_setint(engine->settings_.get(), "synth.chorus.active", sound.chorus ? 1 : 0);
+  if (sound.gainDb != 0.0) {
+    double gain = 0.0;
+    fluid_settings_getnum_default(engine->settings_.get(), "synth.gain", &gain);
+    fluid_settings_setnum(engine->settings_.get(), "synth.gain",
+                          gain * std::pow(10.0, sound.gainDb / 20.0));
+  }
   engine->synth_.reset(new_fluid_synth(engine->settings_.get()));
   if (!engine->synth_) {
     error = WithReason("The built-in synthesizer could not be started", log.Reasons());

@@ -10,6 +10,7 @@
 
 #include <fluidsynth.h>
 
+#include "midi/devices/synth_config.h"
 #include "midi/devices/synth_log.h"
 #include "midi/devices/synth_schedule.h"
 #include "midi/port/midi_message.h"
@@ -43,7 +44,8 @@ class SynthEngine {
   // nullptr, and `error` says why, when the synthesizer or the SoundFont
   // cannot be set up.
   [[nodiscard]] static std::unique_ptr<SynthEngine> Create(const std::string& soundFont,
-                                                           double sampleRate, std::string& error);
+                                                           double sampleRate, std::string& error,
+                                                           const SynthSound& sound = {});
   ~SynthEngine();
   SynthEngine(const SynthEngine&) = delete;
   SynthEngine& operator=(const SynthEngine&) = delete;

@@ -18,6 +18,7 @@ std::unique_ptr<MidiBackend> MakeSystemBackend(const SystemBackendOptions& optio
   if (options.includeBuiltInSynth) {
     SynthBackendOptions synth;
     synth.soundFont = options.soundFont;
+    synth.sound = options.sound;
     synth.audioDriver = options.audioDriver;
     synth.clientName = options.clientName;
     parts.push_back(std::make_unique<SynthBackend>(std::move(synth)));

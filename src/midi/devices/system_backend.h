@@ -4,6 +4,7 @@
 #include <string>
 
 #include "midi/devices/midi_host.h"
+#include "midi/devices/synth_config.h"
 #include "midi/port/midi_backend.h"
 
 namespace sonavela::midi {
@@ -16,6 +17,7 @@ struct SystemBackendOptions {
   bool includeVirtualPort = true;
   // Empty: SONAVELA_SOUNDFONT, then the system's General MIDI SoundFonts.
   std::string soundFont;
+  SynthSound sound;
   // Empty: SONAVELA_AUDIO_DRIVER, then pulseaudio, alsa, jack, sdl2.
   std::string audioDriver;
   // How the program names itself to JACK and the ALSA sequencer.

@@ -52,7 +52,7 @@ bool SynthRenderer::Begin(ByteSink& wav) {
       return false;
     }
     std::string error;
-    engine_ = SynthEngine::Create(soundFont.path, options_.sampleRate, error);
+    engine_ = SynthEngine::Create(soundFont.path, options_.sampleRate, error, options_.sound);
     if (!engine_) {
       lastError_ = error;
       return false;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "midi/devices/synth_config.h"
 #include "midi/files/byte_sink.h"
 #include "midi/files/wav_writer.h"
 #include "midi/port/midi_backend.h"
@@ -19,6 +20,7 @@ struct SynthRendererOptions {
   // Empty: SONAVELA_SOUNDFONT, then the system's General MIDI SoundFonts.
   std::string soundFont;
   int sampleRate = 44100;
+  SynthSound sound;
 };
 
 // The built-in synthesizer rendered offline, faster than real time, into a
