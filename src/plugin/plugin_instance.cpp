@@ -227,6 +227,9 @@ void PluginInstance::NextAt(std::uint32_t offset) {
 void PluginInstance::Silence(std::uint32_t offset) {
   // A chord that was still awaited must not sound after the stop.
   waiting_ = false;
+  if (!live_) {
+    return;  // nothing has sounded since activation
+  }
   output_.Midi(midi::MidiMessage::AllNotesOff(liveChannel_), offset);
   if (liveBassChannel_ != liveChannel_) {
     output_.Midi(midi::MidiMessage::AllNotesOff(liveBassChannel_), offset);
