@@ -242,12 +242,19 @@ bool JackMidiSink::ConnectFrom(const std::string& source, std::chrono::milliseco
     error_ = "the sink is not open";
     return false;
   }
-  const int result = jack_connect(client_, source.c_str(), jack_port_name(port_));
-  if (result != 0 && result != EEXIST) {
-    error_ = "cannot connect " + source + " to " + PortName() + " (" + std::to_string(result) + ")";
-    return false;
-  }
   const auto deadline = Clock::now() + timeout;
+  // A client's ports exist before it is activated, and cannot be connected
+  // until then: a program that has just started is given the time.
+  for (int result = jack_connect(client_, source.c_str(), jack_port_name(port_));
+       result != 0 && result != EEXIST;
+       result = jack_connect(client_, source.c_str(), jack_port_name(port_))) {
+    if (Clock::now() >= deadline) {
+      error_ =
+          "cannot connect " + source + " to " + PortName() + " (" + std::to_string(result) + ")";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   while (jack_port_connected_to(port_, source.c_str()) == 0) {
     if (Clock::now() >= deadline) {
       error_ = source + " was not connected to " + PortName() + " in time";
