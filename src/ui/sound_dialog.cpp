@@ -22,7 +22,7 @@ struct VoicingItem {
 
 // The order of the choice list.
 constexpr std::array<VoicingItem, 4> kVoicings{{
-    {midi::VoicingMode::kSpec, "全音域 (3 オクターブ)"},
+    {midi::VoicingMode::kThreeOctaves, "全音域 (3 オクターブ)"},
     {midi::VoicingMode::kClose, "密集配置 (声部進行)"},
     {midi::VoicingMode::kOpen, "開離配置 (声部進行)"},
     {midi::VoicingMode::kBassTriad, "ベースと三和音"},
@@ -93,7 +93,7 @@ SoundDialog::SoundDialog(const SoundSettings& settings, QWidget* parent)
 
 void SoundDialog::OnVoicingChanged() {
   // The three-octave voicing has fixed ranges of its own.
-  const bool ranged = Settings().voicing.mode != midi::VoicingMode::kSpec;
+  const bool ranged = Settings().voicing.mode != midi::VoicingMode::kThreeOctaves;
   low_->setEnabled(ranged);
   high_->setEnabled(ranged);
 }

@@ -112,7 +112,7 @@ void MidiPort::NoteOn(int key, int velocity, Timestamp at) {
 }
 
 void MidiPort::PlayChord(const harmony::Chord& chord, Timestamp at) {
-  if (voicing_.mode == VoicingMode::kSpec) {
+  if (voicing_.mode == VoicingMode::kThreeOctaves) {
     // Its notes end only by all notes off, and the voicing has no memory.
     Send(MidiMessage::AllNotesOff(voicing_.channel), at);
     if (voicing_.BassChannel() != voicing_.channel) {
@@ -127,7 +127,7 @@ void MidiPort::PlayChord(const harmony::Chord& chord, Timestamp at) {
                              voicing_.velocity),
          at);
   }
-  if (voicing_.mode != VoicingMode::kSpec) {
+  if (voicing_.mode != VoicingMode::kThreeOctaves) {
     sounding_ = voiced;
   }
 }

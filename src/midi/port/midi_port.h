@@ -19,8 +19,8 @@ inline constexpr int kChordVelocity = 64;
 // How chords sound: their layout, channels and loudness. The defaults are
 // the program's own voicing, on channel 1 at velocity 64.
 struct VoicingSettings {
-  VoicingMode mode = VoicingMode::kSpec;
-  NoteRange upper = kDefaultRegister;  // of every mode but kSpec
+  VoicingMode mode = VoicingMode::kThreeOctaves;
+  NoteRange upper = kDefaultRegister;  // of every mode but kThreeOctaves
   int channel = kChordChannel;
   int bassChannel = 0;  // 0: the chords' channel
   int velocity = kChordVelocity;
@@ -70,7 +70,7 @@ class MidiPort {
   // to 1..128.
   void ProgramChange(std::int32_t instrument, Timestamp at);
   void NoteOn(int key, int velocity, Timestamp at);
-  // Ends the last chord and sounds this one. The specified voicing: all
+  // Ends the last chord and sounds this one. The three-octave voicing: all
   // notes off, every pitch class of the chord from 96 down to 61, then the
   // root from 60 down to 37; the others end the last chord's notes with
   // note-offs.

@@ -11,11 +11,11 @@ namespace sonavela::midi {
 
 namespace {
 
-// The specified voicing: upper voices and bass, each walked from the top down.
-constexpr int kSpecUpperHighest = 96;
-constexpr int kSpecUpperLowest = 61;
-constexpr int kSpecBassHighest = 60;
-constexpr int kSpecBassLowest = 37;
+// The three-octave voicing: upper voices and bass, each walked from the top down.
+constexpr int kOctavesUpperHighest = 96;
+constexpr int kOctavesUpperLowest = 61;
+constexpr int kOctavesBassHighest = 60;
+constexpr int kOctavesBassLowest = 37;
 // Where the bass of a first chord (and of every unled chord) lies: one
 // octave, so each root has one place.
 constexpr int kSteadyBassLowest = 43;
@@ -48,7 +48,7 @@ struct Tones {
 Tones TonesOf(const harmony::Chord& chord) {
   Tones tones;
   // The bass reads the first slot even when it ends the tone list, as the
-  // specified voicing does.
+  // three-octave voicing does.
   tones.root = harmony::PitchClass(harmony::MoveByWholeTones(chord.root, chord.type.tones[0]));
   for (const harmony::SpelledNote tone : harmony::ChordTones(chord)) {
     const int pc = harmony::PitchClass(tone);
@@ -149,14 +149,14 @@ void Voicer::Reset() {
 VoicedChord Voicer::Voice(const harmony::Chord& chord) {
   VoicedChord voiced;
   const Tones tones = TonesOf(chord);
-  if (mode_ == VoicingMode::kSpec) {
-    for (int n = kSpecUpperHighest; n >= kSpecUpperLowest; --n) {
+  if (mode_ == VoicingMode::kThreeOctaves) {
+    for (int n = kOctavesUpperHighest; n >= kOctavesUpperLowest; --n) {
       if (std::find(tones.classes.begin(), tones.classes.begin() + tones.count, n % 12) !=
           tones.classes.begin() + tones.count) {
         voiced.Add(n, false);
       }
     }
-    for (int n = kSpecBassHighest; n >= kSpecBassLowest; --n) {
+    for (int n = kOctavesBassHighest; n >= kOctavesBassLowest; --n) {
       if (tones.root == n % 12) {
         voiced.Add(n, true);
       }
@@ -199,7 +199,7 @@ VoicedChord Voicer::Voice(const harmony::Chord& chord) {
     }
   }
 
-  // Upper voices from the top down, then the bass, as the specified voicing
+  // Upper voices from the top down, then the bass, as the three-octave voicing
   // sends them.
   for (std::size_t i = best.count; i-- > 0;) {
     voiced.Add(bestBottom + best.keys[i], false);

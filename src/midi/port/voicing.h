@@ -11,10 +11,10 @@ namespace sonavela::midi {
 
 // How a chord is laid out on the keyboard.
 enum class VoicingMode {
-  kSpec,       // every pitch class in 61-96 and the root twice in 37-60
-  kClose,      // root in the bass, the tones in close position, led smoothly
-  kOpen,       // the same over a spread (drop-2) position
-  kBassTriad,  // root in the bass, the chord in root position: no leading
+  kThreeOctaves,  // every pitch class in 61-96 and the root twice in 37-60
+  kClose,         // root in the bass, the tones in close position, led smoothly
+  kOpen,          // the same over a spread (drop-2) position
+  kBassTriad,     // root in the bass, the chord in root position: no leading
 };
 
 [[nodiscard]] std::optional<VoicingMode> ParseVoicingMode(std::string_view name);
@@ -28,7 +28,7 @@ struct NoteRange {
   friend constexpr bool operator==(const NoteRange&, const NoteRange&) = default;
 };
 
-// Where the upper voices of every mode but kSpec lie unless told: around
+// Where the upper voices of every mode but kThreeOctaves lie unless told: around
 // middle C, wide enough for a spread position.
 inline constexpr NoteRange kDefaultRegister{55, 79};
 // A register must hold any chord in close position.
@@ -37,7 +37,7 @@ inline constexpr NoteRange kBassRange{36, 55};
 
 // The notes of one chord, bass last, in the order they are sent.
 struct VoicedChord {
-  static constexpr std::size_t kCapacity = 40;  // the spec voicing of five tones
+  static constexpr std::size_t kCapacity = 40;  // three octaves of five tones, and the bass
   struct Note {
     int key = 0;
     bool bass = false;
@@ -59,7 +59,8 @@ struct VoicedChord {
 // voices and bass to move from them as little as they can.
 class Voicer {
  public:
-  explicit Voicer(VoicingMode mode = VoicingMode::kSpec, NoteRange upper = kDefaultRegister);
+  explicit Voicer(VoicingMode mode = VoicingMode::kThreeOctaves,
+                  NoteRange upper = kDefaultRegister);
 
   [[nodiscard]] VoicedChord Voice(const harmony::Chord& chord);
   // The next chord is voiced as a first one: in root position.
