@@ -46,6 +46,13 @@ Options:
   --bass-channel N  MIDI channel of the bass note, for a bass synth
                     (default: the chords' channel)
   --velocity N      note-on velocity, 1 to 127 (default 64)
+  --pattern NAME    how a chord is played over its length: block (default:
+                    all notes at once), arpeggio-up or arpeggio-down (the
+                    bass held, the other notes one a sixteenth note),
+                    strum (each note 12 ms after the one below it) or
+                    pulse (the chord struck again on every beat)
+  --humanize MS     start each note up to MS milliseconds late, at random,
+                    0 to 50 (default 0); the progression stays the same
   --soundfont FILE  the built-in synthesizer's SoundFont (SF2, SF3 or DLS;
                     default: $SONAVELA_SOUNDFONT, else the system's General
                     MIDI SoundFont)

@@ -246,6 +246,11 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
   if (intervalGiven && tempoGiven) {
     return UsageError{"--interval cannot be combined with --tempo or --beats-per-chord"};
   }
+  if (intervalGiven && options.interval.count() == 0 &&
+      (options.voicing.pattern != midi::ChordPattern::kBlock || options.voicing.humanizeMs > 0)) {
+    return UsageError{
+        "--pattern and --humanize spread a chord over its length: --interval 0 has none"};
+  }
   if (tempoGiven && !options.tempo) {
     options.tempo = playback::kDefaultTempo;
   }

@@ -9,9 +9,9 @@
 namespace sonavela::cli {
 namespace {
 
-constexpr std::array<std::string_view, 10> kNames{
-    "--voicing", "--register",  "--channel", "--bass-channel", "--velocity",
-    "--key",     "--soundfont", "--gain",    "--reverb",       "--chorus"};
+constexpr std::array<std::string_view, 12> kNames{
+    "--voicing",  "--register", "--channel",   "--bass-channel", "--velocity", "--pattern",
+    "--humanize", "--key",      "--soundfont", "--gain",         "--reverb",   "--chorus"};
 
 // "on" or "off".
 std::optional<bool> ParseSwitch(std::string_view text) {
@@ -96,6 +96,19 @@ std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_vi
       return BadNumber(name, value, 1, 127);
     }
     voicing.velocity = static_cast<int>(*velocity);
+  } else if (name == "--pattern") {
+    const std::optional<midi::ChordPattern> pattern = midi::ParseChordPattern(value);
+    if (!pattern) {
+      return UsageError{"--pattern: '" + std::string(value) +
+                        "' is none of block, arpeggio-up, arpeggio-down, strum, pulse"};
+    }
+    voicing.pattern = *pattern;
+  } else if (name == "--humanize") {
+    const std::optional<std::uint64_t> ms = ParseNumber(value, 0, midi::kLongestHumanizeMs);
+    if (!ms) {
+      return BadNumber(name, value, 0, midi::kLongestHumanizeMs);
+    }
+    voicing.humanizeMs = static_cast<int>(*ms);
   } else if (name == "--soundfont") {
     if (value.empty()) {
       return UsageError{"--soundfont: the file name is empty"};

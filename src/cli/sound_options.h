@@ -1,6 +1,7 @@
 #pragma once
 // The options of how the chords sound and in which key they go: --voicing,
-// --register, --channel, --bass-channel, --velocity, --soundfont and --key.
+// --register, --channel, --bass-channel, --velocity, --pattern, --humanize,
+// --soundfont, --gain, --reverb, --chorus and --key.
 
 #include <optional>
 #include <string_view>

@@ -18,6 +18,10 @@ std::unique_ptr<midi::MidiBackend> Recorded(std::unique_ptr<midi::MidiBackend> d
   return tap;
 }
 
+midi::PatternBeat BeatOf(const Meter& meter) {
+  return {meter.BeatNs(), meter.beatsPerChord};
+}
+
 }  // namespace
 
 void PlaybackSession::Timer::Arm(unsigned id) {
@@ -78,7 +82,7 @@ int PlaybackSession::Pump() {
   const Timestamp horizon = clock_->Now() + Lookahead();
   int handled = 0;
   while (const std::optional<ClockEvent> event = clock_->Poll(horizon)) {
-    PulsesBefore(event->at);
+    DueBefore(event->at);
     Handle(*event);
     ++handled;
     // One chord a call: chords as fast as possible are always due, and the
@@ -88,9 +92,7 @@ int PlaybackSession::Pump() {
       break;
     }
   }
-  if (running_) {
-    PulsesBefore(horizon + std::chrono::nanoseconds(1));
-  }
+  DueBefore(horizon + std::chrono::nanoseconds(1));
   return handled;
 }
 
@@ -98,6 +100,9 @@ Timestamp PlaybackSession::NextWake() const {
   Timestamp wake = clock_->NextWake();
   if (const std::optional<Timestamp> pulse = NextPulse()) {
     wake = std::min(wake, *pulse);
+  }
+  if (const std::optional<Timestamp> note = port_.NextDue()) {
+    wake = std::min(wake, *note);
   }
   if (wake != Timestamp::max()) {
     wake -= Lookahead();
@@ -159,6 +164,7 @@ void PlaybackSession::StartAt(Timestamp at) {
   }
   lastChordAt_ = at;
   recorder_->BeginChord(at);
+  port_.SetBeat(BeatOf(clock_->CurrentMeter()));
   control_.Start(at);
   ChordPlayed();
 }
@@ -166,6 +172,7 @@ void PlaybackSession::StartAt(Timestamp at) {
 void PlaybackSession::ChordAt(Timestamp at) {
   lastChordAt_ = at;
   recorder_->BeginChord(at);
+  port_.SetBeat(BeatOf(clock_->CurrentMeter()));
   control_.Tick(kStepTimerId, at);
   ChordPlayed();
 }
@@ -199,9 +206,7 @@ void PlaybackSession::StopAt(Timestamp at) {
   // A chord sent ahead of its time is silenced with it, not left to ring
   // after the stop.
   at = std::max(at, lastChordAt_);
-  if (running_) {
-    PulsesBefore(at);
-  }
+  DueBefore(at);
   SilenceAt(at);
   clock_->Disengage();
 }
@@ -223,10 +228,21 @@ std::optional<Timestamp> PlaybackSession::NextPulse() const {
   return clock_->PulseAfter(lastPulse_);
 }
 
-void PlaybackSession::PulsesBefore(Timestamp end) {
-  for (std::optional<Timestamp> pulse = NextPulse(); pulse && *pulse < end; pulse = NextPulse()) {
-    port_.SendRealTime(midi::MidiMessage::Clock(), *pulse);
-    lastPulse_ = *pulse;
+void PlaybackSession::DueBefore(Timestamp end) {
+  // Clock pulses and the notes of a pattern, in the order of their times; a
+  // pulse goes before a note at the same time.
+  for (;;) {
+    const std::optional<Timestamp> pulse = NextPulse();
+    const std::optional<Timestamp> note = port_.NextDue();
+    const bool pulseDue = pulse && *pulse < end;
+    if (note && *note < end && (!pulseDue || *note < *pulse)) {
+      port_.SendDue(pulseDue ? *pulse : end);
+    } else if (pulseDue) {
+      port_.SendRealTime(midi::MidiMessage::Clock(), *pulse);
+      lastPulse_ = *pulse;
+    } else {
+      return;
+    }
   }
 }
 
@@ -234,7 +250,7 @@ void PlaybackSession::OnStep(const generator::ProgressionStep& step, const std::
   // The chord has sounded and the search for the next one is still to run:
   // the pulse on the chord's beat goes now, not after the search.
   if (running_) {
-    PulsesBefore(lastChordAt_ + std::chrono::nanoseconds(1));
+    DueBefore(lastChordAt_ + std::chrono::nanoseconds(1));
   }
   recorder_->AddMarker(line);
   if (listener_) {

@@ -146,7 +146,7 @@ class PlaybackSession {
   void StartAt(Timestamp at);
   void ChordAt(Timestamp at);
   void SilenceAt(Timestamp at);
-  void PulsesBefore(Timestamp end);
+  void DueBefore(Timestamp end);
   [[nodiscard]] std::optional<Timestamp> NextPulse() const;
   void ChordPlayed();
   void FailRecording(const std::string& why);

@@ -9,7 +9,10 @@ int main(int argc, char* argv[]) {
   QApplication::setDesktopFileName(QStringLiteral("sonavela"));
 
   sonavela::ui::MainDialogOptions options;
-  options.backend = sonavela::midi::MakeSystemBackend();
+  options.synth = std::make_shared<sonavela::midi::SynthChoice>();
+  sonavela::midi::SystemBackendOptions devices;
+  devices.synthChoice = options.synth;
+  options.backend = sonavela::midi::MakeSystemBackend(devices);
   options.makeClock = [](const sonavela::playback::SyncSettings& settings) {
     return sonavela::playback::MakeClock(settings, settings.GridMeter());
   };

@@ -93,6 +93,10 @@ MainDialog::MainDialog(MainDialogOptions options)
   stepTimer_ = std::make_unique<ChordTimer>(session_->Clock().CurrentMeter().Chord());
   makeClock_ = std::move(options.makeClock);
   listInputs_ = std::move(options.listInputs);
+  synth_ = std::move(options.synth);
+  if (synth_) {
+    soundSettings_.synth = *synth_;
+  }
 
   ConnectMessages();
   OnInitDialog();

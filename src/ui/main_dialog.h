@@ -57,6 +57,9 @@ struct MainDialogOptions {
   std::function<playback::ClockChoice(const playback::SyncSettings&)> makeClock;
   // The MIDI inputs a MIDI clock can come from.
   std::function<std::vector<std::string>()> listInputs;
+  // What the built-in synthesizer of `backend` (device 0) opens with, shared
+  // with it; null: the synthesizer's settings are not offered.
+  std::shared_ptr<midi::SynthChoice> synth;
 };
 
 // "コード進行自動生成", the program's only window: the MIDI device list, the
@@ -143,6 +146,7 @@ class MainDialog final : public QDialog {
   std::unique_ptr<playback::PlaybackSession> session_;
   std::function<playback::ClockChoice(const playback::SyncSettings&)> makeClock_;
   std::function<std::vector<std::string>()> listInputs_;
+  std::shared_ptr<midi::SynthChoice> synth_;
   playback::SyncSettings syncSettings_;
   ui::SoundSettings soundSettings_;
   // The settings changed since the clock was made: a new one at Start.

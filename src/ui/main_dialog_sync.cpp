@@ -1,6 +1,7 @@
 // The dialog's settings windows: tempo and sync, and the clock they make;
 // how the chords sound and the home key.
 #include <QCheckBox>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QSignalBlocker>
 
@@ -49,15 +50,25 @@ void MainDialog::OnSyncSettings() {
 
 void MainDialog::SetSoundSettings(const ui::SoundSettings& settings) {
   soundSettings_ = settings;
-  const QSignalBlocker quiet(minorCheck);
-  minorCheck->setChecked(settings.homeKey == harmony::Key{{'A', 0}, harmony::kMinor});
+  {
+    const QSignalBlocker quiet(minorCheck);
+    minorCheck->setChecked(settings.homeKey == harmony::Key{{'A', 0}, harmony::kMinor});
+  }
+  if (synth_ && *synth_ != settings.synth) {
+    *synth_ = settings.synth;
+    // The synthesizer takes its SoundFont and sound when it opens: at once,
+    // if it is the device playing.
+    if (deviceList->currentRow() == 0) {
+      OnDeviceSelected();
+    }
+  }
 }
 
 void MainDialog::OnSoundSettings() {
   ui::SoundSettings shown = soundSettings_;
   // The box has the last word on C major and A minor.
   shown.homeKey = inputs_->HomeKey();
-  SoundDialog dialog(shown, this);
+  SoundDialog dialog(shown, synth_ != nullptr, this);
   if (dialog.exec() == QDialog::Accepted) {
     SetSoundSettings(dialog.Settings());
   }

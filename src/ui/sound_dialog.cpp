@@ -1,9 +1,13 @@
 #include "ui/sound_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <array>
@@ -28,6 +32,19 @@ constexpr std::array<VoicingItem, 4> kVoicings{{
     {midi::VoicingMode::kBassTriad, "ベースと三和音"},
 }};
 
+struct PatternItem {
+  midi::ChordPattern pattern;
+  const char* label;
+};
+
+constexpr std::array<PatternItem, 5> kPatterns{{
+    {midi::ChordPattern::kBlock, "ブロック (全音同時)"},
+    {midi::ChordPattern::kArpeggioUp, "アルペジオ (上行)"},
+    {midi::ChordPattern::kArpeggioDown, "アルペジオ (下行)"},
+    {midi::ChordPattern::kStrum, "ストラム"},
+    {midi::ChordPattern::kPulse, "拍ごとに刻む"},
+}};
+
 QSpinBox* NewSpinBox(QWidget* parent, int low, int high, int value) {
   auto* box = new QSpinBox(parent);
   box->setRange(low, high);
@@ -37,9 +54,10 @@ QSpinBox* NewSpinBox(QWidget* parent, int low, int high, int value) {
 
 }  // namespace
 
-SoundDialog::SoundDialog(const SoundSettings& settings, QWidget* parent)
+SoundDialog::SoundDialog(const SoundSettings& settings, bool offerSynth, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      kept_(settings.synth) {
   setWindowTitle(QStringLiteral("音色と声部"));
   auto* form = new QFormLayout(this);
 
@@ -80,6 +98,20 @@ SoundDialog::SoundDialog(const SoundSettings& settings, QWidget* parent)
   velocity_ = NewSpinBox(this, 1, 127, settings.voicing.velocity);
   form->addRow(QStringLiteral("ベロシティ(&L):"), velocity_);
 
+  pattern_ = new QComboBox(this);
+  for (const PatternItem& item : kPatterns) {
+    pattern_->addItem(QString::fromUtf8(item.label), static_cast<int>(item.pattern));
+  }
+  pattern_->setCurrentIndex(pattern_->findData(static_cast<int>(settings.voicing.pattern)));
+  form->addRow(QStringLiteral("奏法(&P):"), pattern_);
+  humanize_ = NewSpinBox(this, 0, midi::kLongestHumanizeMs, settings.voicing.humanizeMs);
+  humanize_->setSuffix(QStringLiteral(" ms"));
+  humanize_->setSpecialValueText(QStringLiteral("なし"));
+  form->addRow(QStringLiteral("タイミングのゆらぎ(&H):"), humanize_);
+  if (offerSynth) {
+    AddSynthRows(settings.synth);
+  }
+
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
@@ -89,6 +121,41 @@ SoundDialog::SoundDialog(const SoundSettings& settings, QWidget* parent)
 
   connect(voicing_, &QComboBox::currentIndexChanged, this, &SoundDialog::OnVoicingChanged);
   OnVoicingChanged();
+}
+
+void SoundDialog::AddSynthRows(const midi::SynthChoice& synth) {
+  auto* form = static_cast<QFormLayout*>(layout());
+  auto* file = new QHBoxLayout;
+  soundFont_ = new QLineEdit(QString::fromStdString(synth.soundFont), this);
+  soundFont_->setPlaceholderText(QStringLiteral("標準の General MIDI SoundFont"));
+  auto* browse = new QPushButton(QStringLiteral("参照(&S)..."), this);
+  connect(browse, &QPushButton::clicked, this, &SoundDialog::ChooseSoundFont);
+  file->addWidget(soundFont_);
+  file->addWidget(browse);
+  form->addRow(QStringLiteral("SoundFont(&F):"), file);
+  gain_ = new QDoubleSpinBox(this);
+  gain_->setRange(midi::kMinGainDb, midi::kMaxGainDb);
+  gain_->setDecimals(1);
+  gain_->setSuffix(QStringLiteral(" dB"));
+  gain_->setValue(synth.sound.gainDb);
+  form->addRow(QStringLiteral("内蔵シンセの音量(&G):"), gain_);
+  reverb_ = new QCheckBox(QStringLiteral("リバーブ(&E)"), this);
+  reverb_->setChecked(synth.sound.reverb);
+  chorus_ = new QCheckBox(QStringLiteral("コーラス(&O)"), this);
+  chorus_->setChecked(synth.sound.chorus);
+  auto* effects = new QHBoxLayout;
+  effects->addWidget(reverb_);
+  effects->addWidget(chorus_);
+  form->addRow(QStringLiteral("効果:"), effects);
+}
+
+void SoundDialog::ChooseSoundFont() {
+  const QString chosen = QFileDialog::getOpenFileName(
+      this, QStringLiteral("SoundFont を開く"), soundFont_->text(),
+      QStringLiteral("SoundFont (*.sf2 *.sf3 *.dls);;すべてのファイル (*)"));
+  if (!chosen.isEmpty()) {
+    soundFont_->setText(chosen);
+  }
 }
 
 void SoundDialog::OnVoicingChanged() {
@@ -107,6 +174,13 @@ SoundSettings SoundDialog::Settings() const {
   settings.voicing.channel = channel_->value();
   settings.voicing.bassChannel = bassChannel_->value();
   settings.voicing.velocity = velocity_->value();
+  settings.voicing.pattern = static_cast<midi::ChordPattern>(pattern_->currentData().toInt());
+  settings.voicing.humanizeMs = humanize_->value();
+  settings.synth = kept_;
+  if (soundFont_ != nullptr) {
+    settings.synth.soundFont = soundFont_->text().trimmed().toStdString();
+    settings.synth.sound = {gain_->value(), reverb_->isChecked(), chorus_->isChecked()};
+  }
   return settings;
 }
 

@@ -115,5 +115,61 @@ TEST(CliSoundTest, GainReverbAndChorusShapeTheRender) {
   EXPECT_LT(render("dry.wav", {"--reverb", "off", "--chorus", "off"}), plain * 0.9);
 }
 
+// A pattern plays in musical time through the whole session: rendered
+// offline, the file that mido reads has its note-ons on the pattern's grid,
+// and humanizing moves notes, never the progression.
+TEST(CliSoundTest, PatternsAndHumanizeFollowTheBeatIntoTheFile) {
+  const testing::ScratchFolder scratch("sonavela_pattern_");
+  const struct {
+    std::vector<std::string> args;
+    int onsetsPerChord;  // distinct note-on ticks in each 4-beat chord
+    int grid;            // in fractions of a beat; 0: loose
+  } cases[] = {
+      {{"--pattern", "pulse"}, 4, 1},
+      {{"--pattern", "arpeggio-down", "--voicing", "close"}, 16, 4},
+      {{"--humanize", "20"}, 0, 0},
+  };
+  std::string plainLines;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[1]);
+    const std::string midiFile = (scratch.Path() / "p.mid").string();
+    std::vector<std::string> args{
+        "--steps", "3",     "--tempo", "120",
+        "--seed",  "5",     "--wav",   (scratch.Path() / "p.wav").string(),
+        "--midi",  midiFile};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const testing::ProcessResult run = testing::RunProgram(SONAVELA_CLI_PATH, args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    if (plainLines.empty()) {
+      plainLines = run.out;
+    }
+    EXPECT_EQ(run.out, plainLines) << "the progression does not change";
+    const testing::MidiText midi = testing::ReadBack(midiFile);
+    ASSERT_EQ(midi.status, 0) << midi.raw;
+    const long chordTicks = 4L * midi.ticksPerBeat;
+    std::map<long, std::set<long>> onsets;  // chord -> ticks
+    for (const testing::Event* e : midi.Of("note_on")) {
+      if (e->numbers.size() == 3 && e->numbers[2] > 0) {
+        onsets[e->tick / chordTicks].insert(e->tick % chordTicks);
+      }
+    }
+    ASSERT_EQ(onsets.size(), 3u);
+    for (const auto& [chord, ticks] : onsets) {
+      if (c.grid == 0) {
+        EXPECT_GT(ticks.size(), 3u) << "the notes of a chord are not all at once";
+        EXPECT_LE(*ticks.rbegin(), midi.ticksPerBeat / 20) << "at most 20 ms late";
+        continue;
+      }
+      EXPECT_EQ(ticks.size(), static_cast<std::size_t>(c.onsetsPerChord)) << chord;
+      for (const long tick : ticks) {
+        EXPECT_EQ(tick % (midi.ticksPerBeat / c.grid), 0) << tick;
+      }
+    }
+  }
+  const testing::ProcessResult refused = testing::RunProgram(
+      SONAVELA_CLI_PATH, {"--interval", "0", "--steps", "2", "--pattern", "strum"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_THAT(refused.err, ::testing::HasSubstr("--interval 0"));
+}
 }  // namespace
 }  // namespace sonavela::cli

@@ -1,5 +1,7 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSpinBox>
 
@@ -27,12 +29,16 @@ TEST_F(SoundSettingsTest, TheSettingsTakeEffectAtStartAndTheBoxFollowsAMinor) {
                   sound->Channel().setValue(3);
                   sound->BassChannel().setValue(2);
                   sound->Velocity().setValue(100);
+                  sound->Pattern().setCurrentIndex(4);  // pulse
+                  sound->Humanize().setValue(7);
+                  EXPECT_EQ(sound->SoundFont(), nullptr) << "no synthesizer to set up";
                   sound->accept();
                 });
   dialog->OnSysCommand(kSoundCommand);
   EXPECT_EQ(dialog->SoundSettings().homeKey, kEFlat);
   EXPECT_EQ(dialog->SoundSettings().voicing,
-            (midi::VoicingSettings{midi::VoicingMode::kOpen, midi::kDefaultRegister, 3, 2, 100}));
+            (midi::VoicingSettings{midi::VoicingMode::kOpen, midi::kDefaultRegister, 3, 2, 100,
+                                   midi::ChordPattern::kPulse, 7}));
 
   log->Clear();
   Click(kIdStart);
@@ -62,6 +68,19 @@ TEST_F(SoundSettingsTest, TheSettingsTakeEffectAtStartAndTheBoxFollowsAMinor) {
   minor->setChecked(true);
   Click(kIdStart);
   EXPECT_EQ(Lines(kIdResultList), QStringList{QStringLiteral("Am  : Am")});
+}
+
+TEST(SoundDialog, OffersTheSynthesizersSoundFontGainAndEffects) {
+  SoundSettings settings;
+  settings.synth = {"/x/gm.sf2", {-6.0, true, false}};
+  SoundDialog sound(settings, true);
+  ASSERT_NE(sound.SoundFont(), nullptr);
+  EXPECT_EQ(sound.Settings(), settings);
+  sound.SoundFont()->setText(QStringLiteral("  /y/strings.sf2 "));
+  sound.Gain()->setValue(-12.5);
+  sound.Reverb()->setChecked(false);
+  sound.Chorus()->setChecked(true);
+  EXPECT_EQ(sound.Settings().synth, (midi::SynthChoice{"/y/strings.sf2", {-12.5, false, true}}));
 }
 
 TEST(SoundDialog, KeepsTheRegisterAnOctaveWide) {

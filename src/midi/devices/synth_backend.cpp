@@ -34,7 +34,9 @@ bool SynthBackend::Open(unsigned index) {
       return false;
     }
   }
-  const SoundFontLookup soundFont = FindSoundFont(options_.soundFont);
+  const SynthChoice chosen =
+      options_.choice ? *options_.choice : SynthChoice{options_.soundFont, options_.sound};
+  const SoundFontLookup soundFont = FindSoundFont(chosen.soundFont);
   if (soundFont.path.empty()) {
     lastError_ = soundFont.error;
     return false;
@@ -52,7 +54,7 @@ bool SynthBackend::Open(unsigned index) {
   }
   std::string error;
   std::unique_ptr<SynthEngine> engine =
-      SynthEngine::Create(soundFont.path, sampleRate, error, options_.sound);
+      SynthEngine::Create(soundFont.path, sampleRate, error, chosen.sound);
   if (!engine || !engine->StartAudio(drivers, options_.clientName, jack, error)) {
     lastError_ = error;
     return false;

@@ -19,6 +19,8 @@ struct SynthBackendOptions {
   // Empty: SONAVELA_SOUNDFONT, then the system's General MIDI SoundFonts.
   std::string soundFont;
   SynthSound sound;
+  // When set, read at every Open in place of `soundFont` and `sound`.
+  std::shared_ptr<const SynthChoice> choice;
   // Empty: SONAVELA_AUDIO_DRIVER, then pulseaudio, alsa, jack, sdl2.
   std::string audioDriver;
   // How the synthesizer names itself to JACK.

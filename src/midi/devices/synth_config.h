@@ -19,6 +19,16 @@ struct SynthSound {
   friend bool operator==(const SynthSound&, const SynthSound&) = default;
 };
 
+// What the built-in synthesizer opens with. A front end that lets the user
+// change it while the program runs shares one with the synthesizer, which
+// reads it at every Open.
+struct SynthChoice {
+  std::string soundFont;  // empty: SONAVELA_SOUNDFONT, then the system's
+  SynthSound sound;
+
+  friend bool operator==(const SynthChoice&, const SynthChoice&) = default;
+};
+
 inline constexpr double kMinGainDb = -40.0;
 inline constexpr double kMaxGainDb = 20.0;
 

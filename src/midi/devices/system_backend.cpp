@@ -19,6 +19,7 @@ std::unique_ptr<MidiBackend> MakeSystemBackend(const SystemBackendOptions& optio
     SynthBackendOptions synth;
     synth.soundFont = options.soundFont;
     synth.sound = options.sound;
+    synth.choice = options.synthChoice;
     synth.audioDriver = options.audioDriver;
     synth.clientName = options.clientName;
     parts.push_back(std::make_unique<SynthBackend>(std::move(synth)));

@@ -18,6 +18,9 @@ struct SystemBackendOptions {
   // Empty: SONAVELA_SOUNDFONT, then the system's General MIDI SoundFonts.
   std::string soundFont;
   SynthSound sound;
+  // When set, read at every opening of the synthesizer in place of
+  // `soundFont` and `sound`.
+  std::shared_ptr<const SynthChoice> synthChoice;
   // Empty: SONAVELA_AUDIO_DRIVER, then pulseaudio, alsa, jack, sdl2.
   std::string audioDriver;
   // How the program names itself to JACK and the ALSA sequencer.

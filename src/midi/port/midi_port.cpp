@@ -80,6 +80,29 @@ void MidiPort::SetVoicing(const VoicingSettings& settings) {
   voicing_ = settings;
   voicer_ = Voicer(settings.mode, settings.upper);
   sounding_.count = 0;
+  pattern_ = PatternPlayer(settings.pattern, settings.humanizeMs);
+}
+
+void MidiPort::SendDue(Timestamp before) {
+  while (const std::optional<PatternNote> note = pattern_.Take(before)) {
+    SendNote(*note);
+  }
+}
+
+void MidiPort::SendNote(const PatternNote& note) {
+  const int channel = note.note.bass ? voicing_.BassChannel() : voicing_.channel;
+  if (note.on) {
+    Send(MidiMessage::NoteOn(channel, note.note.key, voicing_.velocity), note.at);
+    sounding_.Add(note.note.key, note.note.bass);
+    return;
+  }
+  Send(MidiMessage::NoteOff(channel, note.note.key), note.at);
+  for (std::size_t i = 0; i < sounding_.count; ++i) {
+    if (sounding_.notes[i].key == note.note.key && sounding_.notes[i].bass == note.note.bass) {
+      sounding_.notes[i] = sounding_.notes[--sounding_.count];
+      break;
+    }
+  }
 }
 
 void MidiPort::EndNotes(Timestamp at) {
@@ -90,6 +113,8 @@ void MidiPort::EndNotes(Timestamp at) {
 }
 
 void MidiPort::AllNotesOff(Timestamp at) {
+  SendDue(at);
+  pattern_.Clear();
   EndNotes(at);
   Send(MidiMessage::AllNotesOff(voicing_.channel), at);
   if (voicing_.BassChannel() != voicing_.channel) {
@@ -112,6 +137,10 @@ void MidiPort::NoteOn(int key, int velocity, Timestamp at) {
 }
 
 void MidiPort::PlayChord(const harmony::Chord& chord, Timestamp at) {
+  if (!pattern_.Plain()) {
+    PlayPattern(chord, at);
+    return;
+  }
   if (voicing_.mode == VoicingMode::kThreeOctaves) {
     // Its notes end only by all notes off, and the voicing has no memory.
     Send(MidiMessage::AllNotesOff(voicing_.channel), at);
@@ -130,6 +159,23 @@ void MidiPort::PlayChord(const harmony::Chord& chord, Timestamp at) {
   if (voicing_.mode != VoicingMode::kThreeOctaves) {
     sounding_ = voiced;
   }
+}
+
+void MidiPort::PlayPattern(const harmony::Chord& chord, Timestamp at) {
+  // What the last chord's pattern had before this one, then nothing more of it.
+  SendDue(at);
+  pattern_.Clear();
+  if (voicing_.mode == VoicingMode::kThreeOctaves) {
+    Send(MidiMessage::AllNotesOff(voicing_.channel), at);
+    if (voicing_.BassChannel() != voicing_.channel) {
+      Send(MidiMessage::AllNotesOff(voicing_.BassChannel()), at);
+    }
+    sounding_.count = 0;
+  } else {
+    EndNotes(at);
+  }
+  pattern_.Begin(voicer_.Voice(chord), at, beat_);
+  SendDue(at + std::chrono::nanoseconds(1));
 }
 
 void MidiPort::SendRealTime(const MidiMessage& message, Timestamp at) {

@@ -9,6 +9,7 @@
 #include "harmony/chord.h"
 #include "midi/port/midi_backend.h"
 #include "midi/port/midi_message.h"
+#include "midi/port/pattern.h"
 #include "midi/port/voicing.h"
 
 namespace sonavela::midi {
@@ -24,6 +25,8 @@ struct VoicingSettings {
   int channel = kChordChannel;
   int bassChannel = 0;  // 0: the chords' channel
   int velocity = kChordVelocity;
+  ChordPattern pattern = ChordPattern::kBlock;
+  int humanizeMs = 0;  // each note later by a random 0..humanizeMs ms
 
   [[nodiscard]] int BassChannel() const { return bassChannel == 0 ? channel : bassChannel; }
   friend bool operator==(const VoicingSettings&, const VoicingSettings&) = default;
@@ -61,6 +64,13 @@ class MidiPort {
   // Takes effect at the next chord; the voice leading starts afresh.
   void SetVoicing(const VoicingSettings& settings);
   [[nodiscard]] const VoicingSettings& Voicing() const { return voicing_; }
+  // Where the beats of the chords played from now on fall, for the patterns
+  // that spread a chord over its length.
+  void SetBeat(PatternBeat beat) { beat_ = beat; }
+  // When the pattern of the chord playing has its next note, if it has one.
+  [[nodiscard]] std::optional<Timestamp> NextDue() const { return pattern_.NextTime(); }
+  // Sends the pattern's notes that fall before `before`.
+  void SendDue(Timestamp before);
 
   // Ends what sounds (note-offs where the voicing sent its own) and sends
   // all notes off on the chords' channels; the next chord is voiced as a
@@ -73,7 +83,8 @@ class MidiPort {
   // Ends the last chord and sounds this one. The three-octave voicing: all
   // notes off, every pitch class of the chord from 96 down to 61, then the
   // root from 60 down to 37; the others end the last chord's notes with
-  // note-offs.
+  // note-offs. A pattern other than a plain block sends what falls at `at`
+  // and leaves the rest to SendDue.
   void PlayChord(const harmony::Chord& chord, Timestamp at);
   // A system real-time message (clock, start, continue, stop) for gear that
   // follows this program's tempo; anything else is not sent.
@@ -93,6 +104,8 @@ class MidiPort {
  private:
   void Send(const MidiMessage& message, Timestamp at);
   void EndNotes(Timestamp at);
+  void SendNote(const PatternNote& note);
+  void PlayPattern(const harmony::Chord& chord, Timestamp at);
   void Fail(std::string why);
 
   std::unique_ptr<MidiBackend> backend_;
@@ -102,7 +115,9 @@ class MidiPort {
   Timestamp lastTime_{};
   VoicingSettings voicing_;
   Voicer voicer_;
-  VoicedChord sounding_;  // what the led voicings must end with note-offs
+  VoicedChord sounding_;  // what the led voicings and the patterns must end with note-offs
+  PatternPlayer pattern_;
+  PatternBeat beat_;
 };
 
 }  // namespace sonavela::midi
