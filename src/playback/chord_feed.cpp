@@ -19,6 +19,11 @@ class RenderingBackend final : public midi::MidiBackend {
     chord.count = 0;
     target_ = &chord;
   }
+  void Voiced(const midi::VoicedChord& voiced) {
+    if (target_ != nullptr) {
+      target_->voiced = voiced;
+    }
+  }
 
   unsigned DeviceCount() const override { return 0; }
   std::optional<std::string> DeviceName(unsigned) const override { return std::nullopt; }
@@ -71,6 +76,14 @@ class FixedInputs final : public ControlInputs {
   FeedSettings settings_;
 };
 
+// The chord's notes are rendered at once: spreading them as a pattern is the
+// player's, on its own beats.
+midi::VoicingSettings AllAtOnce(midi::VoicingSettings voicing) {
+  voicing.pattern = midi::ChordPattern::kBlock;
+  voicing.humanizeMs = 0;
+  return voicing;
+}
+
 // The port owns the backend; the renderers keep a view of it to aim it.
 std::unique_ptr<midi::MidiBackend> Kept(RenderingBackend*& view) {
   auto backend = std::make_unique<RenderingBackend>();
@@ -85,7 +98,7 @@ class ChordFeed::Parts {
   explicit Parts(const FeedSettings& settings)
       : inputs(settings), port(Kept(backend)), control(generator, port, results, timer, inputs) {
     generator.SetRandomState(settings.seed);
-    port.SetVoicing(settings.opening.voicing);
+    port.SetVoicing(AllAtOnce(settings.opening.voicing));
   }
 
   generator::ProgressionGenerator generator;
@@ -112,18 +125,20 @@ OpeningRenderer::~OpeningRenderer() = default;
 const RenderedChord& OpeningRenderer::Render(const OpeningSettings& settings) {
   parts_->backend->RenderInto(opening_);
   midi::MidiPort& port = parts_->port;
-  port.SetVoicing(settings.voicing);  // and nothing left sounding from the last one
+  port.SetVoicing(AllAtOnce(settings.voicing));  // and nothing left sounding from the last one
   // As PlaybackControl::Start sends them: the instrument, the silence before
   // the tonic, the tonic.
   port.ProgramChange(settings.instrument, midi::Timestamp{});
   port.AllNotesOff(midi::Timestamp{});
   port.PlayChord(harmony::BuildChordOnDegree(settings.homeKey, 1), midi::Timestamp{});
+  parts_->backend->Voiced(port.LastVoiced());
   return opening_;
 }
 
 ChordFeed::ChordFeed(const FeedSettings& settings) : parts_(std::make_unique<Parts>(settings)) {
   parts_->backend->RenderInto(opening_);
   parts_->control.Start(midi::Timestamp{});
+  parts_->backend->Voiced(parts_->port.LastVoiced());
   Step();
 }
 
@@ -132,6 +147,7 @@ ChordFeed::~ChordFeed() = default;
 void ChordFeed::Step() {
   parts_->backend->RenderInto(upcoming_);
   parts_->control.Tick(kStepTimerId, midi::Timestamp{});
+  parts_->backend->Voiced(parts_->port.LastVoiced());
 }
 
 }  // namespace sonavela::playback

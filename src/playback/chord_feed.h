@@ -15,14 +15,16 @@ namespace sonavela::playback {
 
 // The messages of one chord as the program sends them, in order: at a start
 // the program change and the silences before the chord, then the chord's
-// all-notes-off and note-ons. Plain data, so that it can cross to a
-// real-time thread by copying.
+// all-notes-off and note-ons, all at once; and the chord's notes as voiced,
+// for a player that spreads them as a pattern. Plain data, so that it can
+// cross to a real-time thread by copying.
 struct RenderedChord {
   // A start sends at most a program change, three silences and 24 note-ons.
   static constexpr std::size_t kCapacity = 32;
 
   std::array<midi::MidiMessage, kCapacity> messages{};
   std::uint32_t count = 0;
+  midi::VoicedChord voiced;
 
   [[nodiscard]] std::span<const midi::MidiMessage> Messages() const {
     return {messages.data(), count};

@@ -44,6 +44,9 @@ class HostTime {
 
   [[nodiscard]] bool Rolling() const { return rolling_; }
   [[nodiscard]] double BeatAt(std::int64_t frame) const;
+  // The length of a beat at the host's tempo, as if it played at speed 1.
+  [[nodiscard]] double SecondsPerBeat() const { return 60.0 / beatsPerMinute_; }
+  [[nodiscard]] double SampleRate() const { return sampleRate_; }
 
  private:
   [[nodiscard]] double BeatsPerFrame() const;

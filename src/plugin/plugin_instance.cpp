@@ -17,6 +17,7 @@ namespace {
 constexpr double kMaxSeed = 16777215.0;  // every integer up to here is exact in a float port
 constexpr double kCMajorRow = 6.0;       // of the candidate tonics, from G flat up by fifths
 constexpr double kLastVoicing = static_cast<double>(midi::VoicingMode::kBassTriad);
+constexpr double kLastPattern = static_cast<double>(midi::ChordPattern::kPulse);
 
 double Control(const float* port, double fallback, double low, double high) {
   if (port == nullptr || !std::isfinite(*port)) {
@@ -94,6 +95,8 @@ StartSettings PluginInstance::ControlSettings() const {
   voicing.channel = static_cast<int>(Value(kChannelPort, 1.0, 1.0, 16.0));
   voicing.bassChannel = static_cast<int>(Value(kBassChannelPort, 0.0, 0.0, 16.0));
   voicing.velocity = static_cast<int>(Value(kVelocityPort, 64.0, 1.0, 127.0));
+  voicing.pattern = static_cast<midi::ChordPattern>(Value(kPatternPort, 0.0, 0.0, kLastPattern));
+  voicing.humanizeMs = static_cast<int>(Value(kHumanizePort, 0.0, 0.0, midi::kLongestHumanizeMs));
   return settings;
 }
 
@@ -173,11 +176,52 @@ void PluginInstance::Run(std::uint32_t frames) {
 
 void PluginInstance::PlayUntil(std::int64_t from, std::int64_t to) {
   while (const std::optional<Boundary> boundary = time_.NextBoundary(from, to, BeatsPerChord())) {
+    PatternUntil(boundary->frame);
     PlayBoundary(*boundary);
     time_.Passed();
     // One chord a frame at most, however fast the host's tempo.
     from = boundary->frame + 1;
   }
+  PatternUntil(to);
+}
+
+midi::Timestamp PluginInstance::TimeOfFrame(std::int64_t frame) const {
+  return midi::Timestamp(std::chrono::nanoseconds(
+      std::llround(static_cast<double>(frame) * 1e9 / time_.SampleRate())));
+}
+
+void PluginInstance::PatternUntil(std::int64_t end) {
+  const midi::Timestamp before = TimeOfFrame(end);
+  while (const std::optional<midi::PatternNote> note = pattern_.Take(before)) {
+    const double exact =
+        static_cast<double>(note->at.time_since_epoch().count()) * time_.SampleRate() / 1e9;
+    const std::int64_t frame =
+        std::clamp(static_cast<std::int64_t>(std::ceil(exact)), cycleStart_, end - 1);
+    const int channel = note->note.bass ? liveVoicing_.BassChannel() : liveVoicing_.channel;
+    output_.Midi(note->on
+                     ? midi::MidiMessage::NoteOn(channel, note->note.key, liveVoicing_.velocity)
+                     : midi::MidiMessage::NoteOff(channel, note->note.key),
+                 static_cast<std::uint32_t>(frame - cycleStart_));
+  }
+}
+
+void PluginInstance::PlayChord(const playback::RenderedChord& chord, std::uint32_t offset) {
+  if (pattern_.Plain()) {
+    for (const midi::MidiMessage& message : chord.Messages()) {
+      output_.Midi(message, offset);
+    }
+    return;
+  }
+  // The silences and the instrument at the boundary; the notes as the
+  // pattern places them, on the host's beats.
+  for (const midi::MidiMessage& message : chord.Messages()) {
+    if (!message.IsNoteOn()) {
+      output_.Midi(message, offset);
+    }
+  }
+  const std::int64_t frame = cycleStart_ + offset;
+  pattern_.Begin(chord.voiced, TimeOfFrame(frame), {time_.SecondsPerBeat() * 1e9, BeatsPerChord()});
+  PatternUntil(frame + 1);
 }
 
 void PluginInstance::PlayBoundary(const Boundary& boundary) {
@@ -198,9 +242,9 @@ void PluginInstance::StartAt(std::uint32_t offset) {
       output_.Midi(midi::MidiMessage::AllNotesOff(channel), offset);
     }
   }
-  for (const midi::MidiMessage& message : opener_.Render(settings_.opening).Messages()) {
-    output_.Midi(message, offset);
-  }
+  liveVoicing_ = voicing;
+  pattern_ = midi::PatternPlayer(voicing.pattern, voicing.humanizeMs);
+  PlayChord(opener_.Render(settings_.opening), offset);
   liveChannel_ = voicing.channel;
   liveBassChannel_ = voicing.BassChannel();
   waiting_ = false;
@@ -216,17 +260,17 @@ void PluginInstance::NextAt(std::uint32_t offset) {
     ReportLate();
     return;
   }
-  for (const midi::MidiMessage& message : upcoming_.Messages()) {
-    output_.Midi(message, offset);
-  }
+  PlayChord(upcoming_, offset);
   waiting_ = false;
   upcomingReady_ = false;
   SendJob(Job::kNext);
 }
 
 void PluginInstance::Silence(std::uint32_t offset) {
-  // A chord that was still awaited must not sound after the stop.
+  // A chord that was still awaited must not sound after the stop, nor the
+  // rest of a pattern.
   waiting_ = false;
+  pattern_.Clear();
   if (!live_) {
     return;  // nothing has sounded since activation
   }

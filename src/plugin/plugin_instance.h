@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "midi/port/pattern.h"
 #include "playback/chord_feed.h"
 #include "plugin/atom_ports.h"
 #include "plugin/host_time.h"
@@ -32,7 +33,9 @@ enum PortIndex : std::uint32_t {
   kChannelPort = 10,
   kBassChannelPort = 11,
   kVelocityPort = 12,
-  kPortCount = 13,
+  kPatternPort = 13,
+  kHumanizePort = 14,
+  kPortCount = 15,
 };
 
 // One plugin instance. Run and WorkResponse are the audio thread's: they
@@ -58,6 +61,10 @@ class PluginInstance {
   void FollowControls();
   void PlayUntil(std::int64_t from, std::int64_t to);
   void PlayBoundary(const Boundary& boundary);
+  void PlayChord(const playback::RenderedChord& chord, std::uint32_t offset);
+  // The notes of the pattern playing that fall before frame `end`.
+  void PatternUntil(std::int64_t end);
+  [[nodiscard]] midi::Timestamp TimeOfFrame(std::int64_t frame) const;
   void StartAt(std::uint32_t offset);
   void NextAt(std::uint32_t offset);
   void Silence(std::uint32_t offset);
@@ -91,6 +98,9 @@ class PluginInstance {
   // The channels of the progression that plays, which a stop silences.
   int liveChannel_ = midi::kChordChannel;
   int liveBassChannel_ = midi::kChordChannel;
+  // How the progression that plays sounds, and its chord as a pattern.
+  midi::VoicingSettings liveVoicing_;
+  midi::PatternPlayer pattern_;
   playback::RenderedChord upcoming_;
   bool upcomingReady_ = false;
   std::uint32_t run_ = 0;

@@ -30,9 +30,10 @@ inline constexpr double kSampleRate = 48000.0;
 inline constexpr const char* kPluginUri = "https://sonavela.github.io/lv2/sonavela";
 
 // The ports' symbols, by index.
-inline constexpr std::array<const char*, 13> kPortSymbols{
-    "control", "midi_out",     "minor",         "instrument", "beats_per_chord", "seed",    "key",
-    "voicing", "register_low", "register_high", "channel",    "bass_channel",    "velocity"};
+inline constexpr std::array<const char*, 15> kPortSymbols{
+    "control", "midi_out",     "minor",    "instrument",   "beats_per_chord",
+    "seed",    "key",          "voicing",  "register_low", "register_high",
+    "channel", "bass_channel", "velocity", "pattern",      "humanize"};
 
 // The control ports, by the index the bundle gives them.
 enum class Control : std::uint32_t {
@@ -47,6 +48,8 @@ enum class Control : std::uint32_t {
   kChannel = 10,
   kBassChannel = 11,
   kVelocity = 12,
+  kPattern = 13,
+  kHumanize = 14,
 };
 
 // One time:Position as a host sends it: where the transport is at the frame

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -290,6 +291,9 @@ TEST_F(PluginHostTest, RunAndWorkResponseAllocateNothing) {
   // A led voicing on channels of its own, changed between the starts.
   host.SetControl(Control::kVoicing, 1);
   host.SetControl(Control::kBassChannel, 2);
+  // A pattern, loosened, which the real-time thread plays itself.
+  host.SetControl(Control::kPattern, 1);
+  host.SetControl(Control::kHumanize, 10);
   host.SendPosition(0, {0, 0.0, kFast, 1.0});
   host.SendPosition(100000, {2, 2.25, 240.0, 1.0});
   host.SendPosition(200000, {20, 1.5, 240.0, 1.0});
@@ -314,6 +318,47 @@ TEST_F(PluginHostTest, RunAndWorkResponseAllocateNothing) {
   EXPECT_THAT(host.RuleFileEchoes(), ElementsAre(rules.string()));
   EXPECT_GE(Chords(host, 0, 1000).size(), 50u);
   EXPECT_THAT(host.Log(), IsEmpty());
+}
+
+// A pattern spreads each chord over the host's beats: the pulse strikes on
+// every beat, the arpeggio on every sixteenth, and humanizing moves each
+// note a little late of its place.
+TEST_F(PluginHostTest, PatternsPlaceTheirNotesOnTheHostsBeats) {
+  constexpr std::int64_t kRoll = 4096;
+  constexpr std::int64_t kTwoChords = 8 * kChordOfOneBeat;
+  const struct {
+    float pattern;
+    float humanize;
+    std::int64_t step;
+  } cases[] = {{4, 0, kChordOfOneBeat}, {1, 0, kChordOfOneBeat / 4}, {4, 20, kChordOfOneBeat}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "pattern " << c.pattern << " humanize " << c.humanize);
+    Lv2Host host;
+    host.SetControl(Control::kPattern, c.pattern);
+    host.SetControl(Control::kHumanize, c.humanize);
+    RollAt(host, kRoll);
+    host.RunUntil(kRoll + kTwoChords, 256);
+    std::set<std::int64_t> onsets;
+    for (const MidiRecord& m : host.Midi()) {
+      if (m.bytes.size() == 3 && (m.bytes[0] & 0xF0) == 0x90 && m.bytes[2] > 0 &&
+          m.frame < kRoll + kTwoChords) {
+        onsets.insert(m.frame - kRoll);
+      }
+    }
+    if (c.humanize == 0) {
+      std::set<std::int64_t> grid;
+      for (std::int64_t at = 0; at < kTwoChords; at += c.step) {
+        grid.insert(at);
+      }
+      EXPECT_EQ(onsets, grid);
+    } else {
+      EXPECT_GT(onsets.size(), 16u) << "the notes of a strike are not all at once";
+      for (const std::int64_t at : onsets) {
+        EXPECT_LE(at % c.step, 20 * 48) << at;  // at most 20 ms late at 48 kHz
+      }
+    }
+    EXPECT_THAT(host.Log(), IsEmpty());
+  }
 }
 
 }  // namespace

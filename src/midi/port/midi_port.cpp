@@ -151,6 +151,7 @@ void MidiPort::PlayChord(const harmony::Chord& chord, Timestamp at) {
     EndNotes(at);
   }
   const VoicedChord voiced = voicer_.Voice(chord);
+  lastVoiced_ = voiced;
   for (const VoicedChord::Note& note : voiced) {
     Send(MidiMessage::NoteOn(note.bass ? voicing_.BassChannel() : voicing_.channel, note.key,
                              voicing_.velocity),
@@ -174,7 +175,8 @@ void MidiPort::PlayPattern(const harmony::Chord& chord, Timestamp at) {
   } else {
     EndNotes(at);
   }
-  pattern_.Begin(voicer_.Voice(chord), at, beat_);
+  lastVoiced_ = voicer_.Voice(chord);
+  pattern_.Begin(lastVoiced_, at, beat_);
   SendDue(at + std::chrono::nanoseconds(1));
 }
 

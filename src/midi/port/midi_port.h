@@ -71,6 +71,9 @@ class MidiPort {
   [[nodiscard]] std::optional<Timestamp> NextDue() const { return pattern_.NextTime(); }
   // Sends the pattern's notes that fall before `before`.
   void SendDue(Timestamp before);
+  // The notes of the last chord played, as voiced: for a player that spreads
+  // them as a pattern of its own.
+  [[nodiscard]] const VoicedChord& LastVoiced() const { return lastVoiced_; }
 
   // Ends what sounds (note-offs where the voicing sent its own) and sends
   // all notes off on the chords' channels; the next chord is voiced as a
@@ -118,6 +121,7 @@ class MidiPort {
   VoicedChord sounding_;  // what the led voicings and the patterns must end with note-offs
   PatternPlayer pattern_;
   PatternBeat beat_;
+  VoicedChord lastVoiced_;
 };
 
 }  // namespace sonavela::midi

@@ -69,7 +69,7 @@ void PatternPlayer::Begin(const VoicedChord& chord, Timestamp at, PatternBeat be
   step_ = 0;
   active_ = true;
   // Chords as fast as they can go have no time to spread a pattern over.
-  const bool timed = beat.beatNs > 0 && beat.beatsPerChord > 0;
+  const bool timed = beat.beatNs > 0 && std::isfinite(beat.beatNs) && beat.beatsPerChord > 0;
   chordNs_ = timed ? beat.beatNs * beat.beatsPerChord : 0.0;
   stepNs_ = 0;
   upper_.count = 0;
