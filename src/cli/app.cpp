@@ -12,6 +12,7 @@
 #include "cli/adapters.h"
 #include "cli/options.h"
 #include "cli/play_loop.h"
+#include "cli/render_output.h"
 #include "generator/printable.h"
 #include "generator/rule_file.h"
 #include "generator/rules.h"
@@ -99,12 +100,22 @@ std::string Quoted(const std::string& path) {
   return quoted;
 }
 
+std::string RenderName(const Options& options) {
+  return options.wavFile == kStandardOutput ? std::string("standard output")
+                                            : Quoted(options.wavFile.value_or(""));
+}
+
 // The files a run writes, made before anything plays so that a path that
 // cannot be written is refused at once; each replaces its target only when
 // it is complete.
 struct OutputFiles {
   std::unique_ptr<playback::AtomicFile> wav;
+  std::unique_ptr<PipeSink> wavPipe;  // --wav -
   std::unique_ptr<playback::AtomicFile> midi;
+
+  [[nodiscard]] midi::ByteSink* Render() const {
+    return wavPipe ? static_cast<midi::ByteSink*>(wavPipe.get()) : wav.get();
+  }
 };
 
 bool MakeOutputFile(const char* option, const std::optional<std::string>& path, Environment& env,
@@ -122,8 +133,12 @@ bool MakeOutputFile(const char* option, const std::optional<std::string>& path, 
 }
 
 [[nodiscard]] bool MakeOutputFiles(const Options& options, Environment& env, OutputFiles& files) {
-  if (!MakeOutputFile("--wav", options.wavFile, env, files.wav) ||
-      !MakeOutputFile("--midi", options.midiFile, env, files.midi)) {
+  if (options.wavFile == kStandardOutput) {
+    files.wavPipe = std::make_unique<PipeSink>(env.out);
+  } else if (!MakeOutputFile("--wav", options.wavFile, env, files.wav)) {
+    return false;
+  }
+  if (!MakeOutputFile("--midi", options.midiFile, env, files.midi)) {
     return false;
   }
   if (files.wav && files.midi &&
@@ -164,15 +179,37 @@ bool MakeOutputFile(const char* option, const std::optional<std::string>& path, 
   return true;
 }
 
+// The format of a render: by its name, but never a WAV file that cannot hold
+// it; a render's length is known before it begins.
+midi::AudioFormat RenderFormat(const Options& options, const OutputFiles& files, Environment& env) {
+  if (files.wavPipe) {
+    return midi::AudioFormat::kWavStream;
+  }
+  const midi::AudioFormat named =
+      midi::AudioFormatOfName(options.wavFile.value_or("")).value_or(midi::AudioFormat::kWav);
+  const double seconds = std::chrono::duration<double>(options.Meter().Chord()).count() *
+                             static_cast<double>(options.steps.value_or(0)) +
+                         static_cast<double>(midi::kLongestTail.count());
+  constexpr double kBytesPerSecond = 44100.0 * 2 * 2;
+  if (named == midi::AudioFormat::kWav &&
+      seconds * kBytesPerSecond > static_cast<double>(midi::kLargestWavData)) {
+    Complain(env.err, "note: " + RenderName(options) +
+                          " would outgrow a WAV file (4 GiB): it is written as RF64");
+    return midi::AudioFormat::kRf64;
+  }
+  return named;
+}
+
 int Play(const Options& options, playback::RuleLists rules, Environment& env, OutputFiles& files) {
-  const bool offline = files.wav != nullptr;
+  const bool offline = files.Render() != nullptr;
+  const midi::AudioFormat format = RenderFormat(options, files, env);
   const std::shared_ptr<midi::SynthRenderer> renderer =
       offline ? std::make_shared<midi::SynthRenderer>(midi::SynthRendererOptions{
-                    options.soundFont.value_or(""), 44100, options.synth})
+                    options.soundFont.value_or(""), 44100, options.synth, format})
               : nullptr;
   playback::SessionOptions setup;
   if (offline) {
-    setup.devices = std::make_unique<midi::RendererBackend>(renderer, *files.wav);
+    setup.devices = std::make_unique<midi::RendererBackend>(renderer, *files.Render());
     setup.clock = std::make_unique<playback::OfflineClock>(options.Meter());
   } else {
     ClockChoice choice = env.makeClock(options);
@@ -188,7 +225,13 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   setup.seed = options.seed;
   setup.clockOut = options.clockOut;
   setup.voicing = options.voicing;
-  PrintingResultList results(env.out, env.stop);
+  // The sound takes standard output: the lines go where the messages go.
+  FdWriter& lines = files.wavPipe ? env.err : env.out;
+  PrintingResultList results(lines, env.stop);
+  // Where the lines do not show how far a render has come.
+  RenderProgress progress(
+      env.err, offline && !files.wavPipe && IsTerminal(env.err.Fd()) && !IsTerminal(env.out.Fd()),
+      options.wavFile.value_or(""), options.steps.value_or(0), options.Meter().Chord());
   OptionInputs inputs(options.instrument, options.minor, std::move(rules.connection),
                       std::move(rules.substitution));
   if (options.homeKey) {
@@ -201,7 +244,7 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
 
   if (offline) {
     if (!session.OpenDevice(0)) {
-      Complain(env.err, "cannot render " + Quoted(*options.wavFile) + ": " + session.LastError());
+      Complain(env.err, "cannot render " + RenderName(options) + ": " + session.LastError());
       return kExitFailure;
     }
   } else if (!OpenChosenDevice(options, session, env)) {
@@ -222,9 +265,11 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
     if (const std::optional<std::string> notice = session.Clock().TakeNotice()) {
       Complain(env.err, "note: " + *notice);
     }
-    if (const std::optional<std::string> why = session.TakeDeviceFailure()) {
+    // `| head -c`: a reader of the sound that had enough is no failure.
+    const std::optional<std::string> why = session.TakeDeviceFailure();
+    if (why && !(files.wavPipe && files.wavPipe->ReaderLeft())) {
       if (offline) {
-        Complain(env.err, "cannot write " + Quoted(*options.wavFile) + ": " + *why);
+        Complain(env.err, "cannot write " + RenderName(options) + ": " + *why);
       } else {
         std::string name = "<Error>";
         (void)session.DeviceName(*options.device, name);
@@ -241,6 +286,7 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
 
   const auto afterPump = [&] {
     report();
+    progress.Update(results.Printed());
     if (offline && session.DeviceFailed()) {
       session.Stop();  // a render that cannot be written has no reason to go on
     } else if (options.steps && results.Printed() >= *options.steps) {
@@ -259,7 +305,7 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   (void)session.CloseDevice();
   report();
 
-  if (offline && !session.DeviceFailed() && !files.wav->Commit()) {
+  if (files.wav && !session.DeviceFailed() && !files.wav->Commit()) {
     Complain(env.err, "cannot write " + Quoted(*options.wavFile) + ": " + files.wav->LastError());
     failed = true;
   }

@@ -62,9 +62,11 @@ Options:
   --chorus on|off   its chorus (default on)
   --seed N          initial state of the random source, 0 to 4294967295
                     (default 1)
-  --wav FILE        render the built-in synthesizer into a WAV file instead of
-                    playing, faster than real time; each chord lasts the
-                    interval; needs --steps
+  --wav FILE        render the built-in synthesizer into a file instead of
+                    playing, faster than real time: WAV, or FLAC for .flac,
+                    RF64 for .rf64; "-" streams WAV to standard output (the
+                    lines then go to standard error); each chord lasts the
+                    interval, and the last one rings out; needs --steps
   --midi FILE       also write what is played into a Standard MIDI File at
                     the tempo, one chord per N beats (one 4/4 bar for 4; 120
                     BPM when the interval is 0), each chord's line as a

@@ -193,6 +193,10 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         if (value.empty()) {
           return UsageError{"--wav: the file name is empty"};
         }
+        if (value != kStandardOutput && !midi::AudioFormatOfName(value)) {
+          return UsageError{"--wav: '" + std::string(value) +
+                            "' ends in none of .wav, .flac, .rf64 (or give no extension for WAV)"};
+        }
         options.wavFile = std::string(value);
         break;
       case Id::kMidi:
@@ -277,7 +281,7 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
       return UsageError{"--wav needs an --interval above 0: each chord lasts the interval"};
     }
   }
-  if (options.wavFile && options.midiFile &&
+  if (options.wavFile && options.midiFile && *options.wavFile != kStandardOutput &&
       std::filesystem::path(*options.wavFile).lexically_normal() ==
           std::filesystem::path(*options.midiFile).lexically_normal()) {
     return UsageError{"--wav and --midi name the same file"};

@@ -10,6 +10,7 @@
 
 #include "harmony/note.h"
 #include "midi/devices/synth_config.h"
+#include "midi/files/audio_writer.h"
 #include "midi/port/midi_port.h"
 #include "playback/chord_clock.h"
 #include "playback/playback_control.h"
@@ -35,6 +36,9 @@ enum class Action { kPlay, kHelp, kVersion, kListDevices, kListInputs, kPrintRul
 // Whose time the chords follow.
 using Sync = playback::SyncSource;
 
+// `--wav -`: the render goes to standard output.
+inline constexpr std::string_view kStandardOutput = "-";
+
 struct Options {
   Action action = Action::kPlay;
   // std::nullopt: --device none, play silently.
@@ -49,6 +53,7 @@ struct Options {
   std::optional<double> tempo;
   int beatsPerChord = playback::kDefaultBeatsPerChord;
   std::uint32_t seed = kDefaultSeed;
+  // The format by its extension; kStandardOutput streams WAV to a pipe.
   std::optional<std::string> wavFile;
   std::optional<std::string> midiFile;
   Sync sync = Sync::kInternal;

@@ -16,6 +16,7 @@ class FdWriter {
   // then fails at once.
   bool Write(std::string_view text);
   [[nodiscard]] bool Broken() const { return broken_; }
+  [[nodiscard]] int Fd() const { return fd_; }
   // errno of the failed write, 0 while nothing failed.
   [[nodiscard]] int Error() const { return error_; }
 

@@ -282,6 +282,7 @@ TEST_F(CliMidiFileTest, WhatCannotBeWrittenIsRefusedBeforePlayingAndLeftAlone) {
   const fs::path real = dir_ / "real.mid";
   std::ofstream(real) << "old";
   fs::create_symlink(real, dir_ / "link.mid");
+  fs::create_symlink(real, dir_ / "link.wav");
 
   struct Case {
     std::vector<std::string> args;
@@ -294,9 +295,11 @@ TEST_F(CliMidiFileTest, WhatCannotBeWrittenIsRefusedBeforePlayingAndLeftAlone) {
       {{"--midi", fifo.string()}, "sonavela-cli: --midi: cannot write '" + fifo.string() + "'"},
       {{"--midi", toFifo.string()}, "sonavela-cli: --midi: cannot write '"},
       {{"--wav", fifo.string()}, "sonavela-cli: --wav: cannot write '"},
-      {{"--wav", missing.string()}, "sonavela-cli: --wav: cannot write '"},
-      {{"--wav", real.string(), "--midi", (dir_ / "link.mid").string()},
+      {{"--wav", (missing.parent_path() / "out.wav").string()},
+       "sonavela-cli: --wav: cannot write '"},
+      {{"--wav", (dir_ / "link.wav").string(), "--midi", (dir_ / "link.mid").string()},
        "sonavela-cli: --wav and --midi name the same file"},
+      {{"--wav", real.string()}, "sonavela-cli: --wav: '" + real.string() + "' ends in none of"},
   };
   if (haveDevice) {
     cases.push_back({{"--midi", device.string()}, "sonavela-cli: --midi: cannot write '"});

@@ -171,5 +171,47 @@ TEST(CliSoundTest, PatternsAndHumanizeFollowTheBeatIntoTheFile) {
   EXPECT_EQ(refused.status, 2);
   EXPECT_THAT(refused.err, ::testing::HasSubstr("--interval 0"));
 }
+
+// The same render as a WAV file, a FLAC file and a WAV stream that sox reads
+// from a pipe: one sound, as sox decodes each; with the sound on standard
+// output the lines go to standard error.
+TEST(CliSoundTest, EveryFormatAndThePipeHoldTheSameSound) {
+  const testing::ScratchFolder scratch("sonavela_formats_");
+  const std::string dir = scratch.Path().string();
+  const std::string args = " --steps 2 --interval 500 --seed 3 --wav ";
+  const std::string cli = SONAVELA_CLI_PATH;
+  const std::string sox = SONAVELA_SOX;
+  const testing::ProcessResult wav = testing::RunProgram(
+      cli, {"--steps", "2", "--interval", "500", "--seed", "3", "--wav", dir + "/a.wav"});
+  ASSERT_EQ(wav.status, 0) << wav.err;
+  const struct {
+    std::string command;
+    std::string file;
+    std::string type;
+  } cases[] = {
+      {cli + args + dir + "/b.flac", dir + "/b.flac", "flac"},
+      {cli + args + "- 2>" + dir + "/lines | " + sox + " -t wav - " + dir + "/c.wav",
+       dir + "/c.wav", "wav"},
+  };
+  const auto samples = [&](const std::string& file) {
+    return testing::RunProgram("/bin/sh", {"-c", sox + " " + file + " -t raw -e signed -b 16 -"});
+  };
+  const testing::ProcessResult reference = samples(dir + "/a.wav");
+  ASSERT_EQ(reference.status, 0) << reference.err;
+  ASSERT_GT(reference.out.size(), 4U * 44100U) << "at least a second of sound";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    const testing::ProcessResult run = testing::RunProgram("/bin/sh", {"-c", c.command});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "") << "sox reads the stream without a complaint";
+    const testing::ProcessResult type =
+        testing::RunProgram("/bin/sh", {"-c", sox + " --i -t " + c.file});
+    EXPECT_EQ(type.out, c.type + "\n");
+    const testing::ProcessResult decoded = samples(c.file);
+    EXPECT_TRUE(decoded.out == reference.out) << decoded.out.size() << " " << reference.out.size();
+  }
+  const testing::ProcessResult lines = testing::RunProgram("/bin/cat", {dir + "/lines"});
+  EXPECT_EQ(lines.out, wav.out);
+}
 }  // namespace
 }  // namespace sonavela::cli

@@ -143,8 +143,15 @@ TEST(OptionsTest, MalformedCommandLines) {
        "--wav needs an --interval above 0: each chord lasts the interval"},
       {{"--midi="}, "--midi: the file name is empty"},
       {{"--midi"}, "option '--midi' needs a value"},
-      {{"--wav", "a/take.mid", "--steps", "2", "--midi", "a/./take.mid"},
+      {{"--wav", "a/take.wav", "--steps", "2", "--midi", "a/./take.wav"},
        "--wav and --midi name the same file"},
+      {{"--wav", "take.mp3"},
+       "--wav: 'take.mp3' ends in none of .wav, .flac, .rf64 (or give no extension for WAV)"},
+      {{"--pattern", "swing"},
+       "--pattern: 'swing' is none of block, arpeggio-up, arpeggio-down, strum, pulse"},
+      {{"--humanize", "51"}, "--humanize: '51' is not a whole number from 0 to 50"},
+      {{"--interval", "0", "--humanize", "5"},
+       "--pattern and --humanize spread a chord over its length: --interval 0 has none"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ParseError(c.args), c.message);
@@ -166,6 +173,7 @@ TEST(OptionsTest, MidiGoesWithEveryWayOfPlaying) {
       {{"--midi", "take.mid"}, 0u, false},
       {{"--midi=take.mid", "--device", "none", "--interval", "0"}, std::nullopt, false},
       {{"--wav", "take.wav", "--steps", "2", "--midi", "take.mid"}, 0u, true},
+      {{"--wav", "-", "--steps", "2", "--midi", "take.mid"}, 0u, true},
   };
   for (const auto& c : cases) {
     const Options o = ParseOk(c.args);

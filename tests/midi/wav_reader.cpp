@@ -27,28 +27,49 @@ std::optional<WavData> ReadWav(const std::string& path, std::string& error) {
   std::ifstream file(path, std::ios::binary);
   const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(file),
                                          std::istreambuf_iterator<char>()};
-  if (bytes.size() < 44 || !HasTag(bytes, 0, "RIFF") || !HasTag(bytes, 8, "WAVE") ||
-      !HasTag(bytes, 12, "fmt ") || !HasTag(bytes, 36, "data")) {
-    error = "not a canonical WAV file: " + path;
+  if (bytes.size() < 12 || !HasTag(bytes, 0, "RIFF") || !HasTag(bytes, 8, "WAVE")) {
+    error = "not a WAV file: " + path;
     return std::nullopt;
   }
-  if (Little(bytes, 4, 4) != bytes.size() - 8 || Little(bytes, 20, 2) != 1) {
-    error = "RIFF size or PCM format tag is wrong";
+  if (Little(bytes, 4, 4) != bytes.size() - 8) {
+    error = "the RIFF size is not the file's";
     return std::nullopt;
   }
+  // Chunks in any order, each padded to an even size; the ones other than
+  // the format and the samples (JUNK, LIST) are passed over.
   WavData wav;
-  wav.channels = static_cast<int>(Little(bytes, 22, 2));
-  wav.sampleRate = static_cast<int>(Little(bytes, 24, 4));
-  wav.bitsPerSample = static_cast<int>(Little(bytes, 34, 2));
-  wav.declaredDataBytes = Little(bytes, 40, 4);
-  if (wav.declaredDataBytes != bytes.size() - 44) {
-    error = "data size in the header does not match the file";
-    return std::nullopt;
+  bool format = false;
+  for (std::size_t at = 12; at + 8 <= bytes.size();) {
+    const std::uint32_t size = Little(bytes, at + 4, 4);
+    const std::size_t body = at + 8;
+    if (body + size > bytes.size()) {
+      error = "a chunk runs past the end of the file";
+      return std::nullopt;
+    }
+    if (HasTag(bytes, at, "fmt ") && size >= 16) {
+      if (Little(bytes, body, 2) != 1) {
+        error = "not PCM";
+        return std::nullopt;
+      }
+      wav.channels = static_cast<int>(Little(bytes, body + 2, 2));
+      wav.sampleRate = static_cast<int>(Little(bytes, body + 4, 4));
+      wav.bitsPerSample = static_cast<int>(Little(bytes, body + 14, 2));
+      format = true;
+    } else if (HasTag(bytes, at, "data")) {
+      if (!format) {
+        error = "samples before their format";
+        return std::nullopt;
+      }
+      wav.declaredDataBytes = size;
+      for (std::size_t i = body; i + 1 < body + size; i += 2) {
+        wav.samples.push_back(static_cast<std::int16_t>(Little(bytes, i, 2)));
+      }
+      return wav;
+    }
+    at = body + size + (size % 2);
   }
-  for (std::size_t at = 44; at + 1 < bytes.size(); at += 2) {
-    wav.samples.push_back(static_cast<std::int16_t>(Little(bytes, at, 2)));
-  }
-  return wav;
+  error = "no samples in " + path;
+  return std::nullopt;
 }
 
 std::vector<double> PitchClassPower(const WavData& wav, double fromSeconds, double toSeconds) {

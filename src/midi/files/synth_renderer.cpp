@@ -37,7 +37,8 @@ void DrainTail(SynthEngine& engine, int sampleRate) {
 
 }  // namespace
 
-SynthRenderer::SynthRenderer(SynthRendererOptions options) : options_(std::move(options)) {}
+SynthRenderer::SynthRenderer(SynthRendererOptions options)
+    : options_(std::move(options)), writer_(MakeAudioWriter(options_.format)) {}
 
 SynthRenderer::~SynthRenderer() = default;
 
@@ -63,8 +64,8 @@ bool SynthRenderer::Begin(ByteSink& wav) {
     engine_->Reset();
     DrainTail(*engine_, options_.sampleRate);
   }
-  if (!wav_.Open(wav, options_.sampleRate, kChannels)) {
-    lastError_ = wav_.LastError();
+  if (!writer_->Open(wav, options_.sampleRate, kChannels)) {
+    lastError_ = writer_->LastError();
     return false;
   }
   position_ = std::chrono::nanoseconds(0);
@@ -93,12 +94,12 @@ bool SynthRenderer::RenderUntil(std::chrono::nanoseconds position) {
   }
   const std::uint64_t target = FramesAt(position, options_.sampleRate);
   std::vector<std::int16_t> block;
-  while (wav_.FramesWritten() < target) {
-    const std::uint64_t frames = std::min(kFramesPerBlock, target - wav_.FramesWritten());
+  while (writer_->FramesWritten() < target) {
+    const std::uint64_t frames = std::min(kFramesPerBlock, target - writer_->FramesWritten());
     block.assign(static_cast<std::size_t>(frames) * kChannels, 0);
     engine_->Render(block);
-    if (!wav_.Append(block)) {
-      lastError_ = wav_.LastError();
+    if (!writer_->Append(block)) {
+      lastError_ = writer_->LastError();
       return false;
     }
   }
@@ -106,9 +107,36 @@ bool SynthRenderer::RenderUntil(std::chrono::nanoseconds position) {
   return true;
 }
 
+bool SynthRenderer::RenderTail() {
+  if (!IsRendering()) {
+    return true;
+  }
+  // Blocks of about 23 ms: short enough that the file ends soon after the
+  // sound does, long enough to hold a period of the lowest notes.
+  constexpr std::uint64_t kTailBlock = 1024;
+  const auto quiet = static_cast<int>(kTailEndsBelow * 32768.0);
+  const std::uint64_t longest =
+      static_cast<std::uint64_t>(kLongestTail.count()) * static_cast<std::uint64_t>(SampleRate());
+  std::vector<std::int16_t> block(kTailBlock * kChannels);
+  for (std::uint64_t rendered = 0; rendered < longest; rendered += kTailBlock) {
+    engine_->Render(block);
+    if (!writer_->Append(block)) {
+      lastError_ = writer_->LastError();
+      return false;
+    }
+    position_ += std::chrono::nanoseconds(static_cast<std::int64_t>(
+        kTailBlock * 1'000'000'000ULL / static_cast<std::uint64_t>(SampleRate())));
+    if (std::all_of(block.begin(), block.end(),
+                    [quiet](std::int16_t s) { return s < quiet && s > -quiet; })) {
+      break;
+    }
+  }
+  return true;
+}
+
 bool SynthRenderer::Finish() {
-  if (!wav_.Finish()) {
-    lastError_ = wav_.LastError();
+  if (!writer_->Finish()) {
+    lastError_ = writer_->LastError();
     return false;
   }
   return true;
@@ -156,7 +184,7 @@ bool RendererBackend::Send(const MidiMessage& message, Timestamp at) {
 }
 
 bool RendererBackend::Close() {
-  if (renderer_->IsRendering() && !renderer_->Finish()) {
+  if (renderer_->IsRendering() && (!renderer_->RenderTail() || !renderer_->Finish())) {
     lastError_ = renderer_->LastError();
     return false;
   }

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "midi/devices/synth_config.h"
+#include "midi/files/audio_writer.h"
 #include "midi/files/byte_sink.h"
-#include "midi/files/wav_writer.h"
 #include "midi/port/midi_backend.h"
 #include "midi/port/midi_message.h"
 
@@ -21,10 +21,17 @@ struct SynthRendererOptions {
   std::string soundFont;
   int sampleRate = 44100;
   SynthSound sound;
+  AudioFormat format = AudioFormat::kWav;
 };
 
+// How long the sound may ring on after the last message, and how quiet it
+// must have become to end there: -60 dBFS, inaudible in any mix.
+inline constexpr std::chrono::seconds kLongestTail{5};
+inline constexpr double kTailEndsBelow = 0.001;
+
 // The built-in synthesizer rendered offline, faster than real time, into a
-// 16-bit stereo WAV file. Time only moves when the caller says so:
+// 16-bit stereo sound file (WAV unless the options name another format). Time only moves when the
+// caller says so:
 //
 //   SynthRenderer renderer;
 //   if (!renderer.Begin(sink)) { report(renderer.LastError()); }
@@ -56,12 +63,15 @@ class SynthRenderer {
   [[nodiscard]] bool Advance(std::chrono::nanoseconds duration) {
     return RenderUntil(position_ + duration);
   }
+  // Renders on until the sound has died away (see kTailEndsBelow), at most
+  // kLongestTail: the release and the reverb of the last notes.
+  [[nodiscard]] bool RenderTail();
   // Completes the file. True when nothing was being rendered.
   [[nodiscard]] bool Finish();
 
-  [[nodiscard]] bool IsRendering() const { return wav_.IsOpen(); }
+  [[nodiscard]] bool IsRendering() const { return writer_->IsOpen(); }
   [[nodiscard]] std::chrono::nanoseconds Position() const { return position_; }
-  [[nodiscard]] std::uint64_t FramesRendered() const { return wav_.FramesWritten(); }
+  [[nodiscard]] std::uint64_t FramesRendered() const { return writer_->FramesWritten(); }
   [[nodiscard]] int SampleRate() const { return options_.sampleRate; }
   // The SoundFont actually loaded; empty before the first successful Begin.
   [[nodiscard]] const std::string& SoundFontPath() const { return soundFontPath_; }
@@ -71,7 +81,7 @@ class SynthRenderer {
   SynthRendererOptions options_;
   std::unique_ptr<SynthEngine> engine_;
   std::string soundFontPath_;
-  WavWriter wav_;
+  std::unique_ptr<AudioWriter> writer_;
   std::chrono::nanoseconds position_{0};
   std::string lastError_;
 };
@@ -79,9 +89,10 @@ class SynthRenderer {
 inline constexpr const char* kWavRendererName = "Built-in synthesizer (FluidSynth) to WAV file";
 
 // A SynthRenderer as a one-device MidiBackend, so that a MidiPort can drive
-// it: Open(0) begins the WAV file, Close finishes it. The first message after Open is at position 0
-// of the file; every later one sounds as far after it as its time says. Reopening the device starts
-// the file afresh.
+// it: Open(0) begins the file, Close lets the last notes ring out and
+// finishes it. The first message after Open is at position 0 of the file;
+// every later one sounds as far after it as its time says. Reopening the
+// device starts the file afresh.
 class RendererBackend final : public MidiBackend {
  public:
   // `wav` must outlive the backend.

@@ -27,6 +27,10 @@ void PutTag(Header& header, std::size_t at, const char (&tag)[5]) {
   }
 }
 
+// What sox itself writes into a pipe for a length it cannot know: large,
+// and read by sox, ffmpeg and libsndfile as "up to the end of the stream".
+constexpr std::uint32_t kUnknownSize = 0x7FFFF000;
+
 Header MakeHeader(int sampleRate, int channelCount, std::uint32_t dataBytes) {
   Header header{};
   const auto channels = static_cast<std::uint16_t>(channelCount);
@@ -59,7 +63,8 @@ bool WavWriter::Open(ByteSink& sink, int sampleRate, int channels) {
   sampleRate_ = sampleRate;
   channels_ = channels;
   frames_ = 0;
-  if (!sink.Append(MakeHeader(sampleRate_, channels_, 0))) {
+  if (!sink.Append(
+          MakeHeader(sampleRate_, channels_, sizes_ == Sizes::kUnknown ? kUnknownSize : 0))) {
     lastError_ = sink.LastError();
     return false;
   }
@@ -76,7 +81,8 @@ bool WavWriter::Append(std::span<const std::int16_t> samples) {
   const auto channels = static_cast<std::size_t>(channels_);
   const std::uint64_t dataBytes =
       (frames_ + samples.size() / channels) * channels * kBytesPerSample;
-  if (dataBytes > std::numeric_limits<std::uint32_t>::max() - kHeaderBytes) {
+  if (sizes_ == Sizes::kCompleted &&
+      dataBytes > std::numeric_limits<std::uint32_t>::max() - kHeaderBytes) {
     return Fail("a WAV file cannot hold more than 4 GiB");
   }
   std::vector<std::uint8_t> bytes;
@@ -95,6 +101,10 @@ bool WavWriter::Append(std::span<const std::int16_t> samples) {
 
 bool WavWriter::Finish() {
   if (!IsOpen()) {
+    return true;
+  }
+  if (sizes_ == Sizes::kUnknown) {
+    sink_ = nullptr;
     return true;
   }
   const auto dataBytes =

@@ -4,29 +4,33 @@
 #include <span>
 #include <string>
 
+#include "midi/files/audio_writer.h"
 #include "midi/files/byte_sink.h"
 
 namespace sonavela::midi {
 
 // Streams 16-bit PCM as a RIFF/WAVE file into a sink. The header's sizes are
 // written when the file is finished; until then they say the file is empty
-// rather than pretending to hold samples it lacks.
-class WavWriter {
+// rather than pretending to hold samples it lacks. Into a pipe, which cannot
+// go back to the header, the sizes are written as unknown, as sox writes
+// them, and readers read up to the end of the stream.
+class WavWriter final : public AudioWriter {
  public:
-  // Writes the header. `sink` must outlive the writer.
-  [[nodiscard]] bool Open(ByteSink& sink, int sampleRate, int channels);
-  // Interleaved samples; their count must be a multiple of the channel count.
-  [[nodiscard]] bool Append(std::span<const std::int16_t> samples);
-  // Completes the header; the writer is closed afterwards, whatever happens.
-  [[nodiscard]] bool Finish();
+  enum class Sizes { kCompleted, kUnknown };
+  explicit WavWriter(Sizes sizes = Sizes::kCompleted) : sizes_(sizes) {}
 
-  [[nodiscard]] bool IsOpen() const { return sink_ != nullptr; }
-  [[nodiscard]] std::uint64_t FramesWritten() const { return frames_; }
-  [[nodiscard]] const std::string& LastError() const { return lastError_; }
+  [[nodiscard]] bool Open(ByteSink& sink, int sampleRate, int channels) override;
+  [[nodiscard]] bool Append(std::span<const std::int16_t> samples) override;
+  [[nodiscard]] bool Finish() override;
+
+  [[nodiscard]] bool IsOpen() const override { return sink_ != nullptr; }
+  [[nodiscard]] std::uint64_t FramesWritten() const override { return frames_; }
+  [[nodiscard]] const std::string& LastError() const override { return lastError_; }
 
  private:
   [[nodiscard]] bool Fail(const std::string& what);
 
+  Sizes sizes_;
   ByteSink* sink_ = nullptr;
   int sampleRate_ = 0;
   int channels_ = 0;
