@@ -31,3 +31,14 @@ target_link_libraries(midi_jack_timing PRIVATE sonavela::midi PkgConfig::JACK so
 add_executable(midi_voicing_figures ${CMAKE_CURRENT_LIST_DIR}/voicing_figures.cpp)
 target_link_libraries(midi_voicing_figures PRIVATE sonavela::midi sonavela::generator
   sonavela::warnings)
+
+# The loudness of a render per voicing, for the default gain; measured by
+# libebur128, which shares nothing with the program.
+pkg_check_modules(EBUR128 REQUIRED IMPORTED_TARGET libebur128)
+pkg_check_modules(SNDFILE REQUIRED IMPORTED_TARGET sndfile)
+add_executable(midi_render_loudness ${CMAKE_CURRENT_LIST_DIR}/render_loudness.cpp)
+target_link_libraries(midi_render_loudness PRIVATE PkgConfig::EBUR128 PkgConfig::SNDFILE
+  sonavela::warnings)
+target_compile_definitions(midi_render_loudness PRIVATE
+  SONAVELA_CLI_PATH="$<TARGET_FILE:sonavela-cli>")
+add_dependencies(midi_render_loudness sonavela-cli)

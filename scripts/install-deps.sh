@@ -19,8 +19,8 @@ PACKAGES=(
   jack-midi-clock
   # built-in synthesizer and a General MIDI SoundFont
   libfluidsynth-dev timgm6mb-soundfont
-  # sound files: WAV, RF64 and FLAC
-  libsndfile1-dev
+  # sound files: WAV, RF64 and FLAC; libebur128 measures their loudness
+  libsndfile1-dev libebur128-dev
   # dialog: Qt 6 Widgets, Japanese fonts, a virtual display for tests
   qt6-base-dev fonts-ipafont-mincho fonts-ipafont-gothic xvfb xauth
   # LV2 plugin: the headers and lilv to build and load it; jalv, the host its
