@@ -13,6 +13,7 @@
 #include "cli/options.h"
 #include "cli/play_loop.h"
 #include "cli/render_output.h"
+#include "cli/rule_findings.h"
 #include "generator/printable.h"
 #include "generator/rule_file.h"
 #include "generator/rules.h"
@@ -343,13 +344,17 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
       return ListDevices(env);
     case Action::kListInputs:
       return ListMidiInputs(env);
+    case Action::kCheckRules:
     case Action::kPlay:
       break;
   }
 
-  playback::RuleLists rules = generator::DefaultRuleTables();
-  if (options.rulesFile) {
-    generator::RuleFileReading read = playback::ReadRuleFile(*options.rulesFile);
+  NamedTables named;
+  const std::optional<std::string> file =
+      options.action == Action::kCheckRules && options.checkRulesFile ? options.checkRulesFile
+                                                                      : options.rulesFile;
+  if (file) {
+    generator::RuleFileReading read = playback::ReadRuleFile(*file);
     if (!read.problems.empty()) {
       for (const std::string& problem : read.problems) {
         Complain(env.err, problem);
@@ -359,8 +364,40 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
     for (const std::string& warning : read.warnings) {
       Complain(env.err, "warning: " + warning);
     }
-    rules = std::move(read.tables);
+    named = {*file, std::move(read.tables), std::move(read.lines)};
+  } else {
+    named = DefaultNamedTables();
   }
+  const harmony::Key major{{'C', 0}, harmony::kMajor};
+  const harmony::Key minor{{'A', 0}, harmony::kMinor};
+  std::vector<harmony::Key> homes{major, minor};
+  if (options.homeKey || options.minor) {
+    homes = {options.homeKey.value_or(minor)};
+  }
+  if (options.action == Action::kCheckRules) {
+    const FindingLines found = CheckedLines(named, homes, true);
+    for (const std::string& line : found.lines) {
+      if (!env.out.Write(line + "\n")) {
+        break;
+      }
+    }
+    const int status = OutputStatus(env);
+    return status != kExitOk ? status : (found.warnings > 0 ? kExitFailure : kExitOk);
+  }
+  if (file) {
+    // Why a rule never plays, before it does not: the warnings of the key
+    // that plays, a screenful at most.
+    constexpr std::size_t kShown = 20;
+    const FindingLines found = CheckedLines(named, std::span(homes).first(1), false);
+    for (std::size_t i = 0; i < found.lines.size() && i < kShown; ++i) {
+      Complain(env.err, found.lines[i]);
+    }
+    if (found.lines.size() > kShown) {
+      Complain(env.err,
+               std::to_string(found.lines.size() - kShown) + " more warnings (see --check-rules)");
+    }
+  }
+  playback::RuleLists rules = std::move(named.tables);
 
   // Checked before playing, so that an hour of music is not lost to a typo.
   OutputFiles files;

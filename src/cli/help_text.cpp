@@ -17,6 +17,11 @@ Options:
                     them: C, G, ..., F#, C#, Gb, Db, ...; Am, Em, ..., Ebm
   --rules FILE      read both rule tables from a rule file
   --print-rules     print the default rule tables as a rule file and exit
+  --check-rules [FILE]
+                    check a rule file (default: that of --rules, else the
+                    default tables) from C and from Am, or from the key of
+                    --minor or --key, print "file:line: warning: ..." and
+                    "note: ..." lines and exit, 1 when there is a warning
   --steps N         stop after N chords (default: play until interrupted)
   --interval MS     milliseconds from one chord to the next (default 2000;
                     0 = as fast as possible)

@@ -30,7 +30,8 @@ enum class Id {
   kSync,
   kClockFrom,
   kClockOut,
-  kListInputs
+  kListInputs,
+  kCheckRules
 };
 
 struct OptionInfo {
@@ -39,7 +40,7 @@ struct OptionInfo {
   bool takesValue;
 };
 
-constexpr std::array<OptionInfo, 20> kOptionTable{{
+constexpr std::array<OptionInfo, 21> kOptionTable{{
     {"--help", Id::kHelp, false},
     {"-h", Id::kHelp, false},
     {"--version", Id::kVersion, false},
@@ -60,6 +61,9 @@ constexpr std::array<OptionInfo, 20> kOptionTable{{
     {"--clock-from", Id::kClockFrom, true},
     {"--clock-out", Id::kClockOut, false},
     {"--list-inputs", Id::kListInputs, false},
+    // Its file is optional: "--check-rules=FILE", or the next argument
+    // unless that is an option.
+    {"--check-rules", Id::kCheckRules, false},
 }};
 
 constexpr std::array<Sync, 4> kSyncs{Sync::kInternal, Sync::kJack, Sync::kMidiClock, Sync::kLink};
@@ -72,6 +76,8 @@ std::string_view ActionOption(Action action) {
       return "--print-rules";
     case Action::kListInputs:
       return "--list-inputs";
+    case Action::kCheckRules:
+      return "--check-rules";
     default:
       return "";
   }
@@ -102,7 +108,19 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
       return UsageError{"unknown option '" + std::string(name) + "' (see --help)"};
     }
     std::string_view value;
-    if (known != nullptr ? known->takesValue : *soundTakesValue) {
+    if (known != nullptr && known->id == Id::kCheckRules) {
+      if (equals != std::string_view::npos) {
+        value = arg.substr(equals + 1);
+        if (value.empty()) {
+          return UsageError{"--check-rules: the file name is empty"};
+        }
+      } else if (i + 1 < args.size() && !args[i + 1].starts_with('-')) {
+        value = args[++i];
+      }
+      if (!value.empty()) {
+        options.checkRulesFile = std::string(value);
+      }
+    } else if (known != nullptr ? known->takesValue : *soundTakesValue) {
       if (equals != std::string_view::npos) {
         value = arg.substr(equals + 1);
       } else if (i + 1 < args.size()) {
@@ -129,9 +147,11 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         return options;
       case Id::kListDevices:
       case Id::kListInputs:
+      case Id::kCheckRules:
       case Id::kPrintRules: {
         const Action action = known->id == Id::kListDevices  ? Action::kListDevices
                               : known->id == Id::kListInputs ? Action::kListInputs
+                              : known->id == Id::kCheckRules ? Action::kCheckRules
                                                              : Action::kPrintRules;
         if (options.action != Action::kPlay && options.action != action) {
           return UsageError{std::string(ActionOption(options.action)) + " and " +

@@ -31,7 +31,7 @@ inline constexpr double kMinTempo = 20.0;
 inline constexpr double kMaxTempo = 400.0;
 inline constexpr int kMaxBeatsPerChord = 64;
 
-enum class Action { kPlay, kHelp, kVersion, kListDevices, kListInputs, kPrintRules };
+enum class Action { kPlay, kHelp, kVersion, kListDevices, kListInputs, kPrintRules, kCheckRules };
 
 // Whose time the chords follow.
 using Sync = playback::SyncSource;
@@ -46,6 +46,8 @@ struct Options {
   int instrument = kDefaultInstrument;
   bool minor = false;
   std::optional<std::string> rulesFile;
+  // --check-rules FILE; without a file it checks --rules, else the defaults.
+  std::optional<std::string> checkRulesFile;
   // std::nullopt: endless, until interrupted.
   std::optional<std::uint64_t> steps;
   std::chrono::milliseconds interval = kDefaultInterval;

@@ -161,9 +161,12 @@ RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName) 
       continue;
     }
     lines.emplace_back(line);
+    (table == Table::Connection ? reading.lines.connection : reading.lines.substitution)
+        .push_back(lineNumber);
   }
   if (!reading.problems.empty()) {
     reading.tables = {};
+    reading.lines = {};
     return reading;
   }
   for (const Table table : {Table::Connection, Table::Substitution}) {

@@ -5,6 +5,7 @@
 // LF, CRLF or a lone CR, whichever the editor wrote. Reading and writing the
 // file itself is left to the caller.
 
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,8 +28,15 @@ struct RuleTables {
 // The program's default tables, as a rule file holds them.
 [[nodiscard]] RuleTables DefaultRuleTables();
 
+// Where each rule line of the tables stands in its file, counted from 1.
+struct RuleLineNumbers {
+  std::vector<std::size_t> connection;
+  std::vector<std::size_t> substitution;
+};
+
 struct RuleFileReading {
   RuleTables tables;                  // empty when there is any problem
+  RuleLineNumbers lines;              // of the lines of `tables`
   std::vector<std::string> problems;  // "rules.txt:7: ...", in line order
   // Only when there is no problem: one line for each table that loads no rule
   // that could ever be chosen, such as

@@ -252,20 +252,32 @@ Plan ProgressionSearch::Impl::MakePlan(int keyIndex, std::int32_t connection, st
   return plan;
 }
 
-PlanSet ProgressionSearch::Collect(const SearchTables& tables, std::int32_t depth,
-                                   const Chord& previous, const ProgressionStep& current) {
+std::vector<RuledPlan> ProgressionSearch::Candidates(const SearchTables& tables, std::int32_t depth,
+                                                     const Chord& previous,
+                                                     const ProgressionStep& current) {
   Impl& impl = *impl_;
   impl.Prepare(tables);
   const Impl::TopLevel top = impl.BuildTopLevel(depth, previous, current);
-  PlanSet set;
+  std::vector<RuledPlan> candidates;
   for (const Impl::Block& block : top.blocks) {
     const std::int64_t weight = EffectiveWeight(tables.substitution[block.substitution].Weight);
     for (const std::int32_t c : top.lists[block.list]) {
-      set.Plans.push_back(impl.MakePlan(
-          block.key, c, SaturatingMultiply(weight, EffectiveWeight(tables.connection[c].Weight))));
+      candidates.push_back(
+          {impl.MakePlan(block.key, c,
+                         SaturatingMultiply(weight, EffectiveWeight(tables.connection[c].Weight))),
+           static_cast<std::size_t>(block.substitution), static_cast<std::size_t>(c)});
     }
   }
-  set.TotalWeight = top.total;
+  return candidates;
+}
+
+PlanSet ProgressionSearch::Collect(const SearchTables& tables, std::int32_t depth,
+                                   const Chord& previous, const ProgressionStep& current) {
+  PlanSet set;
+  for (RuledPlan& candidate : Candidates(tables, depth, previous, current)) {
+    set.TotalWeight = SaturatingAdd(set.TotalWeight, candidate.plan.Weight);
+    set.Plans.push_back(std::move(candidate.plan));
+  }
   return set;
 }
 

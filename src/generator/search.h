@@ -30,6 +30,14 @@ struct SearchTables {
 // for a minor triad, else 0 (which no substitution rule matches).
 [[nodiscard]] harmony::ScaleDegree PivotDegree(harmony::Key key, const harmony::Chord& chord);
 
+// A candidate with the two rules that make it: what an explanation of a
+// step and a check of the tables need besides the chords.
+struct RuledPlan {
+  Plan plan;
+  std::size_t substitution = 0;  // in the substitution table
+  std::size_t connection = 0;    // in the connection table
+};
+
 // How much the search's caches hold; only the benchmarks look.
 struct SearchCacheFigures {
   std::size_t states = 0;  // (key, chord) pairs whose ways home are summarised
@@ -79,6 +87,11 @@ class ProgressionSearch {
   // against.
   [[nodiscard]] PlanSet Collect(const SearchTables& tables, std::int32_t depth,
                                 const harmony::Chord& previous, const ProgressionStep& current);
+
+  // The candidates of Collect, in its order, each with its rules.
+  [[nodiscard]] std::vector<RuledPlan> Candidates(const SearchTables& tables, std::int32_t depth,
+                                                  const harmony::Chord& previous,
+                                                  const ProgressionStep& current);
 
   [[nodiscard]] SearchCacheFigures CacheFigures() const;
 

@@ -49,6 +49,24 @@ std::string KeyName(Key key) {
   return name;
 }
 
+std::string ChordName(const Chord& chord) {
+  std::string name;
+  AppendNoteName(name, chord.root);
+  name += ChordSuffix(chord.type);
+  return name;
+}
+
+std::string ChordToneNames(const Chord& chord) {
+  std::string names;
+  for (const SpelledNote tone : ChordTones(chord)) {
+    if (!names.empty()) {
+      names += ' ';
+    }
+    AppendNoteName(names, tone);
+  }
+  return names;
+}
+
 std::string FormatStepLine(Key key, const Chord& chord) {
   std::string line = KeyName(key);
   line.reserve(16);

@@ -14,6 +14,12 @@ void AppendNoteName(std::string& text, SpelledNote note);
 // The key as a result line writes it: "C", "Ebm", "F#".
 [[nodiscard]] std::string KeyName(Key key);
 
+// The chord as a result line writes it: "Am", "Bdim", "Eb?".
+[[nodiscard]] std::string ChordName(const Chord& chord);
+
+// Its tones, spelled, from the root up: "B D# F".
+[[nodiscard]] std::string ChordToneNames(const Chord& chord);
+
 // "C   : Am": the key padded to four columns, ": ", the chord name with its
 // suffix ("", "m", "dim", or "?" for any other shape).
 [[nodiscard]] std::string FormatStepLine(Key key, const Chord& chord);

@@ -231,6 +231,11 @@ void MainDialog::Start() {
   }
   session_->SetVoicing(soundSettings_.voicing);
   session_->Start();
+  // Why a rule never plays, told beside the dialog while the progression
+  // plays on.
+  ruleNotes_.Show(generator::CheckRules({connRules_->RuleLines(), substRules_->RuleLines()},
+                                        inputs_->HomeKey()),
+                  *connRules_, *substRules_);
   AimTimer();
 }
 

@@ -14,6 +14,7 @@
 #include "playback/chord_clock.h"
 #include "playback/session.h"
 #include "playback/sync_settings.h"
+#include "ui/rule_notes.h"
 #include "ui/sound_dialog.h"
 
 class QAction;
@@ -75,6 +76,8 @@ class MainDialog final : public QDialog {
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;
 
+  // What the rule checker found in the tables at the last 開始.
+  [[nodiscard]] const RuleNotes& RuleFindings() const { return ruleNotes_; }
   void Start();
   void Stop();
   void Tick(unsigned timerId);
@@ -139,6 +142,7 @@ class MainDialog final : public QDialog {
   QMenu* systemMenu_ = nullptr;
   std::unique_ptr<RuleList> connRules_;
   std::unique_ptr<RuleList> substRules_;
+  RuleNotes ruleNotes_{*this};
   std::unique_ptr<ListWidgetResults> results_;
   std::unique_ptr<ChordTimer> stepTimer_;
   std::unique_ptr<DialogInputs> inputs_;

@@ -89,6 +89,18 @@ std::vector<std::string> RuleList::Lines() const {
   return lines;
 }
 
+void RuleList::SetLineNotes(const std::vector<QString>& notes) {
+  for (int i = 0; i < list_.count(); ++i) {
+    const auto index = static_cast<std::size_t>(i);
+    list_.item(i)->setToolTip(index < notes.size() ? notes[index] : QString());
+  }
+}
+
+QString RuleList::LineNote(int index) const {
+  const QListWidgetItem* item = list_.item(index);
+  return item != nullptr ? item->toolTip() : QString();
+}
+
 std::vector<std::string> RuleList::RuleLines() const {
   // The last line is the list's empty line for adding rules, never a rule.
   std::vector<std::string> lines = Lines();

@@ -64,6 +64,10 @@ class RuleList final : public QObject {
   void DeleteRuleLine();
   // A toolkit lets the user clear the selection (Ctrl+click); put it back.
   void KeepOneSelected();
+  // What is to be said of each rule line, as its tooltip; lines beyond
+  // `notes` and empty notes have none.
+  void SetLineNotes(const std::vector<QString>& notes);
+  [[nodiscard]] QString LineNote(int index) const;
 
  private:
   [[nodiscard]] QString LineAt(int index) const;

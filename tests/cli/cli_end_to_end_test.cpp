@@ -165,7 +165,11 @@ TEST_F(CliEndToEndTest, RuleFilesThatCannotWorkAreToldAboutAndNothingHangs) {
            ": no connection rule in this file: the progression will repeat one chord\n"
            "sonavela-cli: warning: " +
            (dir_ / "empty.rules").string() +
-           ": no substitution rule in this file: the progression will repeat one chord\n"},
+           ": no substitution rule in this file: the progression will repeat one chord\n"
+           "sonavela-cli: " +
+           (dir_ / "empty.rules").string() +
+           ": warning: no rule leads on from the tonic of C: the progression repeats it until "
+           "Stop\n"},
       // A FIFO is refused at once, not waited on for ever.
       {(dir_ / "fifo").string(), 2,
        "sonavela-cli: " + (dir_ / "fifo").string() + ": cannot read: not a regular file\n"},

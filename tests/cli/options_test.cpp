@@ -158,6 +158,28 @@ TEST(OptionsTest, MalformedCommandLines) {
   }
 }
 
+TEST(OptionsTest, CheckRulesTakesAFileOnlyWhereOneIsGiven) {
+  const struct {
+    std::vector<std::string_view> args;
+    std::optional<std::string> file;
+    bool minor;
+  } cases[] = {
+      {{"--check-rules"}, std::nullopt, false},
+      {{"--check-rules", "x.rules"}, "x.rules", false},
+      {{"--check-rules=x.rules", "--minor"}, "x.rules", true},
+      {{"--check-rules", "--minor"}, std::nullopt, true},
+  };
+  for (const auto& c : cases) {
+    const Options o = ParseOk(c.args);
+    EXPECT_EQ(o.action, Action::kCheckRules);
+    EXPECT_EQ(o.checkRulesFile, c.file);
+    EXPECT_EQ(o.minor, c.minor);
+  }
+  EXPECT_EQ(ParseError({"--check-rules="}), "--check-rules: the file name is empty");
+  EXPECT_EQ(ParseError({"--check-rules", "--print-rules"}),
+            "--check-rules and --print-rules cannot be combined");
+}
+
 TEST(OptionsTest, WavWithStepsIsAccepted) {
   const Options o = ParseOk({"--wav", "out.wav", "--steps", "4", "--interval", "500"});
   EXPECT_EQ(o.wavFile, "out.wav");

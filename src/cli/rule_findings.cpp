@@ -1,0 +1,50 @@
+#include "cli/rule_findings.h"
+
+#include <algorithm>
+
+#include "generator/printable.h"
+#include "generator/rule_check.h"
+
+namespace sonavela::cli {
+
+FindingLines CheckedLines(const NamedTables& tables, std::span<const harmony::Key> homes,
+                          bool withNotes) {
+  FindingLines out;
+  const std::string name = generator::Printable(tables.name);
+  for (const harmony::Key home : homes) {
+    const generator::RuleCheck check = generator::CheckRules(tables.tables, home);
+    for (const generator::RuleFinding& finding : check.findings) {
+      const bool warning = finding.level == generator::FindingLevel::kWarning;
+      if (!warning && !withNotes) {
+        continue;
+      }
+      std::string line = name;
+      if (finding.line) {
+        const auto& numbers = finding.table == generator::RuleTable::kConnection
+                                  ? tables.lines.connection
+                                  : tables.lines.substitution;
+        line += ':';
+        line += std::to_string(*finding.line < numbers.size() ? numbers[*finding.line]
+                                                              : *finding.line + 1);
+      }
+      line += warning ? ": warning: " : ": note: ";
+      line += finding.message;
+      // The findings of the lines themselves are the same from every key.
+      if (std::find(out.lines.begin(), out.lines.end(), line) == out.lines.end()) {
+        out.lines.push_back(line);
+        out.warnings += warning ? 1 : 0;
+      }
+    }
+  }
+  return out;
+}
+
+NamedTables DefaultNamedTables() {
+  const generator::RuleTables defaults = generator::DefaultRuleTables();
+  const std::string text =
+      generator::FormatRuleFile(defaults.connection, defaults.substitution).text;
+  generator::RuleFileReading read = generator::ParseRuleFile(text, "default rules");
+  return {"default rules", std::move(read.tables), std::move(read.lines)};
+}
+
+}  // namespace sonavela::cli

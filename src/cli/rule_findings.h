@@ -1,0 +1,34 @@
+#pragma once
+// The rule checker's findings as the command line prints them:
+// "rules.txt:8: warning: ends on ...", "rules.txt: warning: ..." for the
+// tables as a whole.
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "generator/rule_file.h"
+#include "harmony/note.h"
+
+namespace sonavela::cli {
+
+// Rule tables with where their lines come from.
+struct NamedTables {
+  std::string name;  // the file as the user named it
+  generator::RuleTables tables;
+  generator::RuleLineNumbers lines;
+};
+
+struct FindingLines {
+  std::vector<std::string> lines;  // each once, the lines' own findings first
+  std::size_t warnings = 0;
+};
+
+// The findings for each of `homes`; notes only when `withNotes`.
+[[nodiscard]] FindingLines CheckedLines(const NamedTables& tables,
+                                        std::span<const harmony::Key> homes, bool withNotes);
+
+// The default tables, numbered as --print-rules prints them.
+[[nodiscard]] NamedTables DefaultNamedTables();
+
+}  // namespace sonavela::cli

@@ -1,0 +1,82 @@
+// --check-rules and the warnings that --rules prints, as a user meets them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "subprocess.h"
+
+namespace sonavela::cli {
+namespace {
+
+using ::testing::HasSubstr;
+
+testing::ProcessResult Cli(const std::vector<std::string>& args) {
+  return testing::RunProgram(SONAVELA_CLI_PATH, args);
+}
+
+TEST(CliRuleCheckTest, FindingsNameTheFileLineAndKindAndTheStatusTellsWarnings) {
+  const testing::ScratchFolder scratch("sonavela-check-");
+  const std::string file = (scratch.Path() / "mine.rules").string();
+  std::ofstream(file) << "# my rules\n"
+                         "[connection]\n"
+                         "  80     ?14\n"
+                         "  80     ?45\n"
+                         "  80     ?51\n"
+                         "  10     ?17M\n"
+                         "  10     ?18\n"
+                         "[substitution]\n"
+                         "  10     ?11\n"
+                         "  10     ?44\n"
+                         "  10     ?55\n"
+                         "  10     m33\n";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {{"--check-rules"}, 0, {}},
+      {{"--check-rules", file, "--minor"},
+       1,
+       {file + ":7: warning: '8' is no degree (1 to 7)",
+        file + ":6: warning: ends on G#? (G# B# D) in Am, which no substitution rule "
+               "continues from: the progression repeats it until Stop",
+        file + ":12: note: never reached from the home key Am"}},
+  };
+  for (const auto& c : cases) {
+    const testing::ProcessResult run = Cli(c.args);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    for (const std::string& line : c.lines) {
+      EXPECT_THAT(run.out, HasSubstr(line + "\n"));
+    }
+    if (c.lines.empty()) {
+      EXPECT_THAT(run.out, ::testing::Not(HasSubstr("warning")));
+    }
+  }
+  // From both home keys, the lines' own findings once.
+  const testing::ProcessResult both = Cli({"--rules", file, "--check-rules"});
+  EXPECT_EQ(both.status, 1);
+  EXPECT_THAT(both.out, HasSubstr(":6: warning: ends on B? (B D# F) in C,"));
+  EXPECT_THAT(both.out, HasSubstr(":6: warning: ends on G#? (G# B# D) in Am,"));
+  std::size_t degreeLines = 0;
+  for (std::size_t at = 0; (at = both.out.find("'8' is no degree", at)) != std::string::npos;
+       ++at) {
+    ++degreeLines;
+  }
+  EXPECT_EQ(degreeLines, 1u);
+
+  // Playing with the file: the warnings of the key that plays, on standard
+  // error, and the progression plays all the same.
+  const testing::ProcessResult played =
+      Cli({"--rules", file, "--device", "none", "--interval", "0", "--steps", "3"});
+  EXPECT_EQ(played.status, 0);
+  EXPECT_EQ(testing::CountLines(played.out), 3);
+  EXPECT_THAT(played.err, HasSubstr("sonavela-cli: " + file + ":7: warning: '8' is no degree"));
+  EXPECT_THAT(played.err, HasSubstr(":6: warning: ends on B? (B D# F) in C,"));
+  EXPECT_THAT(played.err, ::testing::Not(HasSubstr("note:")));
+}
+
+}  // namespace
+}  // namespace sonavela::cli
