@@ -9,7 +9,8 @@ void PrintingResultList::Append(const std::string& line) {
   ++printed_;
   // A reader that went away is the user's way of saying "enough", as in
   // `sonavela-cli | head -3`.
-  if (!out_.Write(line + "\n")) {
+  const std::string text = annotation_ ? line + '\t' + annotation_() + '\n' : line + '\n';
+  if (!out_.Write(text)) {
     stop_.Request();
   }
 }

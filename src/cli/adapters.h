@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,12 +24,18 @@ class PrintingResultList final : public playback::ResultList {
   void Append(const std::string& line) override;
   void Select(int) override {}
 
+  // Text to write after each line and a tab (--explain); empty: none.
+  void SetAnnotation(std::function<std::string()> annotation) {
+    annotation_ = std::move(annotation);
+  }
+
   // Lines printed since the program started, across Clear.
   [[nodiscard]] std::uint64_t Printed() const { return printed_; }
 
  private:
   FdWriter& out_;
   StopSignal& stop_;
+  std::function<std::string()> annotation_;
   int count_ = 0;
   std::uint64_t printed_ = 0;
 };

@@ -239,6 +239,10 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
     inputs.SetHomeKey(*options.homeKey);
   }
   playback::PlaybackSession session(std::move(setup), results, inputs);
+  if (options.explain) {
+    results.SetAnnotation(
+        [&session] { return generator::ExplanationText(session.ExplainLastStep()); });
+  }
   if (files.midi) {
     session.RecordInto(*files.midi);
   }

@@ -22,6 +22,10 @@ Options:
                     default tables) from C and from Am, or from the key of
                     --minor or --key, print "file:line: warning: ..." and
                     "note: ..." lines and exit, 1 when there is a warning
+  --explain         after each line and a tab, the chord's Roman numeral in
+                    its key; where a stretch changes key, also the pivot
+                    ("Dm: ii in C = iv in Am") and how far from home the
+                    progression has been planned, of at most 15 steps
   --steps N         stop after N chords (default: play until interrupted)
   --interval MS     milliseconds from one chord to the next (default 2000;
                     0 = as fast as possible)

@@ -31,7 +31,8 @@ enum class Id {
   kClockFrom,
   kClockOut,
   kListInputs,
-  kCheckRules
+  kCheckRules,
+  kExplain
 };
 
 struct OptionInfo {
@@ -40,7 +41,7 @@ struct OptionInfo {
   bool takesValue;
 };
 
-constexpr std::array<OptionInfo, 21> kOptionTable{{
+constexpr std::array<OptionInfo, 22> kOptionTable{{
     {"--help", Id::kHelp, false},
     {"-h", Id::kHelp, false},
     {"--version", Id::kVersion, false},
@@ -64,6 +65,7 @@ constexpr std::array<OptionInfo, 21> kOptionTable{{
     // Its file is optional: "--check-rules=FILE", or the next argument
     // unless that is an option.
     {"--check-rules", Id::kCheckRules, false},
+    {"--explain", Id::kExplain, false},
 }};
 
 constexpr std::array<Sync, 4> kSyncs{Sync::kInternal, Sync::kJack, Sync::kMidiClock, Sync::kLink};
@@ -180,6 +182,9 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         break;
       case Id::kMinor:
         options.minor = true;
+        break;
+      case Id::kExplain:
+        options.explain = true;
         break;
       case Id::kRules:
         if (value.empty()) {

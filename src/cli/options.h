@@ -48,6 +48,9 @@ struct Options {
   std::optional<std::string> rulesFile;
   // --check-rules FILE; without a file it checks --rules, else the defaults.
   std::optional<std::string> checkRulesFile;
+  // --explain: each result line followed by the chord's function and, on a
+  // modulation, its pivot and the distance from home.
+  bool explain = false;
   // std::nullopt: endless, until interrupted.
   std::optional<std::uint64_t> steps;
   std::chrono::milliseconds interval = kDefaultInterval;

@@ -35,8 +35,10 @@ void ProgressionGenerator::SetHomeKey(harmony::Key key) {
 
 void ProgressionGenerator::Reset() {
   queue_.clear();
+  origins_.clear();
   const ProgressionStep tonic{homeKey_, harmony::BuildChordOnDegree(homeKey_, 1)};
   queue_.push_back(tonic);
+  origins_.push_back(StepOrigin{});
   previousChord_ = harmony::Chord{};
   currentStep_ = tonic;
   // No key is established until the first stretch is planned.
@@ -45,31 +47,47 @@ void ProgressionGenerator::Reset() {
 }
 
 ProgressionStep ProgressionGenerator::PopStep() {
-  if (queue_.empty())
+  if (queue_.empty()) {
+    popped_ = StepOrigin{StepOrigin::Source::kRepeat};
     return currentStep_;
+  }
   const ProgressionStep step = queue_.front();
   queue_.pop_front();
+  popped_ = origins_.front();
+  origins_.pop_front();
   return step;
 }
 
 void ProgressionGenerator::Advance() {
   if (!queue_.empty())
     return;
-  const std::optional<Plan> plan =
+  const std::optional<RuledPlan> chosen =
       search_.Choose(Tables(), stepsAway_, previousChord_, currentStep_, random_);
-  if (!plan) {
+  if (!chosen) {
     // Nowhere to go: the progression repeats its chord until the next Start.
     queue_.push_back(currentStep_);
+    StepOrigin repeat = popped_;
+    repeat.source = StepOrigin::Source::kRepeat;
+    repeat.firstOfStretch = false;
+    origins_.push_back(repeat);
     return;
   }
-  queue_.insert(queue_.end(), plan->Steps.begin(), plan->Steps.end());
+  const std::vector<ProgressionStep>& steps = chosen->plan.Steps;
+  queue_.insert(queue_.end(), steps.begin(), steps.end());
+  StepOrigin origin{StepOrigin::Source::kStretch, true,
+                    currentStep_.chord,           currentStep_.key,
+                    chosen->substitution,         chosen->connection};
   previousChord_ = currentStep_.chord;
-  currentStep_ = plan->Steps.back();
+  currentStep_ = steps.back();
   if (currentStep_.key == homeKey_) {
     stepsAway_ = 0;
   } else {
-    stepsAway_ += static_cast<std::int32_t>(plan->Steps.size());
+    stepsAway_ += static_cast<std::int32_t>(steps.size());
   }
+  origin.stepsAway = stepsAway_;
+  origins_.push_back(origin);
+  origin.firstOfStretch = false;
+  origins_.insert(origins_.end(), steps.size() - 1, origin);
 }
 
 void ProgressionGenerator::SetRandomState(std::uint32_t state) {

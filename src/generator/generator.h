@@ -32,6 +32,8 @@ class ProgressionGenerator {
 
   void Reset();
   [[nodiscard]] ProgressionStep PopStep();  // CurrentStep when the queue is empty
+  // Why the step PopStep returned last was planned.
+  [[nodiscard]] const StepOrigin& PoppedOrigin() const { return popped_; }
   void Advance();
 
   // Initial state of the random source (1 at program start). Never reseeded
@@ -64,6 +66,8 @@ class ProgressionGenerator {
   std::size_t substitutionCount_ = 0;
   harmony::Key homeKey_{{'C', 0}, harmony::kMajor};
   StepQueue queue_;
+  std::deque<StepOrigin> origins_;  // one for each queued step
+  StepOrigin popped_{};
   harmony::Chord previousChord_{};
   ProgressionStep currentStep_{};
   std::int32_t stepsAway_ = 0;

@@ -281,9 +281,10 @@ PlanSet ProgressionSearch::Collect(const SearchTables& tables, std::int32_t dept
   return set;
 }
 
-std::optional<Plan> ProgressionSearch::Choose(const SearchTables& tables, std::int32_t depth,
-                                              const Chord& previous, const ProgressionStep& current,
-                                              RandomSource& random) {
+std::optional<RuledPlan> ProgressionSearch::Choose(const SearchTables& tables, std::int32_t depth,
+                                                   const Chord& previous,
+                                                   const ProgressionStep& current,
+                                                   RandomSource& random) {
   Impl& impl = *impl_;
   impl.Prepare(tables);
   const Impl::TopLevel top = impl.BuildTopLevel(depth, previous, current);
@@ -301,8 +302,10 @@ std::optional<Plan> ProgressionSearch::Choose(const SearchTables& tables, std::i
       const std::int64_t planWeight =
           SaturatingMultiply(weight, EffectiveWeight(tables.connection[c].Weight));
       sum = SaturatingAdd(sum, planWeight);
-      if (r < sum)
-        return impl.MakePlan(block.key, c, planWeight);
+      if (r < sum) {
+        return RuledPlan{impl.MakePlan(block.key, c, planWeight),
+                         static_cast<std::size_t>(block.substitution), static_cast<std::size_t>(c)};
+      }
     }
   }
   return std::nullopt;  // not reached: r is below the total

@@ -78,9 +78,10 @@ class ProgressionSearch {
 
   // The weighted choice of Advance without building the whole set: nullopt
   // (and no draw) when the total weight is 0, else DrawBelow picks the plan.
-  [[nodiscard]] std::optional<Plan> Choose(const SearchTables& tables, std::int32_t depth,
-                                           const harmony::Chord& previous,
-                                           const ProgressionStep& current, RandomSource& random);
+  [[nodiscard]] std::optional<RuledPlan> Choose(const SearchTables& tables, std::int32_t depth,
+                                                const harmony::Chord& previous,
+                                                const ProgressionStep& current,
+                                                RandomSource& random);
 
   // Every candidate of the top level in the order found, as Choose weighs
   // them. Advance never needs the whole set; it is what the search is checked

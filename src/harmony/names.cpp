@@ -1,5 +1,8 @@
 #include "harmony/names.h"
 
+#include <array>
+#include <string_view>
+
 namespace sonavela::harmony {
 
 void AppendNoteName(std::string& text, SpelledNote note) {
@@ -39,7 +42,52 @@ const char* ChordSuffix(const ChordType& type) {
   return "?";
 }
 
+int LetterIndex(char letter) {
+  switch (letter) {
+    case 'C':
+      return 0;
+    case 'D':
+      return 1;
+    case 'E':
+      return 2;
+    case 'F':
+      return 3;
+    case 'G':
+      return 4;
+    case 'A':
+      return 5;
+    case 'B':
+      return 6;
+    default:
+      return -1;
+  }
+}
+
 }  // namespace
+
+std::string RomanNumeral(Key key, const Chord& chord) {
+  const std::string_view suffix = ChordSuffix(chord.type);
+  const int root = LetterIndex(chord.root.letter);
+  const int tonic = LetterIndex(key.tonic.letter);
+  if (suffix == "?" || root < 0 || tonic < 0)
+    return "?";
+  const ScaleDegree degree = (root - tonic + 7) % 7 + 1;
+  std::int32_t offset = chord.root.accidental - DegreeRoot(key, degree).accidental;
+  // The minor scale here is the harmonic one; musicians read the subtonic
+  // (G in A minor) as the natural seventh, not as a lowered one.
+  if (key.mode == kMinor && degree == 7 && offset == -1)
+    offset = 0;
+  if (offset < -2 || offset > 2)
+    return "?";
+  std::string numeral(static_cast<std::size_t>(offset < 0 ? -offset : offset),
+                      offset < 0 ? 'b' : '#');
+  static constexpr std::array<std::string_view, 7> kUpper{"I", "II", "III", "IV", "V", "VI", "VII"};
+  static constexpr std::array<std::string_view, 7> kLower{"i", "ii", "iii", "iv", "v", "vi", "vii"};
+  numeral += (suffix.empty() ? kUpper : kLower)[static_cast<std::size_t>(degree - 1)];
+  if (suffix == "dim")
+    numeral += "°";
+  return numeral;
+}
 
 std::string KeyName(Key key) {
   std::string name;

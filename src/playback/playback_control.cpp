@@ -60,12 +60,17 @@ void PlaybackControl::ShowLine(const std::string& line) {
 
 void PlaybackControl::PlayNext(Timestamp at) {
   const generator::ProgressionStep step = generator_.PopStep();
+  lastStep_ = step;
   port_.PlayChord(step.chord, at);
   const std::string line = harmony::FormatStepLine(step.key, step.chord);
   ShowLine(line);
   if (listener_) {
     listener_(step, line);
   }
+}
+
+generator::StepExplanation PlaybackControl::ExplainLastStep() const {
+  return generator::Explain(lastStep_, generator_.PoppedOrigin(), generator_.HomeKey());
 }
 
 }  // namespace sonavela::playback

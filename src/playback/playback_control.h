@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/explanation.h"
 #include "generator/generator.h"
 #include "generator/load_rules.h"
 #include "midi/port/midi_message.h"
@@ -84,6 +85,10 @@ class PlaybackControl {
   // that the front end can tell the user.
   [[nodiscard]] const generator::LoadReport& LastLoadReport() const { return lastReport_; }
 
+  // The step played last, and why it was planned; valid from the moment its
+  // line is shown.
+  [[nodiscard]] generator::StepExplanation ExplainLastStep() const;
+
  private:
   void PlayNext(Timestamp at);
   void ShowLine(const std::string& line);
@@ -95,6 +100,7 @@ class PlaybackControl {
   const ControlInputs& inputs_;
   StepListener listener_;
   generator::LoadReport lastReport_{};
+  generator::ProgressionStep lastStep_{};
 };
 
 }  // namespace sonavela::playback

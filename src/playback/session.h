@@ -111,6 +111,11 @@ class PlaybackSession {
   [[nodiscard]] const generator::LoadReport& LastLoadReport() const {
     return control_.LastLoadReport();
   }
+  // The chord played last: its numeral, the pivot that led to it, the
+  // distance from home.
+  [[nodiscard]] generator::StepExplanation ExplainLastStep() const {
+    return control_.ExplainLastStep();
+  }
   // Called for every chord played, after its line was shown.
   void SetStepListener(StepListener listener) { listener_ = std::move(listener); }
 

@@ -1,8 +1,10 @@
-// --check-rules and the warnings that --rules prints, as a user meets them.
+// What the program tells about its rules and its chords, as a user meets it:
+// --check-rules, the warnings that --rules prints, and --explain.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,43 @@ TEST(CliRuleCheckTest, FindingsNameTheFileLineAndKindAndTheStatusTellsWarnings) 
   EXPECT_THAT(played.err, HasSubstr("sonavela-cli: " + file + ":7: warning: '8' is no degree"));
   EXPECT_THAT(played.err, HasSubstr(":6: warning: ends on B? (B D# F) in C,"));
   EXPECT_THAT(played.err, ::testing::Not(HasSubstr("note:")));
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// The explanation only adds to each line: cut at its first tab, the output is
+// the plain one, byte for byte.
+TEST(CliExplainTest, AddsNumeralAndPivotAfterATabAndChangesNothingElse) {
+  for (const char* key : {"C", "Am"}) {
+    const std::vector<std::string> run{"--device", "none", "--interval", "0",
+                                       "--steps",  "300",  "--key",      key};
+    std::vector<std::string> explaining = run;
+    explaining.push_back("--explain");
+    const std::vector<std::string> plain = Lines(Cli(run).out);
+    const std::vector<std::string> explained = Lines(Cli(explaining).out);
+    ASSERT_EQ(explained.size(), plain.size());
+    int pivots = 0;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      const std::size_t tab = explained[i].find('\t');
+      ASSERT_NE(tab, std::string::npos) << explained[i];
+      EXPECT_EQ(explained[i].substr(0, tab), plain[i]);
+      EXPECT_NE(explained[i].substr(tab + 1, 1), "\t") << explained[i];
+      pivots += explained[i].find(" = ") != std::string::npos;
+    }
+    EXPECT_GT(pivots, 20) << key;
+  }
+  const std::vector<std::string> c =
+      Lines(Cli({"--device", "none", "--interval", "0", "--steps", "4", "--explain"}).out);
+  EXPECT_EQ(c, (std::vector<std::string>{
+                   "C   : C\tI", "C   : Am\tvi", "C   : Dm\tii",
+                   "Am  : E\tV\tDm: ii in C = iv in Am; 1 step away from C, 14 left before "
+                   "it must return"}));
 }
 
 }  // namespace

@@ -68,5 +68,38 @@ TEST(FormatStepLine, ReadsOnlyTheDeltasOfThirdAndFifth) {
   EXPECT_EQ(FormatStepLine(Major("C"), chord), "C   : Am");
 }
 
+TEST(RomanNumeral, WritesDegreeCaseAndAlterationAsMusiciansDo) {
+  struct Case {
+    Key key;
+    Chord chord;
+    std::string numeral;
+  };
+  const std::vector<Case> cases{
+      {Major("C"), {N("A"), kMinorTriad}, "vi"},
+      {Major("C"), {N("A"), kMajorTriad}, "VI"},  // "M" on the sixth degree
+      {Major("C"), {N("F"), kMinorTriad}, "iv"},  // "m" on the fourth
+      {Major("C"), {N("B"), kDiminishedTriad}, "vii°"},
+      {Major("C"), {N("Db"), kMajorTriad}, "bII"},  // "n" in a major key
+      {Major("C"), {N("Bb"), kMajorTriad}, "bVII"},
+      {Major("C"), {N("F#"), kDiminishedTriad}, "#iv°"},
+      {Minor("A"), {N("Bb"), kMajorTriad}, "bII"},  // the Neapolitan
+      {Minor("A"), {N("E"), kMajorTriad}, "V"},
+      {Minor("A"), {N("G#"), kDiminishedTriad}, "vii°"},
+      {Minor("A"), {N("G"), kMajorTriad}, "VII"},  // the natural minor's seventh
+      {Minor("A"), {N("C"), kMajorTriad}, "III"},
+      {Minor("A"), {N("A"), kMajorTriad}, "I"},
+      {Major("Gb"), {N("Cb"), kMajorTriad}, "IV"},
+      {Minor("D#"), {N("C##"), kDiminishedTriad}, "vii°"},
+      {Major("C"), {N("C##"), kMajorTriad}, "##I"},
+      {Major("C"), {N("B"), WithDeltas(N("B"), 0, -2).type}, "?"},  // B D# F
+      {Major("C"), WithDeltas(N("C"), 0, 0), "?"},                  // augmented
+      {Minor("A"), {{' ', 0}, kEndRow}, "?"},
+      {Key{{' ', 0}, kMajor}, {N("C"), kMajorTriad}, "?"},
+      {Major("C"), {{'C', 3}, kMajorTriad}, "?"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(RomanNumeral(c.key, c.chord), c.numeral) << FormatStepLine(c.key, c.chord);
+}
+
 }  // namespace
 }  // namespace sonavela::harmony

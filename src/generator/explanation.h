@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "generator/plan.h"
+#include "harmony/chord.h"
+#include "harmony/note.h"
+
+namespace sonavela::generator {
+
+// A chord re-read from its degree in one key as a degree of another.
+struct Pivot {
+  harmony::Chord chord;
+  harmony::Key from;
+  harmony::Key to;
+};
+
+// What a played step means: its function in its key and, on the first chord
+// of a stretch, how the progression got there and how far it has strayed.
+struct StepExplanation {
+  ProgressionStep step;
+  harmony::Key home;
+  std::string numeral;  // "vi", "bII", "?"
+  // The first chord of a stretch: the pivot then lies just behind.
+  bool stretchStart = false;
+  // On a stretch start that changes key.
+  std::optional<Pivot> pivot;
+  // Planned away from home once the stretch is played, and how many more
+  // steps the bound leaves before a stretch must land home.
+  std::int32_t stepsAway = 0;
+  std::int32_t stepsLeft = 0;
+  // No rule continued: the chord is played again.
+  bool repeated = false;
+};
+
+[[nodiscard]] StepExplanation Explain(const ProgressionStep& step, const StepOrigin& origin,
+                                      harmony::Key home);
+
+// What --explain writes after a result line, without the leading tab:
+// "V\tDm: ii in C = iv in Am; 1 step away from C, 14 left before it must
+// return".
+[[nodiscard]] std::string ExplanationText(const StepExplanation& explanation);
+
+// "Dm: ii in C = iv in Am".
+[[nodiscard]] std::string PivotText(const Pivot& pivot);
+
+// The keys of the excursion under way, from home to the key the progression
+// is in now, each once per visit; only home while it is at home.
+class Excursion {
+ public:
+  explicit Excursion(harmony::Key home) : keys_{home} {}
+  void Follow(const StepExplanation& explanation);
+  [[nodiscard]] const std::vector<harmony::Key>& Keys() const { return keys_; }
+
+ private:
+  std::vector<harmony::Key> keys_;
+};
+
+}  // namespace sonavela::generator
