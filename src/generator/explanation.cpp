@@ -27,6 +27,7 @@ StepExplanation Explain(const ProgressionStep& step, const StepOrigin& origin, K
   explanation.home = home;
   const Key key = Established(step.key, home);
   explanation.numeral = harmony::RomanNumeral(key, step.chord);
+  explanation.start = origin.source == StepOrigin::Source::kTonic;
   explanation.repeated = origin.source == StepOrigin::Source::kRepeat;
   explanation.stretchStart = origin.source == StepOrigin::Source::kStretch && origin.firstOfStretch;
   explanation.stepsAway = origin.source == StepOrigin::Source::kTonic ? 0 : origin.stepsAway;
@@ -80,6 +81,13 @@ void Excursion::Follow(const StepExplanation& explanation) {
   if (keys_.back() != key) {
     keys_.push_back(key);
   }
+  if (explanation.start) {
+    lastPivot_.reset();
+  }
+  if (explanation.pivot) {
+    lastPivot_ = explanation.pivot;
+  }
+  latest_ = explanation;
 }
 
 }  // namespace sonavela::generator

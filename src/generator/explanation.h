@@ -24,6 +24,8 @@ struct StepExplanation {
   ProgressionStep step;
   harmony::Key home;
   std::string numeral;  // "vi", "bII", "?"
+  // The tonic a start plays.
+  bool start = false;
   // The first chord of a stretch: the pivot then lies just behind.
   bool stretchStart = false;
   // On a stretch start that changes key.
@@ -47,16 +49,24 @@ struct StepExplanation {
 // "Dm: ii in C = iv in Am".
 [[nodiscard]] std::string PivotText(const Pivot& pivot);
 
-// The keys of the excursion under way, from home to the key the progression
-// is in now, each once per visit; only home while it is at home.
+// Where the progression has gone since it last left home: the keys of the
+// excursion under way, from home to the key it is in now, each once per
+// visit (only home while it is at home); the step played last and the last
+// pivot since the start.
 class Excursion {
  public:
   explicit Excursion(harmony::Key home) : keys_{home} {}
   void Follow(const StepExplanation& explanation);
+
+  [[nodiscard]] harmony::Key Home() const { return keys_.front(); }
   [[nodiscard]] const std::vector<harmony::Key>& Keys() const { return keys_; }
+  [[nodiscard]] const std::optional<StepExplanation>& Latest() const { return latest_; }
+  [[nodiscard]] const std::optional<Pivot>& LastPivot() const { return lastPivot_; }
 
  private:
   std::vector<harmony::Key> keys_;
+  std::optional<StepExplanation> latest_;
+  std::optional<Pivot> lastPivot_;
 };
 
 }  // namespace sonavela::generator

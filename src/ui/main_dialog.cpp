@@ -137,6 +137,7 @@ void MainDialog::ConnectMessages() {
   connect(stepTimer_.get(), &ChordTimer::Due, this, &MainDialog::OnClockDue);
   connect(deviceList, &QListWidget::currentRowChanged, this, &MainDialog::OnDeviceSelected);
   connect(deviceList, &QListWidget::itemSelectionChanged, this, &MainDialog::KeepDeviceSelected);
+  session_->SetStepListener([this](const auto&, const auto&) { OnStepPlayed(); });
 
   const struct {
     QListWidget* list;
@@ -218,6 +219,7 @@ void MainDialog::AddFileItems() {
   systemMenu_->addSeparator();
   systemMenu_->addAction(QStringLiteral("音色と声部(&V)..."))->setData(kSoundCommand);
   systemMenu_->addAction(QStringLiteral("テンポと同期(&T)..."))->setData(kSyncCommand);
+  systemMenu_->addAction(QStringLiteral("解説を表示(&E)"))->setData(kExplainCommand);
 }
 
 void MainDialog::AddAboutItem() {
@@ -318,6 +320,8 @@ void MainDialog::OnSysCommand(unsigned commandId) {
     OnSyncSettings();
   } else if (command == kSoundCommand) {
     OnSoundSettings();
+  } else if (command == kExplainCommand) {
+    OnExplain();
   } else if (commandId == kMinimizeCommand) {
     showMinimized();
   } else if (commandId == kCloseCommand) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/explanation.h"
 #include "midi/port/midi_backend.h"
 #include "playback/chord_clock.h"
 #include "playback/session.h"
@@ -26,6 +27,7 @@ class QMenu;
 namespace sonavela::ui {
 
 class DialogInputs;
+class ExplanationWindow;
 class ChordTimer;
 class ListWidgetResults;
 class Notifier;
@@ -40,6 +42,7 @@ enum SysCommand : unsigned {
   kSaveRuleFileCommand = 64,
   kSyncCommand = 80,
   kSoundCommand = 96,
+  kExplainCommand = 112,
   kMinimizeCommand = 0xF020,
   kCloseCommand = 0xF060,
 };
@@ -91,6 +94,11 @@ class MainDialog final : public QDialog {
   [[nodiscard]] const playback::SyncSettings& SyncSettings() const { return syncSettings_; }
   void SetSyncSettings(const playback::SyncSettings& settings);
   void OnSoundSettings();
+  // Opens the explanation window, or brings it forward; it follows every
+  // chord from then on.
+  void OnExplain();
+  [[nodiscard]] ExplanationWindow* Explanation() const { return explanation_; }
+  [[nodiscard]] const generator::Excursion& CurrentExcursion() const { return excursion_; }
   [[nodiscard]] const ui::SoundSettings& SoundSettings() const { return soundSettings_; }
   // Taken at the next 開始; A minor checks the box 短調, any other key
   // clears it.
@@ -122,6 +130,7 @@ class MainDialog final : public QDialog {
   void ReportDeviceFailure();
   void ShowSystemMenu(QPoint globalPos);
   void ShowSystemMenuAtFocus();
+  void OnStepPlayed();
 
   std::vector<QWidget*> controls_;
 
@@ -153,6 +162,9 @@ class MainDialog final : public QDialog {
   std::shared_ptr<midi::SynthChoice> synth_;
   playback::SyncSettings syncSettings_;
   ui::SoundSettings soundSettings_;
+  // Where the progression has gone, kept whether or not it is shown.
+  generator::Excursion excursion_{harmony::Key{{'C', 0}, harmony::kMajor}};
+  ExplanationWindow* explanation_ = nullptr;  // owned by the dialog, once opened
   // The settings changed since the clock was made: a new one at Start.
   bool syncChanged_ = false;
 };

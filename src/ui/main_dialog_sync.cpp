@@ -1,11 +1,12 @@
-// The dialog's settings windows: tempo and sync, and the clock they make;
-// how the chords sound and the home key.
+// The dialog's side windows: tempo and sync, and the clock they make; how
+// the chords sound and the home key; the explanation of what plays.
 #include <QCheckBox>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QSignalBlocker>
 
 #include "ui/about_dialog.h"
+#include "ui/explanation_window.h"
 #include "ui/main_dialog.h"
 #include "ui/notifier.h"
 #include "ui/playback_adapters.h"
@@ -72,6 +73,25 @@ void MainDialog::OnSoundSettings() {
   if (dialog.exec() == QDialog::Accepted) {
     SetSoundSettings(dialog.Settings());
   }
+}
+
+void MainDialog::OnStepPlayed() {
+  excursion_.Follow(session_->ExplainLastStep());
+  if (explanation_ != nullptr && explanation_->isVisible()) {
+    explanation_->Show(excursion_);
+  }
+}
+
+void MainDialog::OnExplain() {
+  if (explanation_ == nullptr) {
+    explanation_ = new ExplanationWindow(this);
+  }
+  if (!excursion_.Latest()) {
+    excursion_ = generator::Excursion(inputs_->HomeKey());
+  }
+  explanation_->Show(excursion_);
+  explanation_->show();
+  explanation_->raise();
 }
 
 }  // namespace sonavela::ui

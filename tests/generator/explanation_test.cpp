@@ -112,25 +112,45 @@ TEST(Explanation, OriginsAgreeWithTheProgressionPlayed) {
   }
 }
 
-TEST(Excursion, FollowsTheKeysFromHomeAndStartsAfreshThere) {
+TEST(Excursion, FollowsTheKeysFromHomeAndKeepsTheLastPivotUntilAStart) {
   const Key c = Major("C");
   const Key am = Minor("A");
   const Key g = Major("G");
+  const Pivot intoAm{Min("D"), c, am};
+  const Pivot intoG{Maj("C"), am, g};
   Excursion excursion(c);
   const struct {
     Key home;
     Key key;
+    bool start;
+    std::optional<Pivot> pivot;
     std::vector<Key> keys;
+    std::optional<Pivot> lastPivot;
   } steps[] = {
-      {c, c, {c}}, {c, am, {c, am}}, {c, am, {c, am}}, {c, g, {c, am, g}}, {c, am, {c, am, g, am}},
-      {c, c, {c}}, {am, am, {am}},   {am, c, {am, c}},
+      {c, c, true, {}, {c}, {}},
+      {c, am, false, intoAm, {c, am}, intoAm},
+      {c, am, false, {}, {c, am}, intoAm},
+      {c, g, false, intoG, {c, am, g}, intoG},
+      {c, am, false, {}, {c, am, g, am}, intoG},
+      {c, c, false, {}, {c}, intoG},
+      {am, am, true, {}, {am}, {}},
+      {am, c, false, {}, {am, c}, {}},
   };
   for (const auto& s : steps) {
     StepExplanation explanation;
     explanation.home = s.home;
     explanation.step = Step(s.key, Maj("C"));
+    explanation.start = s.start;
+    explanation.pivot = s.pivot;
     excursion.Follow(explanation);
     EXPECT_EQ(excursion.Keys(), s.keys) << harmony::KeyName(s.key);
+    EXPECT_EQ(excursion.Home(), s.home);
+    EXPECT_EQ(excursion.LastPivot().has_value(), s.lastPivot.has_value());
+    if (excursion.LastPivot() && s.lastPivot) {
+      EXPECT_EQ(PivotText(*excursion.LastPivot()), PivotText(*s.lastPivot));
+    }
+    ASSERT_TRUE(excursion.Latest());
+    EXPECT_EQ(excursion.Latest()->step, explanation.step);
   }
 }
 

@@ -161,14 +161,15 @@ TEST_F(FileMenuTest, TheFileItemsComeBeforeTheAboutItemWhichStaysLast) {
     texts << (item->isSeparator() ? QStringLiteral("-") : item->text());
     commands.push_back(item->isSeparator() ? 0U : item->data().toUInt());
   }
-  EXPECT_EQ(texts,
-            (QStringList{"最小化(&N)", "閉じる(&C)\tAlt+F4", "-", "MIDIファイルに保存(&M)...",
-                         "規則表を開く(&O)...", "規則表を保存(&S)...", "-", "音色と声部(&V)...",
-                         "テンポと同期(&T)...", "-", "Sonavela のﾊﾞｰｼﾞｮﾝ情報(&A)..."}));
+  EXPECT_EQ(
+      texts,
+      (QStringList{"最小化(&N)", "閉じる(&C)\tAlt+F4", "-", "MIDIファイルに保存(&M)...",
+                   "規則表を開く(&O)...", "規則表を保存(&S)...", "-", "音色と声部(&V)...",
+                   "テンポと同期(&T)...", "解説を表示(&E)", "-", "Sonavela のﾊﾞｰｼﾞｮﾝ情報(&A)..."}));
   EXPECT_EQ(commands,
             (std::vector<unsigned>{kMinimizeCommand, kCloseCommand, 0, kSaveMidiFileCommand,
                                    kOpenRuleFileCommand, kSaveRuleFileCommand, 0, kSoundCommand,
-                                   kSyncCommand, 0, kAboutCommand}));
+                                   kSyncCommand, kExplainCommand, 0, kAboutCommand}));
 }
 
 TEST_F(FileMenuTest, SavedRulesComeBackWhenOpenedAndDriveTheNextStart) {

@@ -4,8 +4,17 @@
 #include <QImage>
 #include <QPixmap>
 
+#include <QCheckBox>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
 #include "dialog_harness.h"
+#include "generator/candidate_keys.h"
+#include "harmony/names.h"
 #include "ui/about_dialog.h"
+#include "ui/explanation_window.h"
+#include "ui/key_map.h"
 
 namespace sonavela::ui::testing {
 namespace {
@@ -53,6 +62,58 @@ TEST_F(ScreenshotTest, RendersTheAboutBox) {
   std::printf("about box %s: %dx%d px, font %s %d px\n", qPrintable(path), about.width(),
               about.height(), qPrintable(QFontInfo(about.font()).family()),
               QFontInfo(about.font()).pixelSize());
+}
+
+bool Near(QColor seen, QColor meant) {
+  return std::abs(seen.red() - meant.red()) <= 12 && std::abs(seen.green() - meant.green()) <= 12 &&
+         std::abs(seen.blue() - meant.blue()) <= 12;
+}
+
+// The window in the middle of an excursion of two keys or more, with the
+// colours of the map where each disc is drawn: below its name, and on the
+// rim for the ring of the home key.
+TEST_F(ScreenshotTest, RendersTheKeyMapInCMajorAndAMinor) {
+  for (const bool minor : {false, true}) {
+    Open();
+    Ctl<QCheckBox>(kIdMinorCheck)->setChecked(minor);
+    Click(kIdStart);
+    for (int tick = 0; tick < 200 && dialog->CurrentExcursion().Keys().size() < 3; ++tick) {
+      dialog->Tick(0);
+    }
+    const std::vector<harmony::Key> keys = dialog->CurrentExcursion().Keys();
+    ASSERT_GE(keys.size(), 3U);
+    dialog->OnSysCommand(kExplainCommand);
+    ExplanationWindow* window = dialog->Explanation();
+    ASSERT_NE(window, nullptr);
+    window->resize(460, 620);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QString path = ShotPath(SONAVELA_KEYMAP_SCREENSHOT_PATH);
+    path.insert(path.size() - 4, minor ? QStringLiteral("-Am") : QStringLiteral("-C"));
+    ASSERT_TRUE(window->grab().save(path)) << path.toStdString();
+    std::printf("key map %s: %dx%d px, %s\n", qPrintable(path), window->width(), window->height(),
+                qPrintable(window->Texts().join(QStringLiteral(" / "))));
+
+    KeyMap& map = window->Map();
+    const QImage image = map.grab().toImage();
+    const double scale = image.devicePixelRatio();
+    const auto colourAt = [&](harmony::Key key, double below) {
+      const QPointF centre = *map.KeyCentre(key) + QPointF(0, below * map.DiscRadius());
+      return image.pixelColor(QPoint(static_cast<int>(std::lround(centre.x() * scale)),
+                                     static_cast<int>(std::lround(centre.y() * scale))));
+    };
+    const harmony::Key home = keys.front();
+    const harmony::Key current = keys.back();
+    EXPECT_EQ(window->Texts()[0], QString::fromStdString(harmony::KeyName(current)));
+    EXPECT_TRUE(Near(colourAt(current, 0.75), KeyMap::kCurrentFill));
+    EXPECT_TRUE(Near(colourAt(home, 1.0), KeyMap::kHomeRing));
+    for (const harmony::Key key : generator::CandidateKeys()) {
+      const bool onPath = std::find(keys.begin(), keys.end(), key) != keys.end();
+      if (key != current && key != home) {
+        EXPECT_TRUE(Near(colourAt(key, 0.75), onPath ? KeyMap::kPathFill : KeyMap::kPlainFill))
+            << harmony::KeyName(key);
+      }
+    }
+  }
 }
 
 }  // namespace

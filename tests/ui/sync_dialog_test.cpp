@@ -21,7 +21,7 @@ TEST_F(SyncSettingsTest, TheMenuItemSitsAboveAboutAndItsSettingsTakeEffectAtStar
   Open(TwoDevices(), std::nullopt);
   const auto items = dialog->SystemMenu().actions();
   ASSERT_GE(items.size(), 4);
-  EXPECT_EQ(items[items.size() - 3]->text(), QStringLiteral("テンポと同期(&T)..."));
+  EXPECT_EQ(items[items.size() - 4]->text(), QStringLiteral("テンポと同期(&T)..."));
   EXPECT_TRUE(items[items.size() - 2]->isSeparator());
   EXPECT_EQ(items.back()->data().toUInt(), kAboutCommand);
 

@@ -1,0 +1,105 @@
+#include "ui/explanation_window.h"
+
+#include <QFormLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "harmony/names.h"
+#include "ui/key_map.h"
+
+namespace sonavela::ui {
+
+namespace {
+
+QString Text(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+QString KeyText(harmony::Key key) {
+  return Text(harmony::KeyName(key));
+}
+
+QString Legend() {
+  return QStringLiteral(
+             "<span style='color:%1'>◎</span> 主調　<span style='color:%2'>●</span> 今の調　"
+             "<span style='color:%3'>→</span> 主調を離れてからの道筋")
+      .arg(KeyMap::kHomeRing.name(), KeyMap::kCurrentFill.name(), KeyMap::kPathLine.name());
+}
+
+QString DistanceWords(const generator::StepExplanation& explanation) {
+  const QString home = KeyText(explanation.home);
+  if (explanation.stepsAway == 0) {
+    return QStringLiteral("主調 %1 にいます").arg(home);
+  }
+  return QStringLiteral("主調 %1 から %2 歩 (離れられるのはあと %3 歩まで)")
+      .arg(home)
+      .arg(explanation.stepsAway)
+      .arg(explanation.stepsLeft);
+}
+
+}  // namespace
+
+QString PivotWords(const generator::Pivot& pivot) {
+  return QStringLiteral("%1 を %2 の %3 から %4 の %5 と読み替え")
+      .arg(Text(harmony::ChordName(pivot.chord)), KeyText(pivot.from),
+           Text(harmony::RomanNumeral(pivot.from, pivot.chord)), KeyText(pivot.to),
+           Text(harmony::RomanNumeral(pivot.to, pivot.chord)));
+}
+
+ExplanationWindow::ExplanationWindow(QWidget* parent)
+    : QWidget(parent, Qt::Tool),
+      key_(new QLabel(this)),
+      chord_(new QLabel(this)),
+      pivot_(new QLabel(this)),
+      distance_(new QLabel(this)),
+      map_(new KeyMap(this)) {
+  setWindowTitle(QStringLiteral("解説"));
+  if (parent != nullptr) {
+    setFont(parent->font());
+  }
+  auto* rows = new QFormLayout;
+  rows->addRow(QStringLiteral("調:"), key_);
+  rows->addRow(QStringLiteral("和音:"), chord_);
+  rows->addRow(QStringLiteral("転調:"), pivot_);
+  rows->addRow(QStringLiteral("主調から:"), distance_);
+  pivot_->setWordWrap(true);
+  auto* legend = new QLabel(Legend(), this);
+  legend->setTextFormat(Qt::RichText);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(rows);
+  layout->addWidget(map_, 1);
+  layout->addWidget(legend);
+}
+
+void ExplanationWindow::Show(const generator::Excursion& excursion) {
+  const std::optional<generator::StepExplanation>& latest = excursion.Latest();
+  if (!latest) {
+    key_->setText(KeyText(excursion.Home()));
+    chord_->setText(QStringLiteral("開始すると、和音の働きがここに出ます"));
+    pivot_->setText(QStringLiteral("まだありません"));
+    distance_->setText(QStringLiteral("主調 %1 にいます").arg(KeyText(excursion.Home())));
+    map_->Show(excursion.Home(), std::nullopt, excursion.Keys(), QString());
+    return;
+  }
+  const generator::ProgressionStep& step = latest->step;
+  const harmony::Key key = step.key.tonic.letter == ' ' ? latest->home : step.key;
+  const QString chord = Text(harmony::ChordName(step.chord));
+  const QString numeral = Text(latest->numeral);
+  key_->setText(KeyText(key));
+  chord_->setText(QStringLiteral("%1 (%2)").arg(chord, numeral));
+  if (latest->repeated) {
+    pivot_->setText(QStringLiteral("続く規則がないので、停止までこの和音を繰り返します"));
+  } else if (excursion.LastPivot()) {
+    pivot_->setText(PivotWords(*excursion.LastPivot()));
+  } else {
+    pivot_->setText(QStringLiteral("まだありません"));
+  }
+  distance_->setText(DistanceWords(*latest));
+  map_->Show(excursion.Home(), key, excursion.Keys(), chord + QLatin1Char('\n') + numeral);
+}
+
+QStringList ExplanationWindow::Texts() const {
+  return {key_->text(), chord_->text(), pivot_->text(), distance_->text()};
+}
+
+}  // namespace sonavela::ui
