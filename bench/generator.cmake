@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Included from bench/CMakeLists.txt. A program that prints its figures:
 # Advance over 10,000 steps for several tables, the literal search beside it.
 add_executable(generator_bench ${CMAKE_CURRENT_LIST_DIR}/generator_advance_bench.cpp)

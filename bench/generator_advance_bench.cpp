@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times ProgressionGenerator::Advance over 10,000 steps for several rule
 // tables, and the literal search on the same tables where it finishes within
 // 60 s. Usage: generator_bench [steps] [literal-seconds] [one-way-seed]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints how quickly sonavela-cli starts playing into a JACK MIDI port and
 // how quickly it is gone once its last chord is over, on a private JACK
 // server (dummy driver, 48 kHz, 256 frames a period) with a recording sink:

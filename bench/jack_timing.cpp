@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints how exactly chords played through MidiPort on a JACK MIDI port
 // arrive on the grid they are played on, measured in frames at a recording
 // sink on a private JACK server (dummy driver):

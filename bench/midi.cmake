@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Included from bench/CMakeLists.txt: figures of the built-in synthesizer.
 add_executable(midi_soundfont_load ${CMAKE_CURRENT_LIST_DIR}/midi_soundfont_load.cpp)
 target_link_libraries(midi_soundfont_load PRIVATE sonavela::midi sonavela::warnings)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what recording a long progression into a MIDI file costs: bytes per
 // chord, time per recorded chord, the memory a recording held in memory takes
 // against one streamed into its file, and how long saving takes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints how long the built-in synthesizer takes to load a SoundFont, how
 // much resident memory the loaded synthesizer costs, and how fast it renders.
 //   midi_soundfont_load [soundfont.sf2]

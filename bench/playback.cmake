@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Tick timing of the playback loop: lateness and drift of 200 ticks at 50 ms
 # through the command line's own loop and the MIDI port. A program printing
 # figures, since it measures wall-clock behaviour rather than throughput.

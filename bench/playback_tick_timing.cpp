@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chord timing through the real playback path: a session on the steady
 // clock's grid driven by the command line's loop (self-pipe wait), playing
 // every chord through a MidiPort. Lateness is taken when a chord has been

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Included from bench/CMakeLists.txt: the CPU time of the LV2 plugin's run()
 # per cycle, in the tests' lilv host (whose worker runs between cycles, so
 # only run() itself is timed).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPU time of the plugin's run() per cycle of 64 frames at 48 kHz, over ten
 // minutes of music with a chord on every beat at 240 BPM, a tempo change, a
 // relocation and stops: the median and the worst cycle, and the same for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How loud a render of 16 chords of the default progression is, per voicing
 // and for a piano and the default strings: integrated loudness by EBU R 128
 // (libebur128), of what sonavela-cli --wav writes, read back by libsndfile.

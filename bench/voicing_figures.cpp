@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What each voicing does to 400 chords of the default progression (seed 1,
 // C major): notes per chord, and how far the upper voices move from one
 // chord to the next, in semitones summed over the voices.

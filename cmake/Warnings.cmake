@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every target of the project links this to get the same strict warnings.
 add_library(sonavela_warnings INTERFACE)
 add_library(sonavela::warnings ALIAS sonavela_warnings)

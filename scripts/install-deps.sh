@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian package that building, running and testing Sonavela needs.
 # This is the only list of packages in the project; add new ones here.
 set -euo pipefail

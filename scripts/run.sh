@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds the program into build/ and starts it: the
 # dialog where a display exists, the command line otherwise. Arguments are
 # passed on to the command line (see `build/sonavela-cli --help`).

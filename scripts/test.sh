@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds everything (benchmarks included, so they
 # keep compiling) into build/ and runs every test.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/options.h"
 
 namespace sonavela::cli {
@@ -86,19 +87,23 @@ Options:
 Ctrl-C stops playing and silences the device; the MIDI file is then
 complete up to the moment it stopped. A --wav or --midi file replaces an
 existing file only once it is complete.
-Exit status: 0 when done or stopped, 1 when something failed while running
-(a device that went away, a full disk), 2 for bad usage (unknown option, bad
-number, bad rule file, no such device, a --wav or --midi file that cannot be
-written).
+Exit status: 0 when done or stopped by a closed pipe; after Ctrl-C or kill,
+once all is silenced and written, the program ends by that signal (status 130
+or 143 in a shell); 1 when something failed while running (a device that went
+away, a full disk); 2 for bad usage (unknown option, bad number, bad rule file,
+no such device, a --wav or --midi file that cannot be written).
 )";
 }
 
 std::string VersionText() {
 #ifdef SONAVELA_VERSION
-  return std::string(kProgramName) + " " + SONAVELA_VERSION + "\n";
+  std::string text = std::string(kProgramName) + " " + SONAVELA_VERSION + "\n";
 #else
-  return std::string(kProgramName) + "\n";
+  std::string text = std::string(kProgramName) + "\n";
 #endif
+  // The GNU way of stating the licence.
+  text.append(kLicenceNotice);
+  return text;
 }
 
 }  // namespace sonavela::cli

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <unistd.h>
 
+#include <csignal>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -14,6 +16,8 @@ int main(int argc, char** argv) {
   using namespace sonavela;
   cli::FdWriter out(STDOUT_FILENO);
   cli::FdWriter err(STDERR_FILENO);
+  int status = cli::kExitFailure;
+  int signal = 0;
   try {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     cli::StopSignal stop;
@@ -24,9 +28,16 @@ int main(int argc, char** argv) {
                            options.sound = sound;
                            return midi::MakeSystemBackend(options);
                          }};
-    return cli::RunCli(args, env);
+    status = cli::RunCli(args, env);
+    signal = stop.Received();
   } catch (const std::exception& e) {
     (void)err.Write(std::string(cli::kProgramName) + ": " + e.what() + "\n");
-    return cli::kExitFailure;
   }
+  // Everything is silenced and written: end by the signal itself, so that a
+  // shell loop or a script sees the interruption (130 for Ctrl-C).
+  if (signal != 0) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+  }
+  return status;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <chrono>
@@ -91,6 +92,14 @@ struct UsageError {
 
 [[nodiscard]] std::string_view SyncName(Sync sync);
 [[nodiscard]] std::string HelpText();
+// The lines after the name and version of --version.
+inline constexpr std::string_view kLicenceNotice =
+    "Copyright (C) 2026 The Sonavela developers\n"
+    "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
+// The name and version, then the licence.
 [[nodiscard]] std::string VersionText();
 
 }  // namespace sonavela::cli

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where a render goes besides a file: a pipe on standard output, and the
 // progress of a long render on the terminal.

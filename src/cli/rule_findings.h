@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rule checker's findings as the command line prints them:
 // "rules.txt:8: warning: ends on ...", "rules.txt: warning: ..." for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The options of how the chords sound and in which key they go: --voicing,
 // --register, --channel, --bass-channel, --velocity, --pattern, --humanize,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/terminal.h"
 
 #include <fcntl.h>
@@ -36,18 +37,22 @@ namespace {
 // A signal handler can reach nothing but globals. Only async-signal-safe work
 // happens in it: a store to a lock-free atomic and a write to a pipe.
 std::atomic<bool> stopRequested{false};
+std::atomic<int> stopSignal{0};
 int wakeRead = -1;
 int wakeWrite = -1;
 
 static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<int>::is_always_lock_free);
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction previous[std::size(kStopSignals)];
 struct sigaction previousPipe;
 struct sigaction previousFileSize;
 
-extern "C" void OnStopSignal(int) {
+extern "C" void OnStopSignal(int signal) {
   const int savedErrno = errno;
+  int none = 0;
+  stopSignal.compare_exchange_strong(none, signal);
   stopRequested.store(true);
   const char byte = 1;
   // A full pipe already holds a wake-up; nothing is lost by dropping this one.
@@ -75,6 +80,7 @@ StopSignal::StopSignal() {
   MakeNonBlockingCloseOnExec(wakeRead);
   MakeNonBlockingCloseOnExec(wakeWrite);
   stopRequested.store(false);
+  stopSignal.store(0);
 
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
@@ -110,6 +116,10 @@ bool StopSignal::Requested() const {
 
 bool StopSignal::Pending() {
   return stopRequested.load();
+}
+
+int StopSignal::Received() const {
+  return stopSignal.load();
 }
 
 void StopSignal::Request() {

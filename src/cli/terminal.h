@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <chrono>
@@ -40,6 +41,8 @@ class StopSignal {
   [[nodiscard]] bool Requested() const;
   // Requested(), for code that has no StopSignal at hand.
   [[nodiscard]] static bool Pending();
+  // The signal that asked for the stop, 0 when none did.
+  [[nodiscard]] int Received() const;
   // A stop for a reason of the program's own, such as a closed output pipe.
   void Request();
   // Sleeps on the steady clock until `deadline` or a stop request, whichever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "generator/candidate_keys.h"
 
 #include "harmony/names.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Public surface that the playback layer relies on; the generator layer owns
 // the rest of this file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Printable: text from outside the program (a file's bytes, a path, an
 // argument) made safe to put into a message for a terminal, a log or a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What is wrong with a pair of rule tables, found before they play: rules
 // that can never match anything, rules the progression never reaches from a

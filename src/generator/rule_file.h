@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text of a rule file: UTF-8, "#" comment lines and empty lines ignored,
 // "[connection]" and "[substitution]" start the two tables, every other line

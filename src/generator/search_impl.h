@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The indexes and caches behind ProgressionSearch; only the search's own
 // sources include this.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The indexes the search builds from the tables and the caches it fills as it
 // goes: interned chords, fit masks, chain ends.
 

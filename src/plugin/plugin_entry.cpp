@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The C interface the host sees: the descriptor, the worker and the state.
 
 #include <lv2/core/lv2.h>

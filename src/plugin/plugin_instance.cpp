@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "plugin/plugin_instance.h"
 
 #include <lv2/atom/util.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What run() and the worker tell each other. The host copies these through
 // its own buffers, so they are plain data of a fixed size.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog's side windows: tempo and sync, and the clock they make; how
 // the chords sound and the home key; the explanation of what plays.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line run in-process against recorded devices, for what a real
 // machine cannot show on demand: device names that cannot be read, devices
 // that refuse to open, and the exact MIDI stream.

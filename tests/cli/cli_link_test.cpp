@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonavela-cli in an Ableton Link session, with LinkHut as the other peer
 // and a peer of the test's own that only watches the session's timeline.
 // What the program plays goes to a private JACK server; the frames a sink
@@ -207,8 +208,7 @@ TEST_F(CliLinkTest, FollowsTheTempoGridAndStartStopOfALinkHutSession) {
       SONAVELA_CLI_PATH,
       {"--sync", "link", "--tempo", "140", "--beats-per-chord", "2", "--device", device_}, options);
   peer.join();
-  EXPECT_TRUE(r.exited);
-  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(testing::EndedBy(r, SIGINT)) << r.exited << " " << r.status;
   EXPECT_EQ(r.err,
             "sonavela-cli: note: joined a Link session of 2 other peers at 100 BPM\n"
             "sonavela-cli: note: a Link peer stopped the session; waiting for it to start again\n"
@@ -274,8 +274,7 @@ TEST_F(CliLinkTest, LeadsALoneSessionAtItsTempoAndPlaysOnItsBeatGrid) {
                           {"--sync", "link", "--tempo", "400", "--beats-per-chord", "1",
                            "--clock-out", "--device", device_},
                           options);
-  EXPECT_TRUE(r.exited);
-  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(testing::EndedBy(r, SIGINT)) << r.exited << " " << r.status;
   EXPECT_EQ(r.err,
             "sonavela-cli: note: no other Link peer answered; leading a session at 400 BPM\n");
   const ableton::Link::SessionState grid = watcher.captureAppSessionState();

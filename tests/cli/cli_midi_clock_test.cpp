@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonavela-cli and MIDI beat clock on a private JACK server: following
 // jack_midi_clock, which turns the JACK transport (driven by jack_transport)
 // into clock, Start and Stop; and sending clock of its own with --clock-out.
@@ -179,8 +180,7 @@ TEST(CliMidiClockTest, FollowsTheMasterChordForChordAndPassesItsClockOn) {
     player.join();
     EXPECT_TRUE(transport.Say("stop"));
     EXPECT_TRUE(transport.Say("quit"));
-    EXPECT_TRUE(run.exited);
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(testing::EndedBy(run, SIGINT)) << run.err;
 
     const std::vector<JackMidiSink::Event> sent = stage.master.WaitForEvents(0, {});
     const std::vector<jack_nframes_t> starts = FramesOf(sent, 0xFA);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program tells about its rules and its chords, as a user meets it:
 // --check-rules, the warnings that --rules prints, and --explain.
 #include <gmock/gmock.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the chords sound and in which key they go, as a user asks for it on
 // the command line, checked in the --midi file that mido reads back.
 #include <gmock/gmock.h>

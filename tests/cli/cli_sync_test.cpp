@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sonavela-cli following the JACK transport of a private server, with
 // jack_transport (from jackd2) as the timebase master that a user drives
 // from its prompt, and a recording MIDI client for the DAW: the chords must

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A Standard MIDI File as Debian's python3 with mido reads it
 // (tests/midi/read_midi_file.py): a reader that shares no code with the

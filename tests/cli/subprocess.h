@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <chrono>
@@ -35,6 +36,12 @@ struct ProcessOptions {
                                        const ProcessOptions& options = {});
 
 [[nodiscard]] int CountLines(const std::string& text);
+
+// Ended as an interrupted program should, after silencing and completing its
+// files: by the signal itself, so that a shell sees 128 + the signal.
+[[nodiscard]] inline bool EndedBy(const ProcessResult& r, int signal) {
+  return !r.exited && r.status == signal;
+}
 
 // The index that a listing of "index<TAB>name" lines (--list-devices,
 // --list-inputs) gives `name`; empty when it is not listed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the rule-file reader as a file's text, then plays
 // a few steps with whatever it loaded, so that the search meets the odd
 // tables a file can hold. Besides crashes and sanitizer reports it stops on:

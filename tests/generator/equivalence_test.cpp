@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generator's indexed, cached search against the literal search on
 // randomly made tables: the same PlanSets, the same draws, the same steps.
 

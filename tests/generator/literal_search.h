@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The progression search exactly as designed: depth-first, no index, no
 // cache. Slow, but it is the reference the generator's search must agree

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Randomly made rule tables for comparing the search with its literal form:
 // mostly sensible rules, with a share of the odd ones a user can type

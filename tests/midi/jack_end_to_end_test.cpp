@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives a real MIDI transport: a private JACK server, a recording MIDI
 // client, and MidiPort on the system device list. What arrives must be byte
 // for byte what the in-memory recorder records for the same calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own JACK client against a private JACK server: one client
 // session for listing and playing, giving the client name back on standby,
 // and failures of an open device (the server killed, the peer's input

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Prints a Standard MIDI File as text, one event a line, read by mido.
 
 Used by the MIDI file tests as a reader that shares no code with the

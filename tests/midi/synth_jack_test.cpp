@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in synthesizer on a private JACK server: where its audio goes,
 // what the user is told when it can go nowhere, what happens when the
 // server dies under it, and when its notes sound.

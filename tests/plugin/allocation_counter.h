@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Counts the heap allocations and releases made by this thread while a
 // region is open, whoever makes them: the test executable replaces the C

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plugin as a user runs it: installed with `cmake --install`, hosted by
 // jalv on a private JACK server whose transport jack_transport masters, and
 // heard by a recording MIDI client. jalv tells the plugin of the transport

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small LV2 host for the plugin's tests, on lilv: it loads the bundle that
 // `cmake --install --component lv2` puts into a temporary prefix (once per

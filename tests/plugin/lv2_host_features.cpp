@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's side of the features it lends the plugin, its state files, and
 // the bundle it installs.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the bundle into PREFIX, as a user would, and checks its Turtle
 # files with LV2_VALIDATE. The only lines it may print are its summary of no
 # errors and the skipping of a file that lv2_validate lists but the system's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the plugin does for a user, in the tests' lilv host: the chords of
 // sonavela-cli, rule files taken or refused, state saved and restored, and a
 // real-time path that allocates nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the plugin's tests read from the tests' LV2 host: the MIDI output
 // grouped by frame, chord by chord, and the bytes a chord must have.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // When the plugin plays, in the tests' lilv host: chords on the host's
 // beats at any cycle length, the bytes of a start, and a worker that falls
 // behind.

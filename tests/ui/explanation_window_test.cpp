@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The explanation window as a user opens it from the window menu and watches
 // it follow the progression.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window menu's file commands, driven through the dialog: MIDI file
 // export of what was played, and rule tables saved to and opened from files.
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog tests need a QApplication; they run without a display unless
 // QT_QPA_PLATFORM asks for one.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the dialog as a user first sees it after a few chords, to a PNG for
 // the documentation and for review of the layout.
 #include <QFontInfo>

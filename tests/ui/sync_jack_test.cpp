@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog following the JACK transport of a private server, with
 // jack_transport (from jackd2) as the master a user drives from its prompt:
 // once 開始 is pressed, the master's start and stop start and stop the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/devices/midi_host.h"
 
 #if defined(__unix__) || defined(__APPLE__)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/devices/rtmidi_backend.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/devices/rtmidi_output.h"
 
 #include <rtmidi/RtMidi.h>

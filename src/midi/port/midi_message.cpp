@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "midi/port/midi_message.h"
 
 namespace sonavela::midi {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the application icon: its scalable source (SVG) and the 16 and 32
 // pixel images, all from the one description below, so that they never drift
 // apart. Run it after changing the picture and keep the outputs with the
