@@ -102,7 +102,7 @@ std::string VersionText() {
   std::string text = std::string(kProgramName) + "\n";
 #endif
   // The GNU way of stating the licence.
-  text.append(kLicenceNotice);
+  text.append(playback::kLicenceNotice);
   return text;
 }
 

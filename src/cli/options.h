@@ -14,6 +14,7 @@
 #include "midi/files/audio_writer.h"
 #include "midi/port/midi_port.h"
 #include "playback/chord_clock.h"
+#include "playback/licence.h"
 #include "playback/playback_control.h"
 #include "playback/sync_settings.h"
 
@@ -92,13 +93,6 @@ struct UsageError {
 
 [[nodiscard]] std::string_view SyncName(Sync sync);
 [[nodiscard]] std::string HelpText();
-// The lines after the name and version of --version.
-inline constexpr std::string_view kLicenceNotice =
-    "Copyright (C) 2026 The Sonavela developers\n"
-    "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
-    "This is free software: you are free to change and redistribute it.\n"
-    "There is NO WARRANTY, to the extent permitted by law.\n";
-
 // The name and version, then the licence.
 [[nodiscard]] std::string VersionText();
 

@@ -1,13 +1,65 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QApplication>
+#include <QStringList>
+#include <cstdio>
+#include <optional>
+#include <string_view>
 
 #include "midi/devices/system_backend.h"
 #include "playback/clock_factory.h"
+#include "playback/licence.h"
 #include "ui/main_dialog.h"
 
+namespace {
+
+constexpr int kExitUsage = 2;
+
+constexpr std::string_view kHelp = R"(Usage: sonavela [OPTION]...
+Opens the dialog that invents an endless chord progression and plays it live.
+The same progression without a window: sonavela-cli (see sonavela-cli --help).
+
+Options:
+  -h, --help     show this help and exit
+  --version      print the version and exit
+Qt's own options (-platform NAME, -style NAME, -display NAME, ...) are taken too.
+)";
+
+void Print(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// --help and --version are answered before anything needs a display.
+std::optional<int> Answered(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      Print(kHelp);
+      return 0;
+    }
+    if (arg == "--version") {
+      Print("sonavela " SONAVELA_VERSION "\n");
+      Print(sonavela::playback::kLicenceNotice);
+      return 0;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  if (const std::optional<int> status = Answered(argc, argv)) {
+    return *status;
+  }
   QApplication app(argc, argv);
   QApplication::setDesktopFileName(QStringLiteral("sonavela"));
+  // Qt has taken its own options out by now; anything left is a mistake.
+  const QStringList rest = QApplication::arguments().mid(1);
+  if (!rest.isEmpty()) {
+    std::fprintf(stderr, "sonavela: unknown option '%s' (see sonavela --help)\n",
+                 qPrintable(rest.front()));
+    return kExitUsage;
+  }
 
   sonavela::ui::MainDialogOptions options;
   options.synth = std::make_shared<sonavela::midi::SynthChoice>();
