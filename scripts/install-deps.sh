@@ -29,6 +29,10 @@ PACKAGES=(
   lv2-dev liblilv-dev lilv-utils jalv sordi
   # independent readers used by tests
   python3 python3-mido sox
+  # the Debian package and what checks it: dpkg-shlibdeps and file for its
+  # dependencies, lintian, the validators of its desktop entry and AppStream
+  # data, man for its manual pages, bash-completion for its completion
+  dpkg-dev file lintian desktop-file-utils appstream man-db bash-completion
 )
 
 missing=()

@@ -5,8 +5,10 @@ namespace sonavela::ui {
 
 QIcon AppIcon() {
   QIcon icon;
-  icon.addFile(QStringLiteral(":/sonavela/icons/sonavela-16.png"), QSize(16, 16));
-  icon.addFile(QStringLiteral(":/sonavela/icons/sonavela-32.png"), QSize(32, 32));
+  // Docks, task switchers and HiDPI screens pick the size they draw.
+  for (const int size : kIconSizes) {
+    icon.addFile(QStringLiteral(":/sonavela/icons/sonavela-%1.png").arg(size), QSize(size, size));
+  }
   return icon;
 }
 

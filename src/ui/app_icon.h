@@ -2,11 +2,15 @@
 #pragma once
 
 #include <QIcon>
+#include <array>
 
 namespace sonavela::ui {
 
-// The application icon: 16 and 32 pixel images and the scalable source, from
-// the program's resources.
+// The sizes the icon is drawn in, as the resources and the icon theme hold it.
+inline constexpr std::array<int, 6> kIconSizes{16, 32, 48, 64, 128, 256};
+
+// The application icon in every size of kIconSizes, from the program's
+// resources.
 [[nodiscard]] QIcon AppIcon();
 
 }  // namespace sonavela::ui

@@ -13,10 +13,11 @@
 namespace sonavela::ui {
 namespace {
 
-TEST(AppIcon, HasBothImageSizesDrawnWithContent) {
+TEST(AppIcon, HasEveryImageSizeDrawnWithContent) {
   const QIcon icon = AppIcon();
-  EXPECT_EQ(icon.availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
-  for (const int size : {16, 32}) {
+  EXPECT_EQ(icon.availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32), QSize(48, 48),
+                                                 QSize(64, 64), QSize(128, 128), QSize(256, 256)}));
+  for (const int size : kIconSizes) {
     const QImage image(QStringLiteral(":/sonavela/icons/sonavela-%1.png").arg(size));
     ASSERT_EQ(image.size(), QSize(size, size));
     // Opaque in the middle, transparent at the rounded corners.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Draws the application icon: its scalable source (SVG) and the 16 and 32
+// Draws the application icon: its scalable source (SVG) and the 16 to 256
 // pixel images, all from the one description below, so that they never drift
 // apart. Run it after changing the picture and keep the outputs with the
 // sources:
@@ -104,7 +104,7 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   const QString dir = QString::fromLocal8Bit(argv[1]);
-  for (const int size : {16, 32}) {
+  for (const int size : {16, 32, 48, 64, 128, 256}) {
     const QString path = QStringLiteral("%1/sonavela-%2.png").arg(dir).arg(size);
     if (!Render(size).save(path)) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
