@@ -9,6 +9,7 @@
 #include "playback/clock_factory.h"
 #include "playback/licence.h"
 #include "ui/main_dialog.h"
+#include "ui/qt_translation.h"
 
 namespace {
 
@@ -53,6 +54,12 @@ int main(int argc, char* argv[]) {
   }
   QApplication app(argc, argv);
   QApplication::setDesktopFileName(QStringLiteral("sonavela"));
+  if (!sonavela::ui::InstallQtTranslation(app)) {
+    std::fprintf(stderr,
+                 "sonavela: Qt's Japanese translation (qtbase_ja.qm) is not in %s: file dialogs "
+                 "and edit menus stay in English (Debian package qt6-translations-l10n)\n",
+                 qPrintable(sonavela::ui::QtTranslationFolder()));
+  }
   // Qt has taken its own options out by now; anything left is a mistake.
   const QStringList rest = QApplication::arguments().mid(1);
   if (!rest.isEmpty()) {

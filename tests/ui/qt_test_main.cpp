@@ -5,11 +5,15 @@
 
 #include <QApplication>
 
+#include "ui/qt_translation.h"
+
 int main(int argc, char* argv[]) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
   QApplication app(argc, argv);
+  // As the program does; a test checks that it took.
+  (void)sonavela::ui::InstallQtTranslation(app);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
