@@ -22,8 +22,9 @@ PACKAGES=(
   libfluidsynth-dev timgm6mb-soundfont
   # sound files: WAV, RF64 and FLAC; libebur128 measures their loudness
   libsndfile1-dev libebur128-dev
-  # dialog: Qt 6 Widgets and Qt's own texts in Japanese, Japanese fonts, a virtual display for tests
-  qt6-base-dev qt6-translations-l10n fonts-ipafont-mincho fonts-ipafont-gothic xvfb xauth
+  # dialog: Qt 6 Widgets, Qt's own texts in Japanese and the tools that
+  # compile the dialog's English translation, Japanese fonts, a virtual display for tests
+  qt6-base-dev qt6-translations-l10n qt6-tools-dev qt6-l10n-tools fonts-ipafont-mincho fonts-ipafont-gothic xvfb xauth
   # LV2 plugin: the headers and lilv to build and load it; jalv, the host its
   # tests run it in, and lv2_validate with sord_validate to check its Turtle
   lv2-dev liblilv-dev lilv-utils jalv sordi

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QIcon>
+#include <QString>
+#include <string_view>
 #include <vector>
 
 #include "ui/dialog_template.h"
@@ -10,6 +12,14 @@ class QDialog;
 class QWidget;
 
 namespace sonavela::ui {
+
+// A template's text in the language of the installed translation (the
+// templates are written in Japanese).
+[[nodiscard]] QString Translated(std::string_view text);
+
+// Sets the texts of a built dialog again, after the language changed.
+void RetranslateDialog(QDialog& dialog, const DialogTemplate& dialogTemplate,
+                       const std::vector<QWidget*>& controls);
 
 // Creates the controls of a dialog template as children of `dialog`, in
 // template order (which is also their tab order), places them in pixels

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/explanation_window.h"
 
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -21,7 +22,8 @@ QString KeyText(harmony::Key key) {
 }
 
 QString Legend() {
-  return QStringLiteral(
+  return QCoreApplication::translate(
+             "Sonavela",
              "<span style='color:%1'>◎</span> 主調　<span style='color:%2'>●</span> 今の調　"
              "<span style='color:%3'>→</span> 主調を離れてからの道筋")
       .arg(KeyMap::kHomeRing.name(), KeyMap::kCurrentFill.name(), KeyMap::kPathLine.name());
@@ -30,9 +32,10 @@ QString Legend() {
 QString DistanceWords(const generator::StepExplanation& explanation) {
   const QString home = KeyText(explanation.home);
   if (explanation.stepsAway == 0) {
-    return QStringLiteral("主調 %1 にいます").arg(home);
+    return QCoreApplication::translate("Sonavela", "主調 %1 にいます").arg(home);
   }
-  return QStringLiteral("主調 %1 から %2 歩 (離れられるのはあと %3 歩まで)")
+  return QCoreApplication::translate("Sonavela",
+                                     "主調 %1 から %2 歩 (離れられるのはあと %3 歩まで)")
       .arg(home)
       .arg(explanation.stepsAway)
       .arg(explanation.stepsLeft);
@@ -41,7 +44,7 @@ QString DistanceWords(const generator::StepExplanation& explanation) {
 }  // namespace
 
 QString PivotWords(const generator::Pivot& pivot) {
-  return QStringLiteral("%1 を %2 の %3 から %4 の %5 と読み替え")
+  return QCoreApplication::translate("Sonavela", "%1 を %2 の %3 から %4 の %5 と読み替え")
       .arg(Text(harmony::ChordName(pivot.chord)), KeyText(pivot.from),
            Text(harmony::RomanNumeral(pivot.from, pivot.chord)), KeyText(pivot.to),
            Text(harmony::RomanNumeral(pivot.to, pivot.chord)));
@@ -53,32 +56,51 @@ ExplanationWindow::ExplanationWindow(QWidget* parent)
       chord_(new QLabel(this)),
       pivot_(new QLabel(this)),
       distance_(new QLabel(this)),
-      map_(new KeyMap(this)) {
-  setWindowTitle(QStringLiteral("解説"));
+      map_(new KeyMap(this)),
+      legend_(nullptr),
+      rows_(nullptr) {
   if (parent != nullptr) {
     setFont(parent->font());
   }
-  auto* rows = new QFormLayout;
-  rows->addRow(QStringLiteral("調:"), key_);
-  rows->addRow(QStringLiteral("和音:"), chord_);
-  rows->addRow(QStringLiteral("転調:"), pivot_);
-  rows->addRow(QStringLiteral("主調から:"), distance_);
+  rows_ = new QFormLayout;
+  for (QLabel* field : {key_, chord_, pivot_, distance_}) {
+    rows_->addRow(new QLabel(this), field);
+  }
   pivot_->setWordWrap(true);
-  auto* legend = new QLabel(Legend(), this);
-  legend->setTextFormat(Qt::RichText);
+  legend_ = new QLabel(this);
+  legend_->setTextFormat(Qt::RichText);
   auto* layout = new QVBoxLayout(this);
-  layout->addLayout(rows);
+  layout->addLayout(rows_);
   layout->addWidget(map_, 1);
-  layout->addWidget(legend);
+  layout->addWidget(legend_);
+  Retranslate();
+}
+
+void ExplanationWindow::Retranslate() {
+  setWindowTitle(QCoreApplication::translate("Sonavela", "解説"));
+  const std::pair<QLabel*, QString> rows[] = {
+      {key_, QCoreApplication::translate("Sonavela", "調:")},
+      {chord_, QCoreApplication::translate("Sonavela", "和音:")},
+      {pivot_, QCoreApplication::translate("Sonavela", "転調:")},
+      {distance_, QCoreApplication::translate("Sonavela", "主調から:")},
+  };
+  for (const auto& [field, text] : rows) {
+    if (auto* label = qobject_cast<QLabel*>(rows_->labelForField(field)); label != nullptr) {
+      label->setText(text);
+    }
+  }
+  legend_->setText(Legend());
 }
 
 void ExplanationWindow::Show(const generator::Excursion& excursion) {
   const std::optional<generator::StepExplanation>& latest = excursion.Latest();
   if (!latest) {
     key_->setText(KeyText(excursion.Home()));
-    chord_->setText(QStringLiteral("開始すると、和音の働きがここに出ます"));
-    pivot_->setText(QStringLiteral("まだありません"));
-    distance_->setText(QStringLiteral("主調 %1 にいます").arg(KeyText(excursion.Home())));
+    chord_->setText(
+        QCoreApplication::translate("Sonavela", "開始すると、和音の働きがここに出ます"));
+    pivot_->setText(QCoreApplication::translate("Sonavela", "まだありません"));
+    distance_->setText(
+        QCoreApplication::translate("Sonavela", "主調 %1 にいます").arg(KeyText(excursion.Home())));
     map_->Show(excursion.Home(), std::nullopt, excursion.Keys(), QString());
     return;
   }
@@ -89,11 +111,12 @@ void ExplanationWindow::Show(const generator::Excursion& excursion) {
   key_->setText(KeyText(key));
   chord_->setText(QStringLiteral("%1 (%2)").arg(chord, numeral));
   if (latest->repeated) {
-    pivot_->setText(QStringLiteral("続く規則がないので、停止までこの和音を繰り返します"));
+    pivot_->setText(QCoreApplication::translate(
+        "Sonavela", "続く規則がないので、停止までこの和音を繰り返します"));
   } else if (excursion.LastPivot()) {
     pivot_->setText(PivotWords(*excursion.LastPivot()));
   } else {
-    pivot_->setText(QStringLiteral("まだありません"));
+    pivot_->setText(QCoreApplication::translate("Sonavela", "まだありません"));
   }
   distance_->setText(DistanceWords(*latest));
   map_->Show(excursion.Home(), key, excursion.Keys(), chord + QLatin1Char('\n') + numeral);

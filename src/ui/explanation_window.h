@@ -5,6 +5,7 @@
 
 #include "generator/explanation.h"
 
+class QFormLayout;
 class QLabel;
 
 namespace sonavela::ui {
@@ -23,6 +24,9 @@ class ExplanationWindow final : public QWidget {
   // first one.
   void Show(const generator::Excursion& excursion);
 
+  // The fixed texts again, after the language changed.
+  void Retranslate();
+
   // The rows' texts (調, 和音, 転調, 主調から) and the map, for inspection.
   [[nodiscard]] QStringList Texts() const;
   [[nodiscard]] KeyMap& Map() const { return *map_; }
@@ -33,6 +37,8 @@ class ExplanationWindow final : public QWidget {
   QLabel* pivot_;
   QLabel* distance_;
   KeyMap* map_;
+  QLabel* legend_;
+  QFormLayout* rows_;
 };
 
 // The pivot in the dialog's words: "Dm を C の ii から Am の iv と読み替え".

@@ -8,8 +8,8 @@
 #include "midi/devices/system_backend.h"
 #include "playback/clock_factory.h"
 #include "playback/licence.h"
+#include "ui/language.h"
 #include "ui/main_dialog.h"
-#include "ui/qt_translation.h"
 
 namespace {
 
@@ -20,6 +20,8 @@ Opens the dialog that invents an endless chord progression and plays it live.
 The same progression without a window: sonavela-cli (see sonavela-cli --help).
 
 Options:
+  --lang en|ja   the dialog's language for this run (default: the one last
+                 chosen in the window menu, at first Japanese)
   -h, --help     show this help and exit
   --version      print the version and exit
 Qt's own options (-platform NAME, -style NAME, -display NAME, ...) are taken too.
@@ -46,6 +48,23 @@ std::optional<int> Answered(int argc, char** argv) {
   return std::nullopt;
 }
 
+// "--lang en" or "--lang=en" at the front of `rest`, taken off it.
+std::optional<QString> TakeLanguageOption(QStringList& rest) {
+  if (rest.isEmpty()) {
+    return std::nullopt;
+  }
+  const QString first = rest.front();
+  if (first.startsWith(QStringLiteral("--lang="))) {
+    rest.removeFirst();
+    return first.mid(7);
+  }
+  if (first == QStringLiteral("--lang")) {
+    rest.removeFirst();
+    return rest.isEmpty() ? QString() : rest.takeFirst();
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -54,18 +73,27 @@ int main(int argc, char* argv[]) {
   }
   QApplication app(argc, argv);
   QApplication::setDesktopFileName(QStringLiteral("sonavela"));
-  if (!sonavela::ui::InstallQtTranslation(app)) {
-    std::fprintf(stderr,
-                 "sonavela: Qt's Japanese translation (qtbase_ja.qm) is not in %s: file dialogs "
-                 "and edit menus stay in English (Debian package qt6-translations-l10n)\n",
-                 qPrintable(sonavela::ui::QtTranslationFolder()));
+  // Qt has taken its own options out by now; anything else is a mistake.
+  QStringList rest = QApplication::arguments().mid(1);
+  std::optional<sonavela::ui::Language> language;
+  if (const std::optional<QString> name = TakeLanguageOption(rest)) {
+    language = sonavela::ui::LanguageNamed(name->toStdString());
+    if (!language) {
+      std::fprintf(stderr, "sonavela: --lang: '%s' is neither en nor ja\n", qPrintable(*name));
+      return kExitUsage;
+    }
   }
-  // Qt has taken its own options out by now; anything left is a mistake.
-  const QStringList rest = QApplication::arguments().mid(1);
   if (!rest.isEmpty()) {
     std::fprintf(stderr, "sonavela: unknown option '%s' (see sonavela --help)\n",
                  qPrintable(rest.front()));
     return kExitUsage;
+  }
+  sonavela::ui::Translations translations;
+  if (!translations.Use(language.value_or(sonavela::ui::SavedLanguage()))) {
+    std::fprintf(stderr,
+                 "sonavela: a translation is missing (Qt's are looked for in %s): some texts "
+                 "stay as they are written (Debian package qt6-translations-l10n)\n",
+                 qPrintable(sonavela::ui::QtTranslationFolder()));
   }
 
   sonavela::ui::MainDialogOptions options;
@@ -77,6 +105,7 @@ int main(int argc, char* argv[]) {
     return sonavela::playback::MakeClock(settings, settings.GridMeter());
   };
   options.listInputs = [] { return sonavela::playback::ListClockInputs().names; };
+  options.translations = &translations;
   sonavela::ui::MainDialog dialog(std::move(options));
   dialog.exec();
   return 0;

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -59,10 +60,12 @@ QString ForUser(const std::string& message, const QString& path) {
 }
 
 const FilePrompt& RuleFilePrompt(FileAction action) {
-  static const FilePrompt open{FileAction::kOpen, QStringLiteral("規則表を開く"),
-                               QStringLiteral("規則表 (*.txt *.rules);;すべてのファイル (*)"),
-                               QStringLiteral("txt")};
-  static const FilePrompt save{FileAction::kSave, QStringLiteral("規則表を保存"), open.filter,
+  static const FilePrompt open{
+      FileAction::kOpen, QCoreApplication::translate("Sonavela", "規則表を開く"),
+      QCoreApplication::translate("Sonavela", "規則表 (*.txt *.rules);;すべてのファイル (*)"),
+      QStringLiteral("txt")};
+  static const FilePrompt save{FileAction::kSave,
+                               QCoreApplication::translate("Sonavela", "規則表を保存"), open.filter,
                                open.defaultSuffix};
   return action == FileAction::kOpen ? open : save;
 }
@@ -74,6 +77,7 @@ MainDialog::MainDialog(MainDialogOptions options)
       appIcon(AppIcon()),
       ownNotifier_(options.notifier == nullptr ? std::make_unique<MessageBoxNotifier>() : nullptr),
       notifier_(options.notifier != nullptr ? *options.notifier : *ownNotifier_) {
+  translations_ = options.translations;
   controls_ = BuildDialog(*this, MainDialogTemplate(), appIcon);
   DoDataExchange();
   CreateSystemMenu();
@@ -205,27 +209,31 @@ void MainDialog::FillDefaultRules() {
 // context menu, with the commands the user would otherwise find there.
 void MainDialog::CreateSystemMenu() {
   systemMenu_ = new QMenu(this);
-  systemMenu_->addAction(QStringLiteral("最小化(&N)"))->setData(kMinimizeCommand);
-  systemMenu_->addAction(QStringLiteral("閉じる(&C)\tAlt+F4"))->setData(kCloseCommand);
+  for (const unsigned command : {kMinimizeCommand, kCloseCommand}) {
+    systemMenu_->addAction(MenuText(command))->setData(command);
+  }
   AddFileItems();
 }
 
 // Before the About item, which stays the menu's last.
 void MainDialog::AddFileItems() {
   systemMenu_->addSeparator();
-  systemMenu_->addAction(QStringLiteral("MIDIファイルに保存(&M)..."))
-      ->setData(kSaveMidiFileCommand);
-  systemMenu_->addAction(QStringLiteral("規則表を開く(&O)..."))->setData(kOpenRuleFileCommand);
-  systemMenu_->addAction(QStringLiteral("規則表を保存(&S)..."))->setData(kSaveRuleFileCommand);
+  for (const unsigned command :
+       {kSaveMidiFileCommand, kOpenRuleFileCommand, kSaveRuleFileCommand}) {
+    systemMenu_->addAction(MenuText(command))->setData(command);
+  }
   systemMenu_->addSeparator();
-  systemMenu_->addAction(QStringLiteral("音色と声部(&V)..."))->setData(kSoundCommand);
-  systemMenu_->addAction(QStringLiteral("テンポと同期(&T)..."))->setData(kSyncCommand);
-  systemMenu_->addAction(QStringLiteral("解説を表示(&E)"))->setData(kExplainCommand);
+  for (const unsigned command : {kSoundCommand, kSyncCommand, kExplainCommand}) {
+    systemMenu_->addAction(MenuText(command))->setData(command);
+  }
+  if (translations_ != nullptr) {
+    systemMenu_->addAction(MenuText(kLanguageCommand))->setData(kLanguageCommand);
+  }
 }
 
 void MainDialog::AddAboutItem() {
   systemMenu_->addSeparator();
-  systemMenu_->addAction(QStringLiteral("Sonavela のﾊﾞｰｼﾞｮﾝ情報(&A)..."))->setData(kAboutCommand);
+  systemMenu_->addAction(MenuText(kAboutCommand))->setData(kAboutCommand);
 }
 
 void MainDialog::Start() {
@@ -277,12 +285,15 @@ void MainDialog::ReportDeviceFailure() {
   if (!why) {
     return;
   }
-  notifier_.Show(this,
-                 Notice{ProgramName(), QStringLiteral("ＭＩＤＩデータ出力先が使えなくなりました。"),
-                        QString::fromStdString(*why) +
-                            QStringLiteral("\n演奏は音を出さずに続きます。ほかの出力先を"
-                                           "選ぶと、そこで鳴り続けます。"),
-                        QMessageBox::Warning});
+  notifier_.Show(
+      this,
+      Notice{ProgramName(),
+             QCoreApplication::translate("Sonavela", "ＭＩＤＩデータ出力先が使えなくなりました。"),
+             QString::fromStdString(*why) +
+                 QCoreApplication::translate("Sonavela",
+                                             "\n演奏は音を出さずに続きます。ほかの出力先を"
+                                             "選ぶと、そこで鳴り続けます。"),
+             QMessageBox::Warning});
 }
 
 void MainDialog::OnDeviceSelected() {
@@ -323,6 +334,8 @@ void MainDialog::OnSysCommand(unsigned commandId) {
     OnSoundSettings();
   } else if (command == kExplainCommand) {
     OnExplain();
+  } else if (command == kLanguageCommand) {
+    OnSwitchLanguage();
   } else if (commandId == kMinimizeCommand) {
     showMinimized();
   } else if (commandId == kCloseCommand) {
@@ -332,24 +345,29 @@ void MainDialog::OnSysCommand(unsigned commandId) {
 
 void MainDialog::OnSaveMidiFile() {
   if (!session_->HasRecording()) {
-    notifier_.Show(this, Notice{ProgramName(), QStringLiteral("保存する演奏がありません。"),
-                                QStringLiteral("「開始」で演奏を始めると、それから演奏したコード"
-                                               "進行をMIDIファイルに保存できます。"),
-                                QMessageBox::Information});
+    notifier_.Show(
+        this,
+        Notice{ProgramName(), QCoreApplication::translate("Sonavela", "保存する演奏がありません。"),
+               QCoreApplication::translate("Sonavela",
+                                           "「開始」で演奏を始めると、それから演奏したコード"
+                                           "進行をMIDIファイルに保存できます。"),
+               QMessageBox::Information});
     return;
   }
   const std::optional<QString> path = notifier_.AskFileName(
-      this, FilePrompt{FileAction::kSave, QStringLiteral("MIDIファイルに保存"),
-                       QStringLiteral("MIDI (*.mid *.midi)"), QStringLiteral("mid")});
+      this,
+      FilePrompt{FileAction::kSave, QCoreApplication::translate("Sonavela", "MIDIファイルに保存"),
+                 QStringLiteral("MIDI (*.mid *.midi)"), QStringLiteral("mid")});
   if (!path) {
     return;
   }
   // Ticks go on while the file dialog is open: what they played is saved too.
   const std::string error = session_->SaveMidiFile(std::filesystem::path(path->toStdU16String()));
   if (!error.empty()) {
-    notifier_.Show(this,
-                   Notice{ProgramName(), QStringLiteral("MIDIファイルを保存できませんでした。"),
-                          QString::fromStdString(error), QMessageBox::Warning});
+    notifier_.Show(this, Notice{ProgramName(),
+                                QCoreApplication::translate("Sonavela",
+                                                            "MIDIファイルを保存できませんでした。"),
+                                QString::fromStdString(error), QMessageBox::Warning});
   }
 }
 
@@ -367,13 +385,15 @@ void MainDialog::OnOpenRuleFile() {
       lines << ForUser(reading.problems[i], *path);
     }
     if (reading.problems.size() > kProblemsShown) {
-      lines << QStringLiteral("ほかに%1件の問題があります。")
+      lines << QCoreApplication::translate("Sonavela", "ほかに%1件の問題があります。")
                    .arg(reading.problems.size() - kProblemsShown);
     }
-    notifier_.Show(this, Notice{ProgramName(),
-                                QStringLiteral("規則表を読み込めませんでした。規則の一覧は"
-                                               "変わっていません。"),
-                                lines.join(QLatin1Char('\n')), QMessageBox::Warning});
+    notifier_.Show(this,
+                   Notice{ProgramName(),
+                          QCoreApplication::translate("Sonavela",
+                                                      "規則表を読み込めませんでした。規則の一覧は"
+                                                      "変わっていません。"),
+                          lines.join(QLatin1Char('\n')), QMessageBox::Warning});
     return;
   }
   connRules_->Replace(reading.tables.connection);
@@ -388,8 +408,10 @@ void MainDialog::OnSaveRuleFile() {
   }
   const playback::RuleLists lists{connRules_->RuleLines(), substRules_->RuleLines()};
   if (const auto error = playback::WriteRuleFile(QFile::encodeName(*path).toStdString(), lists)) {
-    notifier_.Show(this, Notice{ProgramName(), QStringLiteral("規則表を保存できませんでした。"),
-                                ForUser(*error, *path), QMessageBox::Warning});
+    notifier_.Show(this,
+                   Notice{ProgramName(),
+                          QCoreApplication::translate("Sonavela", "規則表を保存できませんでした。"),
+                          ForUser(*error, *path), QMessageBox::Warning});
   }
 }
 

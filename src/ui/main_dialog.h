@@ -16,6 +16,7 @@
 #include "playback/chord_clock.h"
 #include "playback/session.h"
 #include "playback/sync_settings.h"
+#include "ui/language.h"
 #include "ui/rule_notes.h"
 #include "ui/sound_dialog.h"
 
@@ -44,6 +45,7 @@ enum SysCommand : unsigned {
   kSyncCommand = 80,
   kSoundCommand = 96,
   kExplainCommand = 112,
+  kLanguageCommand = 128,
   kMinimizeCommand = 0xF020,
   kCloseCommand = 0xF060,
 };
@@ -65,6 +67,9 @@ struct MainDialogOptions {
   // What the built-in synthesizer of `backend` (device 0) opens with, shared
   // with it; null: the synthesizer's settings are not offered.
   std::shared_ptr<midi::SynthChoice> synth;
+  // The dialogs' language, which the window menu then switches; null: the
+  // menu offers no other language. Must outlive the dialog.
+  Translations* translations = nullptr;
 };
 
 // "コード進行自動生成", the program's only window: the MIDI device list, the
@@ -100,6 +105,11 @@ class MainDialog final : public QDialog {
   void OnExplain();
   [[nodiscard]] ExplanationWindow* Explanation() const { return explanation_; }
   [[nodiscard]] const generator::Excursion& CurrentExcursion() const { return excursion_; }
+  // The other language, chosen for this and later runs; the texts change at
+  // once.
+  void OnSwitchLanguage();
+  // The window menu's text of `command` in the dialog's language.
+  [[nodiscard]] QString MenuText(unsigned command) const;
   [[nodiscard]] const ui::SoundSettings& SoundSettings() const { return soundSettings_; }
   // Taken at the next 開始; A minor checks the box 短調, any other key
   // clears it.
@@ -166,6 +176,7 @@ class MainDialog final : public QDialog {
   // Where the progression has gone, kept whether or not it is shown.
   generator::Excursion excursion_{harmony::Key{{'C', 0}, harmony::kMajor}};
   ExplanationWindow* explanation_ = nullptr;  // owned by the dialog, once opened
+  Translations* translations_ = nullptr;
   // The settings changed since the clock was made: a new one at Start.
   bool syncChanged_ = false;
 };

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog's side windows: tempo and sync, and the clock they make; how
 // the chords sound and the home key; the explanation of what plays.
+#include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSignalBlocker>
 
 #include "ui/about_dialog.h"
+#include "ui/dialog_builder.h"
 #include "ui/explanation_window.h"
 #include "ui/main_dialog.h"
 #include "ui/notifier.h"
@@ -26,7 +30,8 @@ bool MainDialog::TakeNewClock() {
     choice.error = "this program follows no master";
   }
   if (!choice.clock) {
-    notifier_.Show(this, Notice{ProgramName(), QStringLiteral("同期の設定を使えません。"),
+    notifier_.Show(this, Notice{ProgramName(),
+                                QCoreApplication::translate("Sonavela", "同期の設定を使えません。"),
                                 QString::fromStdString(choice.error), QMessageBox::Warning});
     return false;
   }
@@ -93,6 +98,62 @@ void MainDialog::OnExplain() {
   explanation_->Show(excursion_);
   explanation_->show();
   explanation_->raise();
+}
+
+QString MainDialog::MenuText(unsigned command) const {
+  switch (command) {
+    case kMinimizeCommand:
+      return QCoreApplication::translate("Sonavela", "最小化(&N)");
+    case kCloseCommand:
+      return QCoreApplication::translate("Sonavela", "閉じる(&C)\tAlt+F4");
+    case kSaveMidiFileCommand:
+      return QCoreApplication::translate("Sonavela", "MIDIファイルに保存(&M)...");
+    case kOpenRuleFileCommand:
+      return QCoreApplication::translate("Sonavela", "規則表を開く(&O)...");
+    case kSaveRuleFileCommand:
+      return QCoreApplication::translate("Sonavela", "規則表を保存(&S)...");
+    case kSoundCommand:
+      return QCoreApplication::translate("Sonavela", "音色と声部(&V)...");
+    case kSyncCommand:
+      return QCoreApplication::translate("Sonavela", "テンポと同期(&T)...");
+    case kExplainCommand:
+      return QCoreApplication::translate("Sonavela", "解説を表示(&E)");
+    case kAboutCommand:
+      return QCoreApplication::translate("Sonavela", "Sonavela のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+    case kLanguageCommand:
+      // Each language is offered in its own words.
+      return translations_ != nullptr && translations_->Current() == Language::kEnglish
+                 ? QStringLiteral("日本語")
+                 : QStringLiteral("English");
+    default:
+      return {};
+  }
+}
+
+void MainDialog::OnSwitchLanguage() {
+  if (translations_ == nullptr) {
+    return;
+  }
+  const Language other =
+      translations_->Current() == Language::kJapanese ? Language::kEnglish : Language::kJapanese;
+  if (!translations_->Use(other)) {
+    notifier_.Show(this, Notice{ProgramName(),
+                                QCoreApplication::translate("Sonavela", "翻訳が見つかりません。"),
+                                QCoreApplication::translate(
+                                    "Sonavela", "一部の文字は書かれたままの言葉で表示されます。"),
+                                QMessageBox::Warning});
+  }
+  SaveLanguage(other);
+  RetranslateDialog(*this, MainDialogTemplate(), controls_);
+  for (QAction* item : systemMenu_->actions()) {
+    if (!item->isSeparator()) {
+      item->setText(MenuText(item->data().toUInt()));
+    }
+  }
+  if (explanation_ != nullptr) {
+    explanation_->Retranslate();
+    explanation_->Show(excursion_);
+  }
 }
 
 }  // namespace sonavela::ui

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/rule_list.h"
 
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
@@ -136,16 +137,19 @@ void RuleList::UpdateRuleLine() {
   }
   if (!IsReadableRuleLine(kind_, line)) {
     Refuse(
-        QStringLiteral("規則の文字列が短すぎます"),
+        QCoreApplication::translate("Sonavela", "規則の文字列が短すぎます"),
         kind_ == RuleKind::kConnection
-            ? QStringLiteral("旋法の後に度数を1つ以上書いてください。例: ?251")
-            : QStringLiteral("旋法の後に元の度数と読替え後の度数の2桁を書いてください。例: ?15"));
+            ? QCoreApplication::translate("Sonavela",
+                                          "旋法の後に度数を1つ以上書いてください。例: ?251")
+            : QCoreApplication::translate(
+                  "Sonavela", "旋法の後に元の度数と読替え後の度数の2桁を書いてください。例: ?15"));
     return;
   }
   const bool adding = index >= count - 1;
   if (adding && count - 1 >= static_cast<int>(generator::RuleCapacity)) {
-    Refuse(QStringLiteral("これ以上規則を追加できません"),
-           QStringLiteral("1つの表に登録できる規則は%1個までです。").arg(generator::RuleCapacity));
+    Refuse(QCoreApplication::translate("Sonavela", "これ以上規則を追加できません"),
+           QCoreApplication::translate("Sonavela", "1つの表に登録できる規則は%1個までです。")
+               .arg(generator::RuleCapacity));
     return;
   }
   {

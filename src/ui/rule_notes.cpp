@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/rule_notes.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QStringList>
 #include <vector>
@@ -24,7 +25,7 @@ QString Where(const generator::RuleFinding& finding) {
   if (!finding.at) {
     return Subject(finding);
   }
-  return QStringLiteral("調 %1 の %2 (%3)")
+  return QCoreApplication::translate("Sonavela", "調 %1 の %2 (%3)")
       .arg(QString::fromStdString(harmony::KeyName(finding.at->key)),
            QString::fromStdString(harmony::ChordName(finding.at->chord)),
            QString::fromStdString(harmony::ChordToneNames(finding.at->chord)));
@@ -35,36 +36,45 @@ QString Where(const generator::RuleFinding& finding) {
 QString FindingText(const generator::RuleFinding& finding) {
   switch (finding.kind) {
     case FindingKind::kTooShort:
-      return QStringLiteral("短すぎて規則になりません。この行は読み飛ばされます。");
+      return QCoreApplication::translate("Sonavela",
+                                         "短すぎて規則になりません。この行は読み飛ばされます。");
     case FindingKind::kBeyondCapacity:
-      return QStringLiteral("規則表の最初の 1000 規則を超えています。無視されます。");
+      return QCoreApplication::translate("Sonavela",
+                                         "規則表の最初の 1000 規則を超えています。無視されます。");
     case FindingKind::kBadMode:
-      return QStringLiteral(
+      return QCoreApplication::translate(
+                 "Sonavela",
                  "モード %1 はどの調にも当てはまりません (長調は空白、短調は m、両方は ?)。")
           .arg(Subject(finding));
     case FindingKind::kZeroWeight:
-      return QStringLiteral("重みが 0 なので選ばれません。");
+      return QCoreApplication::translate("Sonavela", "重みが 0 なので選ばれません。");
     case FindingKind::kBadCorrection:
-      return QStringLiteral("%1 は変更の文字ではありません (M 長三和音、m 短三和音、n ナポリ)。")
+      return QCoreApplication::translate(
+                 "Sonavela", "%1 は変更の文字ではありません (M 長三和音、m 短三和音、n ナポリ)。")
           .arg(Subject(finding));
     case FindingKind::kBadDegree:
-      return QStringLiteral("%1 は度数ではありません (1〜7)。").arg(Subject(finding));
+      return QCoreApplication::translate("Sonavela", "%1 は度数ではありません (1〜7)。")
+          .arg(Subject(finding));
     case FindingKind::kShortChain:
-      return QStringLiteral("連結には度数が二つ以上要ります。");
+      return QCoreApplication::translate("Sonavela", "連結には度数が二つ以上要ります。");
     case FindingKind::kTrap:
-      return QStringLiteral(
+      return QCoreApplication::translate(
+                 "Sonavela",
                  "%1 で終わります。そこから続く読替え規則がないので、停止まで同じ和音を"
                  "繰り返します。")
           .arg(Where(finding));
     case FindingKind::kStuckTonic:
-      return QStringLiteral(
+      return QCoreApplication::translate(
+                 "Sonavela",
                  "%1 の主和音から先へ進む規則がありません。停止まで同じ和音を繰り返します。")
           .arg(Subject(finding));
     case FindingKind::kOverflow:
-      return QStringLiteral("%1 で、一度の選択の重みの合計が %2 になり、2147483647 を超えます。")
+      return QCoreApplication::translate(
+                 "Sonavela", "%1 で、一度の選択の重みの合計が %2 になり、2147483647 を超えます。")
           .arg(Where(finding), Subject(finding));
     case FindingKind::kUnreached:
-      return QStringLiteral("主調 %1 からは使われません。").arg(Subject(finding));
+      return QCoreApplication::translate("Sonavela", "主調 %1 からは使われません。")
+          .arg(Subject(finding));
   }
   return QString::fromStdString(finding.message);
 }
@@ -77,8 +87,8 @@ void RuleNotes::Show(const generator::RuleCheck& check, RuleList& connection,
   for (const generator::RuleFinding& finding : check.findings) {
     const bool onConnection = finding.table == generator::RuleTable::kConnection;
     const QString level = finding.level == generator::FindingLevel::kWarning
-                              ? QStringLiteral("警告")
-                              : QStringLiteral("注");
+                              ? QCoreApplication::translate("Sonavela", "警告")
+                              : QCoreApplication::translate("Sonavela", "注");
     const QString text = level + QStringLiteral(": ") + FindingText(finding);
     const bool warning = finding.level == generator::FindingLevel::kWarning;
     if (finding.line) {
@@ -94,9 +104,11 @@ void RuleNotes::Show(const generator::RuleCheck& check, RuleList& connection,
       continue;
     }
     if (finding.line) {
-      lines << (onConnection ? QStringLiteral("コード連結規則表")
-                             : QStringLiteral("コード読替え規則表")) +
-                   QStringLiteral(" %1 行目 %2").arg(*finding.line + 1).arg(text);
+      lines << (onConnection ? QCoreApplication::translate("Sonavela", "コード連結規則表")
+                             : QCoreApplication::translate("Sonavela", "コード読替え規則表")) +
+                   QCoreApplication::translate("Sonavela", " %1 行目 %2")
+                       .arg(*finding.line + 1)
+                       .arg(text);
     } else {
       lines << text;
     }
@@ -115,8 +127,9 @@ void RuleNotes::Show(const generator::RuleCheck& check, RuleList& connection,
     note_->setAttribute(Qt::WA_DeleteOnClose);
     note_->setWindowModality(Qt::NonModal);
   }
-  note_->setText(
-      QStringLiteral("規則表に %1 件の警告があります。演奏はそのまま続きます。").arg(lines.size()));
+  note_->setText(QCoreApplication::translate(
+                     "Sonavela", "規則表に %1 件の警告があります。演奏はそのまま続きます。")
+                     .arg(lines.size()));
   note_->setInformativeText(lines.join(QStringLiteral("\n")));
   note_->show();
 }

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -27,10 +28,10 @@ struct VoicingItem {
 
 // The order of the choice list.
 constexpr std::array<VoicingItem, 4> kVoicings{{
-    {midi::VoicingMode::kThreeOctaves, "全音域 (3 オクターブ)"},
-    {midi::VoicingMode::kClose, "密集配置 (声部進行)"},
-    {midi::VoicingMode::kOpen, "開離配置 (声部進行)"},
-    {midi::VoicingMode::kBassTriad, "ベースと三和音"},
+    {midi::VoicingMode::kThreeOctaves, QT_TRANSLATE_NOOP("Sonavela", "全音域 (3 オクターブ)")},
+    {midi::VoicingMode::kClose, QT_TRANSLATE_NOOP("Sonavela", "密集配置 (声部進行)")},
+    {midi::VoicingMode::kOpen, QT_TRANSLATE_NOOP("Sonavela", "開離配置 (声部進行)")},
+    {midi::VoicingMode::kBassTriad, QT_TRANSLATE_NOOP("Sonavela", "ベースと三和音")},
 }};
 
 struct PatternItem {
@@ -39,11 +40,11 @@ struct PatternItem {
 };
 
 constexpr std::array<PatternItem, 5> kPatterns{{
-    {midi::ChordPattern::kBlock, "ブロック (全音同時)"},
-    {midi::ChordPattern::kArpeggioUp, "アルペジオ (上行)"},
-    {midi::ChordPattern::kArpeggioDown, "アルペジオ (下行)"},
-    {midi::ChordPattern::kStrum, "ストラム"},
-    {midi::ChordPattern::kPulse, "拍ごとに刻む"},
+    {midi::ChordPattern::kBlock, QT_TRANSLATE_NOOP("Sonavela", "ブロック (全音同時)")},
+    {midi::ChordPattern::kArpeggioUp, QT_TRANSLATE_NOOP("Sonavela", "アルペジオ (上行)")},
+    {midi::ChordPattern::kArpeggioDown, QT_TRANSLATE_NOOP("Sonavela", "アルペジオ (下行)")},
+    {midi::ChordPattern::kStrum, QT_TRANSLATE_NOOP("Sonavela", "ストラム")},
+    {midi::ChordPattern::kPulse, QT_TRANSLATE_NOOP("Sonavela", "拍ごとに刻む")},
 }};
 
 QSpinBox* NewSpinBox(QWidget* parent, int low, int high, int value) {
@@ -59,7 +60,7 @@ SoundDialog::SoundDialog(const SoundSettings& settings, bool offerSynth, QWidget
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       kept_(settings.synth) {
-  setWindowTitle(QStringLiteral("音色と声部"));
+  setWindowTitle(QCoreApplication::translate("Sonavela", "音色と声部"));
   auto* form = new QFormLayout(this);
 
   key_ = new QComboBox(this);
@@ -68,21 +69,22 @@ SoundDialog::SoundDialog(const SoundSettings& settings, bool offerSynth, QWidget
     key_->addItem(QString::fromStdString(harmony::KeyName(keys[i])), static_cast<int>(i));
   }
   key_->setCurrentIndex(key_->findData(generator::CandidateKeyIndex(settings.homeKey)));
-  form->addRow(QStringLiteral("主調(&K):"), key_);
+  form->addRow(QCoreApplication::translate("Sonavela", "主調(&K):"), key_);
 
   voicing_ = new QComboBox(this);
   for (const VoicingItem& item : kVoicings) {
-    voicing_->addItem(QString::fromUtf8(item.label), static_cast<int>(item.mode));
+    voicing_->addItem(QCoreApplication::translate("Sonavela", item.label),
+                      static_cast<int>(item.mode));
   }
   voicing_->setCurrentIndex(voicing_->findData(static_cast<int>(settings.voicing.mode)));
-  form->addRow(QStringLiteral("和音の配置(&V):"), voicing_);
+  form->addRow(QCoreApplication::translate("Sonavela", "和音の配置(&V):"), voicing_);
 
   auto* range = new QHBoxLayout;
   low_ = NewSpinBox(this, 0, 127 - midi::kNarrowestRegister, settings.voicing.upper.low);
   high_ = NewSpinBox(this, midi::kNarrowestRegister, 127, settings.voicing.upper.high);
   range->addWidget(low_);
   range->addWidget(high_);
-  form->addRow(QStringLiteral("上声部の音域(&R):"), range);
+  form->addRow(QCoreApplication::translate("Sonavela", "上声部の音域(&R):"), range);
   // The register is at least an octave wide, whichever end moves.
   connect(low_, &QSpinBox::valueChanged, this, [this](int low) {
     high_->setValue(std::max(high_->value(), low + midi::kNarrowestRegister));
@@ -92,30 +94,32 @@ SoundDialog::SoundDialog(const SoundSettings& settings, bool offerSynth, QWidget
   });
 
   channel_ = NewSpinBox(this, 1, 16, settings.voicing.channel);
-  form->addRow(QStringLiteral("チャンネル(&C):"), channel_);
+  form->addRow(QCoreApplication::translate("Sonavela", "チャンネル(&C):"), channel_);
   bassChannel_ = NewSpinBox(this, 0, 16, settings.voicing.bassChannel);
-  bassChannel_->setSpecialValueText(QStringLiteral("和音と同じ"));
-  form->addRow(QStringLiteral("ベースのチャンネル(&B):"), bassChannel_);
+  bassChannel_->setSpecialValueText(QCoreApplication::translate("Sonavela", "和音と同じ"));
+  form->addRow(QCoreApplication::translate("Sonavela", "ベースのチャンネル(&B):"), bassChannel_);
   velocity_ = NewSpinBox(this, 1, 127, settings.voicing.velocity);
-  form->addRow(QStringLiteral("ベロシティ(&L):"), velocity_);
+  form->addRow(QCoreApplication::translate("Sonavela", "ベロシティ(&L):"), velocity_);
 
   pattern_ = new QComboBox(this);
   for (const PatternItem& item : kPatterns) {
-    pattern_->addItem(QString::fromUtf8(item.label), static_cast<int>(item.pattern));
+    pattern_->addItem(QCoreApplication::translate("Sonavela", item.label),
+                      static_cast<int>(item.pattern));
   }
   pattern_->setCurrentIndex(pattern_->findData(static_cast<int>(settings.voicing.pattern)));
-  form->addRow(QStringLiteral("奏法(&P):"), pattern_);
+  form->addRow(QCoreApplication::translate("Sonavela", "奏法(&P):"), pattern_);
   humanize_ = NewSpinBox(this, 0, midi::kLongestHumanizeMs, settings.voicing.humanizeMs);
   humanize_->setSuffix(QStringLiteral(" ms"));
-  humanize_->setSpecialValueText(QStringLiteral("なし"));
-  form->addRow(QStringLiteral("タイミングのゆらぎ(&H):"), humanize_);
+  humanize_->setSpecialValueText(QCoreApplication::translate("Sonavela", "なし"));
+  form->addRow(QCoreApplication::translate("Sonavela", "タイミングのゆらぎ(&H):"), humanize_);
   if (offerSynth) {
     AddSynthRows(settings.synth);
   }
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+  buttons->button(QDialogButtonBox::Cancel)
+      ->setText(QCoreApplication::translate("Sonavela", "キャンセル"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   form->addRow(buttons);
@@ -128,8 +132,9 @@ void SoundDialog::AddSynthRows(const midi::SynthChoice& synth) {
   auto* form = static_cast<QFormLayout*>(layout());
   auto* file = new QHBoxLayout;
   soundFont_ = new QLineEdit(QString::fromStdString(synth.soundFont), this);
-  soundFont_->setPlaceholderText(QStringLiteral("標準の General MIDI SoundFont"));
-  auto* browse = new QPushButton(QStringLiteral("参照(&S)..."), this);
+  soundFont_->setPlaceholderText(
+      QCoreApplication::translate("Sonavela", "標準の General MIDI SoundFont"));
+  auto* browse = new QPushButton(QCoreApplication::translate("Sonavela", "参照(&S)..."), this);
   connect(browse, &QPushButton::clicked, this, &SoundDialog::ChooseSoundFont);
   file->addWidget(soundFont_);
   file->addWidget(browse);
@@ -139,21 +144,22 @@ void SoundDialog::AddSynthRows(const midi::SynthChoice& synth) {
   gain_->setDecimals(1);
   gain_->setSuffix(QStringLiteral(" dB"));
   gain_->setValue(synth.sound.gainDb);
-  form->addRow(QStringLiteral("内蔵シンセの音量(&G):"), gain_);
-  reverb_ = new QCheckBox(QStringLiteral("リバーブ(&E)"), this);
+  form->addRow(QCoreApplication::translate("Sonavela", "内蔵シンセの音量(&G):"), gain_);
+  reverb_ = new QCheckBox(QCoreApplication::translate("Sonavela", "リバーブ(&E)"), this);
   reverb_->setChecked(synth.sound.reverb);
-  chorus_ = new QCheckBox(QStringLiteral("コーラス(&O)"), this);
+  chorus_ = new QCheckBox(QCoreApplication::translate("Sonavela", "コーラス(&O)"), this);
   chorus_->setChecked(synth.sound.chorus);
   auto* effects = new QHBoxLayout;
   effects->addWidget(reverb_);
   effects->addWidget(chorus_);
-  form->addRow(QStringLiteral("効果:"), effects);
+  form->addRow(QCoreApplication::translate("Sonavela", "効果:"), effects);
 }
 
 void SoundDialog::ChooseSoundFont() {
   const QString chosen = QFileDialog::getOpenFileName(
-      this, QStringLiteral("SoundFont を開く"), soundFont_->text(),
-      QStringLiteral("SoundFont (*.sf2 *.sf3 *.dls);;すべてのファイル (*)"));
+      this, QCoreApplication::translate("Sonavela", "SoundFont を開く"), soundFont_->text(),
+      QCoreApplication::translate("Sonavela",
+                                  "SoundFont (*.sf2 *.sf3 *.dls);;すべてのファイル (*)"));
   if (!chosen.isEmpty()) {
     soundFont_->setText(chosen);
   }

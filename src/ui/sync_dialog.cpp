@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -21,9 +22,9 @@ struct SourceItem {
 
 // The order of the choice list.
 constexpr std::array<SourceItem, 4> kSources{{
-    {playback::SyncSource::kInternal, "内部"},
-    {playback::SyncSource::kJack, "JACK トランスポート"},
-    {playback::SyncSource::kMidiClock, "MIDI クロック"},
+    {playback::SyncSource::kInternal, QT_TRANSLATE_NOOP("Sonavela", "内部")},
+    {playback::SyncSource::kJack, QT_TRANSLATE_NOOP("Sonavela", "JACK トランスポート")},
+    {playback::SyncSource::kMidiClock, QT_TRANSLATE_NOOP("Sonavela", "MIDI クロック")},
     {playback::SyncSource::kLink, "Ableton Link"},
 }};
 
@@ -33,7 +34,7 @@ SyncDialog::SyncDialog(const playback::SyncSettings& settings, std::vector<std::
                        QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-  setWindowTitle(QStringLiteral("テンポと同期"));
+  setWindowTitle(QCoreApplication::translate("Sonavela", "テンポと同期"));
   auto* form = new QFormLayout(this);
 
   tempo_ = new QDoubleSpinBox(this);
@@ -41,19 +42,20 @@ SyncDialog::SyncDialog(const playback::SyncSettings& settings, std::vector<std::
   tempo_->setDecimals(2);
   tempo_->setSuffix(QStringLiteral(" BPM"));
   tempo_->setValue(settings.tempo);
-  form->addRow(QStringLiteral("テンポ(&T):"), tempo_);
+  form->addRow(QCoreApplication::translate("Sonavela", "テンポ(&T):"), tempo_);
 
   beats_ = new QSpinBox(this);
   beats_->setRange(1, 64);
   beats_->setValue(settings.beatsPerChord);
-  form->addRow(QStringLiteral("コードあたりの拍数(&B):"), beats_);
+  form->addRow(QCoreApplication::translate("Sonavela", "コードあたりの拍数(&B):"), beats_);
 
   source_ = new QComboBox(this);
   for (const SourceItem& item : kSources) {
-    source_->addItem(QString::fromUtf8(item.label), static_cast<int>(item.source));
+    source_->addItem(QCoreApplication::translate("Sonavela", item.label),
+                     static_cast<int>(item.source));
   }
   source_->setCurrentIndex(source_->findData(static_cast<int>(settings.source)));
-  form->addRow(QStringLiteral("同期(&S):"), source_);
+  form->addRow(QCoreApplication::translate("Sonavela", "同期(&S):"), source_);
 
   input_ = new QComboBox(this);
   for (const std::string& name : inputs) {
@@ -67,15 +69,17 @@ SyncDialog::SyncDialog(const playback::SyncSettings& settings, std::vector<std::
     input_->addItem(QString::fromStdString(settings.clockInput));
     input_->setCurrentIndex(input_->count() - 1);
   }
-  form->addRow(QStringLiteral("クロック入力(&I):"), input_);
+  form->addRow(QCoreApplication::translate("Sonavela", "クロック入力(&I):"), input_);
 
-  clockOut_ = new QCheckBox(QStringLiteral("MIDI クロックを出力する(&O)"), this);
+  clockOut_ =
+      new QCheckBox(QCoreApplication::translate("Sonavela", "MIDI クロックを出力する(&O)"), this);
   clockOut_->setChecked(settings.clockOut);
   form->addRow(clockOut_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+  buttons->button(QDialogButtonBox::Cancel)
+      ->setText(QCoreApplication::translate("Sonavela", "キャンセル"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   form->addRow(buttons);

@@ -44,6 +44,11 @@ TEST(DialogCommandLine, AnswersHelpAndVersionWithoutADisplayAndRefusesWhatItDoes
   EXPECT_EQ(bad.status, 2);
   EXPECT_EQ(bad.out, "");
   // Qt may say something of its own first.
+  const cli::testing::ProcessResult badLanguage =
+      cli::testing::RunProgram(SONAVELA_DIALOG_PATH, {"--lang=fr"}, offscreen);
+  EXPECT_EQ(badLanguage.status, 2);
+  EXPECT_THAT(badLanguage.err,
+              ::testing::EndsWith("sonavela: --lang: 'fr' is neither en nor ja\n"));
   EXPECT_THAT(bad.err,
               ::testing::EndsWith("sonavela: unknown option '--steps' (see sonavela --help)\n"));
 }

@@ -82,6 +82,7 @@ class DialogTest : public ::testing::Test {
     options.tickPeriod = period;
     options.notifier = realBoxes ? nullptr : &notifier;
     options.makeClock = makeClock;
+    options.translations = translations;
     dialog = std::make_unique<MainDialog>(std::move(options));
     dialog->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
@@ -144,7 +145,13 @@ class DialogTest : public ::testing::Test {
   RecordingNotifier notifier;
   // The masters the sync settings name; none unless a test gives them.
   std::function<playback::ClockChoice(const playback::SyncSettings&)> makeClock;
+  // The languages the window menu switches between; none unless a test
+  // gives them (TestTranslations()).
+  Translations* translations = nullptr;
   std::unique_ptr<MainDialog> dialog;
 };
+
+// The translations the test program installed, as the program does.
+Translations& TestTranslations();
 
 }  // namespace sonavela::ui::testing

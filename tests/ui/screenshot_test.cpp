@@ -16,6 +16,7 @@
 #include "ui/about_dialog.h"
 #include "ui/explanation_window.h"
 #include "ui/key_map.h"
+#include "ui/language.h"
 
 namespace sonavela::ui::testing {
 namespace {
@@ -51,6 +52,23 @@ TEST_F(ScreenshotTest, RendersTheDialog) {
   std::printf("screenshot %s: %dx%d px, font %s %d px\n", qPrintable(path), dialog->width(),
               dialog->height(), qPrintable(QFontInfo(dialog->font()).family()),
               QFontInfo(dialog->font()).pixelSize());
+}
+
+// The same in English, for a look at how the longer words fit.
+TEST_F(ScreenshotTest, RendersTheDialogInEnglish) {
+  ASSERT_TRUE(TestTranslations().Use(Language::kEnglish));
+  Open();
+  Click(kIdStart);
+  for (int tick = 0; tick < 14; ++tick) {
+    dialog->Tick(0);
+  }
+  Click(kIdStop);
+  QString path = ShotPath(SONAVELA_SCREENSHOT_PATH);
+  path.insert(path.size() - 4, QStringLiteral("-en"));
+  const bool saved = dialog->grab().save(path);
+  (void)TestTranslations().Use(Language::kJapanese);
+  ASSERT_TRUE(saved) << path.toStdString();
+  std::printf("screenshot %s\n", qPrintable(path));
 }
 
 TEST_F(ScreenshotTest, RendersTheAboutBox) {

@@ -1,0 +1,464 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="en" sourcelanguage="ja">
+<context>
+    <name>Sonavela</name>
+    <message>
+        <source>ＭＩＤＩデータ出力先</source>
+        <translation>MIDI output</translation>
+    </message>
+    <message>
+        <source>コード連結規則表</source>
+        <translation>Connection rules</translation>
+    </message>
+    <message>
+        <source>重み</source>
+        <translation>Wt.</translation>
+    </message>
+    <message>
+        <source>旋法,度数連結,補正</source>
+        <translation>Mode,chain,fix</translation>
+    </message>
+    <message>
+        <source>更新／追加</source>
+        <translation>Set/Add</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>コード読替え規則表</source>
+        <translation>Substitution rules</translation>
+    </message>
+    <message>
+        <source>旋法,度数読替え</source>
+        <translation>Mode,from,to</translation>
+    </message>
+    <message>
+        <source>開始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>生成結果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>調</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>コード</source>
+        <translation>Chord</translation>
+    </message>
+    <message>
+        <source>旋法指定法） 長調:｢ ｣, 短調:｢m｣, 両方:｢?｣</source>
+        <translation>Mode) major: " ", minor: "m", both: "?"</translation>
+    </message>
+    <message>
+        <source>補正指定法） ﾒｼﾞｬｰｺｰﾄﾞ化:｢M｣, ﾏｲﾅｰｺｰﾄﾞ化:｢m｣, ﾅﾎﾟﾘのⅡ化:｢n｣, 補正なし:｢｣</source>
+        <translation>Fix) to major: "M", to minor: "m", Neapolitan II: "n", none: ""</translation>
+    </message>
+    <message>
+        <source>短調</source>
+        <translation>Minor</translation>
+    </message>
+    <message>
+        <source>楽器番号</source>
+        <translation>Program</translation>
+    </message>
+    <message>
+        <source>コード進行自動生成</source>
+        <translation>Chord progression generator</translation>
+    </message>
+    <message>
+        <source>Sonavelaのﾊﾞｰｼﾞｮﾝ情報</source>
+        <translation>About Sonavela</translation>
+    </message>
+    <message>
+        <source>&lt;span style='color:%1'&gt;◎&lt;/span&gt; 主調　&lt;span style='color:%2'&gt;●&lt;/span&gt; 今の調　&lt;span style='color:%3'&gt;→&lt;/span&gt; 主調を離れてからの道筋</source>
+        <translation>&lt;span style='color:%1'&gt;◎&lt;/span&gt; Home key  &lt;span style='color:%2'&gt;●&lt;/span&gt; Current key  &lt;span style='color:%3'&gt;→&lt;/span&gt; The way since leaving home</translation>
+    </message>
+    <message>
+        <source>主調 %1 にいます</source>
+        <translation>At home in %1</translation>
+    </message>
+    <message>
+        <source>主調 %1 から %2 歩 (離れられるのはあと %3 歩まで)</source>
+        <translation>%2 steps away from %1 (at most %3 more before it must return)</translation>
+    </message>
+    <message>
+        <source>%1 を %2 の %3 から %4 の %5 と読み替え</source>
+        <translation>%1 re-read from %3 in %2 as %5 in %4</translation>
+    </message>
+    <message>
+        <source>解説</source>
+        <translation>Explanation</translation>
+    </message>
+    <message>
+        <source>調:</source>
+        <translation>Key:</translation>
+    </message>
+    <message>
+        <source>和音:</source>
+        <translation>Chord:</translation>
+    </message>
+    <message>
+        <source>転調:</source>
+        <translation>Pivot:</translation>
+    </message>
+    <message>
+        <source>主調から:</source>
+        <translation>From home:</translation>
+    </message>
+    <message>
+        <source>開始すると、和音の働きがここに出ます</source>
+        <translation>Press Start to see what each chord does</translation>
+    </message>
+    <message>
+        <source>まだありません</source>
+        <translation>None yet</translation>
+    </message>
+    <message>
+        <source>続く規則がないので、停止までこの和音を繰り返します</source>
+        <translation>No rule continues from here: this chord repeats until Stop</translation>
+    </message>
+    <message>
+        <source>規則表を開く</source>
+        <translation>Open rule tables</translation>
+    </message>
+    <message>
+        <source>規則表 (*.txt *.rules);;すべてのファイル (*)</source>
+        <translation>Rule tables (*.txt *.rules);;All files (*)</translation>
+    </message>
+    <message>
+        <source>規則表を保存</source>
+        <translation>Save rule tables</translation>
+    </message>
+    <message>
+        <source>ＭＩＤＩデータ出力先が使えなくなりました。</source>
+        <translation>The MIDI output stopped working.</translation>
+    </message>
+    <message>
+        <source>
+演奏は音を出さずに続きます。ほかの出力先を選ぶと、そこで鳴り続けます。</source>
+        <translation>
+The progression goes on silently. Pick another output to hear it there.</translation>
+    </message>
+    <message>
+        <source>保存する演奏がありません。</source>
+        <translation>Nothing has been played to save.</translation>
+    </message>
+    <message>
+        <source>「開始」で演奏を始めると、それから演奏したコード進行をMIDIファイルに保存できます。</source>
+        <translation>Press Start to play; what is played from then on can be saved as a MIDI file.</translation>
+    </message>
+    <message>
+        <source>MIDIファイルに保存</source>
+        <translation>Save as MIDI file</translation>
+    </message>
+    <message>
+        <source>MIDIファイルを保存できませんでした。</source>
+        <translation>The MIDI file could not be saved.</translation>
+    </message>
+    <message>
+        <source>ほかに%1件の問題があります。</source>
+        <translation>%1 more problems.</translation>
+    </message>
+    <message>
+        <source>規則表を読み込めませんでした。規則の一覧は変わっていません。</source>
+        <translation>The rule tables could not be read. The rule lists are unchanged.</translation>
+    </message>
+    <message>
+        <source>規則表を保存できませんでした。</source>
+        <translation>The rule tables could not be saved.</translation>
+    </message>
+    <message>
+        <source>同期の設定を使えません。</source>
+        <translation>The sync settings cannot be used.</translation>
+    </message>
+    <message>
+        <source>最小化(&amp;N)</source>
+        <translation>Mi&amp;nimize</translation>
+    </message>
+    <message>
+        <source>閉じる(&amp;C)	Alt+F4</source>
+        <translation>&amp;Close	Alt+F4</translation>
+    </message>
+    <message>
+        <source>MIDIファイルに保存(&amp;M)...</source>
+        <translation>Save as &amp;MIDI file...</translation>
+    </message>
+    <message>
+        <source>規則表を開く(&amp;O)...</source>
+        <translation>&amp;Open rule tables...</translation>
+    </message>
+    <message>
+        <source>規則表を保存(&amp;S)...</source>
+        <translation>&amp;Save rule tables...</translation>
+    </message>
+    <message>
+        <source>音色と声部(&amp;V)...</source>
+        <translation>Sound and &amp;voices...</translation>
+    </message>
+    <message>
+        <source>テンポと同期(&amp;T)...</source>
+        <translation>&amp;Tempo and sync...</translation>
+    </message>
+    <message>
+        <source>解説を表示(&amp;E)</source>
+        <translation>Show &amp;explanation</translation>
+    </message>
+    <message>
+        <source>Sonavela のﾊﾞｰｼﾞｮﾝ情報(&amp;A)...</source>
+        <translation>&amp;About Sonavela...</translation>
+    </message>
+    <message>
+        <source>翻訳が見つかりません。</source>
+        <translation>A translation is missing.</translation>
+    </message>
+    <message>
+        <source>一部の文字は書かれたままの言葉で表示されます。</source>
+        <translation>Some texts are shown in the language they are written in.</translation>
+    </message>
+    <message>
+        <source>規則の文字列が短すぎます</source>
+        <translation>The rule text is too short</translation>
+    </message>
+    <message>
+        <source>旋法の後に度数を1つ以上書いてください。例: ?251</source>
+        <translation>Write one or more degrees after the mode. Example: ?251</translation>
+    </message>
+    <message>
+        <source>旋法の後に元の度数と読替え後の度数の2桁を書いてください。例: ?15</source>
+        <translation>Write two digits after the mode: the degree now and the degree it is re-read as. Example: ?15</translation>
+    </message>
+    <message>
+        <source>これ以上規則を追加できません</source>
+        <translation>No more rules can be added</translation>
+    </message>
+    <message>
+        <source>1つの表に登録できる規則は%1個までです。</source>
+        <translation>A table holds at most %1 rules.</translation>
+    </message>
+    <message>
+        <source>調 %1 の %2 (%3)</source>
+        <translation>%2 (%3) in %1</translation>
+    </message>
+    <message>
+        <source>短すぎて規則になりません。この行は読み飛ばされます。</source>
+        <translation>Too short to be a rule. This line is skipped.</translation>
+    </message>
+    <message>
+        <source>規則表の最初の 1000 規則を超えています。無視されます。</source>
+        <translation>Beyond the first 1000 rules of the table. It is ignored.</translation>
+    </message>
+    <message>
+        <source>モード %1 はどの調にも当てはまりません (長調は空白、短調は m、両方は ?)。</source>
+        <translation>The mode %1 fits no key (a blank for major, m for minor, ? for both).</translation>
+    </message>
+    <message>
+        <source>重みが 0 なので選ばれません。</source>
+        <translation>Its weight is 0, so it is never chosen.</translation>
+    </message>
+    <message>
+        <source>%1 は変更の文字ではありません (M 長三和音、m 短三和音、n ナポリ)。</source>
+        <translation>%1 is no correction (M major triad, m minor triad, n Neapolitan).</translation>
+    </message>
+    <message>
+        <source>%1 は度数ではありません (1〜7)。</source>
+        <translation>%1 is no degree (1 to 7).</translation>
+    </message>
+    <message>
+        <source>連結には度数が二つ以上要ります。</source>
+        <translation>A chain needs two degrees or more.</translation>
+    </message>
+    <message>
+        <source>%1 で終わります。そこから続く読替え規則がないので、停止まで同じ和音を繰り返します。</source>
+        <translation>Ends on %1, which no substitution rule continues from: the chord repeats until Stop.</translation>
+    </message>
+    <message>
+        <source>%1 の主和音から先へ進む規則がありません。停止まで同じ和音を繰り返します。</source>
+        <translation>No rule leads on from the tonic of %1: the chord repeats until Stop.</translation>
+    </message>
+    <message>
+        <source>%1 で、一度の選択の重みの合計が %2 になり、2147483647 を超えます。</source>
+        <translation>At %1 the weights of one choice add up to %2, beyond 2147483647.</translation>
+    </message>
+    <message>
+        <source>主調 %1 からは使われません。</source>
+        <translation>Never reached from the home key %1.</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>注</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source> %1 行目 %2</source>
+        <translation>, line %1: %2</translation>
+    </message>
+    <message>
+        <source>規則表に %1 件の警告があります。演奏はそのまま続きます。</source>
+        <translation>The rule tables have %1 warnings. The progression plays on.</translation>
+    </message>
+    <message>
+        <source>全音域 (3 オクターブ)</source>
+        <translation>Full range (3 octaves)</translation>
+    </message>
+    <message>
+        <source>密集配置 (声部進行)</source>
+        <translation>Close (voice leading)</translation>
+    </message>
+    <message>
+        <source>開離配置 (声部進行)</source>
+        <translation>Open (voice leading)</translation>
+    </message>
+    <message>
+        <source>ベースと三和音</source>
+        <translation>Bass and triad</translation>
+    </message>
+    <message>
+        <source>ブロック (全音同時)</source>
+        <translation>Block (all at once)</translation>
+    </message>
+    <message>
+        <source>アルペジオ (上行)</source>
+        <translation>Arpeggio (up)</translation>
+    </message>
+    <message>
+        <source>アルペジオ (下行)</source>
+        <translation>Arpeggio (down)</translation>
+    </message>
+    <message>
+        <source>ストラム</source>
+        <translation>Strum</translation>
+    </message>
+    <message>
+        <source>拍ごとに刻む</source>
+        <translation>Pulse on every beat</translation>
+    </message>
+    <message>
+        <source>音色と声部</source>
+        <translation>Sound and voices</translation>
+    </message>
+    <message>
+        <source>主調(&amp;K):</source>
+        <translation>Home &amp;key:</translation>
+    </message>
+    <message>
+        <source>和音の配置(&amp;V):</source>
+        <translation>&amp;Voicing:</translation>
+    </message>
+    <message>
+        <source>上声部の音域(&amp;R):</source>
+        <translation>Upper voices' &amp;range:</translation>
+    </message>
+    <message>
+        <source>チャンネル(&amp;C):</source>
+        <translation>&amp;Channel:</translation>
+    </message>
+    <message>
+        <source>和音と同じ</source>
+        <translation>Same as the chords</translation>
+    </message>
+    <message>
+        <source>ベースのチャンネル(&amp;B):</source>
+        <translation>&amp;Bass channel:</translation>
+    </message>
+    <message>
+        <source>ベロシティ(&amp;L):</source>
+        <translation>Ve&amp;locity:</translation>
+    </message>
+    <message>
+        <source>奏法(&amp;P):</source>
+        <translation>&amp;Pattern:</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>タイミングのゆらぎ(&amp;H):</source>
+        <translation>&amp;Humanize:</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>標準の General MIDI SoundFont</source>
+        <translation>The standard General MIDI SoundFont</translation>
+    </message>
+    <message>
+        <source>参照(&amp;S)...</source>
+        <translation>Bro&amp;wse...</translation>
+    </message>
+    <message>
+        <source>内蔵シンセの音量(&amp;G):</source>
+        <translation>Built-in synth &amp;gain:</translation>
+    </message>
+    <message>
+        <source>リバーブ(&amp;E)</source>
+        <translation>R&amp;everb</translation>
+    </message>
+    <message>
+        <source>コーラス(&amp;O)</source>
+        <translation>Ch&amp;orus</translation>
+    </message>
+    <message>
+        <source>効果:</source>
+        <translation>Effects:</translation>
+    </message>
+    <message>
+        <source>SoundFont を開く</source>
+        <translation>Open SoundFont</translation>
+    </message>
+    <message>
+        <source>SoundFont (*.sf2 *.sf3 *.dls);;すべてのファイル (*)</source>
+        <translation>SoundFont (*.sf2 *.sf3 *.dls);;All files (*)</translation>
+    </message>
+    <message>
+        <source>内部</source>
+        <translation>Internal</translation>
+    </message>
+    <message>
+        <source>JACK トランスポート</source>
+        <translation>JACK transport</translation>
+    </message>
+    <message>
+        <source>MIDI クロック</source>
+        <translation>MIDI clock</translation>
+    </message>
+    <message>
+        <source>テンポと同期</source>
+        <translation>Tempo and sync</translation>
+    </message>
+    <message>
+        <source>テンポ(&amp;T):</source>
+        <translation>&amp;Tempo:</translation>
+    </message>
+    <message>
+        <source>コードあたりの拍数(&amp;B):</source>
+        <translation>&amp;Beats per chord:</translation>
+    </message>
+    <message>
+        <source>同期(&amp;S):</source>
+        <translation>&amp;Sync:</translation>
+    </message>
+    <message>
+        <source>クロック入力(&amp;I):</source>
+        <translation>Clock &amp;input:</translation>
+    </message>
+    <message>
+        <source>MIDI クロックを出力する(&amp;O)</source>
+        <translation>Send MIDI cl&amp;ock</translation>
+    </message>
+</context>
+</TS>
