@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window menu's file commands: the recording as a MIDI file, and the
+// rule tables as a rule file.
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStringList>
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "playback/rule_file_io.h"
+#include "ui/main_dialog.h"
+#include "ui/notifier.h"
+#include "ui/rule_list.h"
+
+namespace sonavela::ui {
+namespace {
+
+// A long list of problems (a file that is no rule file at all) would make a
+// box taller than the screen; the first ones tell what is wrong.
+constexpr std::size_t kProblemsShown = 20;
+
+// A message of the file layer, with the file's full path shortened to its
+// name where the message begins with it.
+QString ForUser(const std::string& message, const QString& path) {
+  QString text = QString::fromLocal8Bit(message);
+  const QString prefix = QString::fromLocal8Bit(QFile::encodeName(path));
+  if (text.startsWith(prefix + QLatin1Char(':'))) {
+    text.replace(0, prefix.size(), QFileInfo(path).fileName());
+  }
+  return text;
+}
+
+// Made afresh each time: the language may have changed since the last.
+FilePrompt RuleFilePrompt(FileAction action) {
+  return {action,
+          action == FileAction::kOpen ? QCoreApplication::translate("Sonavela", "規則表を開く")
+                                      : QCoreApplication::translate("Sonavela", "規則表を保存"),
+          QCoreApplication::translate("Sonavela", "規則表 (*.txt *.rules);;すべてのファイル (*)"),
+          QStringLiteral("txt")};
+}
+
+}  // namespace
+
+void MainDialog::OnSaveMidiFile() {
+  if (!session_->HasRecording()) {
+    notifier_.Show(
+        this,
+        Notice{ProgramName(), QCoreApplication::translate("Sonavela", "保存する演奏がありません。"),
+               QCoreApplication::translate("Sonavela",
+                                           "「開始」で演奏を始めると、それから演奏したコード"
+                                           "進行をMIDIファイルに保存できます。"),
+               QMessageBox::Information});
+    return;
+  }
+  const std::optional<QString> path = notifier_.AskFileName(
+      this,
+      FilePrompt{FileAction::kSave, QCoreApplication::translate("Sonavela", "MIDIファイルに保存"),
+                 QStringLiteral("MIDI (*.mid *.midi)"), QStringLiteral("mid")});
+  if (!path) {
+    return;
+  }
+  // Ticks go on while the file dialog is open: what they played is saved too.
+  const std::string error = session_->SaveMidiFile(std::filesystem::path(path->toStdU16String()));
+  if (!error.empty()) {
+    notifier_.Show(this, Notice{ProgramName(),
+                                QCoreApplication::translate("Sonavela",
+                                                            "MIDIファイルを保存できませんでした。"),
+                                QString::fromStdString(error), QMessageBox::Warning});
+  }
+}
+
+void MainDialog::OnOpenRuleFile() {
+  const std::optional<QString> path =
+      notifier_.AskFileName(this, RuleFilePrompt(FileAction::kOpen));
+  if (!path) {
+    return;
+  }
+  const generator::RuleFileReading reading =
+      playback::ReadRuleFile(QFile::encodeName(*path).toStdString());
+  if (!reading.Ok()) {
+    QStringList lines;
+    for (std::size_t i = 0; i < std::min(reading.problems.size(), kProblemsShown); ++i) {
+      lines << ForUser(reading.problems[i], *path);
+    }
+    if (reading.problems.size() > kProblemsShown) {
+      lines << QCoreApplication::translate("Sonavela", "ほかに%1件の問題があります。")
+                   .arg(reading.problems.size() - kProblemsShown);
+    }
+    notifier_.Show(this,
+                   Notice{ProgramName(),
+                          QCoreApplication::translate("Sonavela",
+                                                      "規則表を読み込めませんでした。規則の一覧は"
+                                                      "変わっていません。"),
+                          lines.join(QLatin1Char('\n')), QMessageBox::Warning});
+    return;
+  }
+  connRules_->Replace(reading.tables.connection);
+  substRules_->Replace(reading.tables.substitution);
+}
+
+void MainDialog::OnSaveRuleFile() {
+  const std::optional<QString> path =
+      notifier_.AskFileName(this, RuleFilePrompt(FileAction::kSave));
+  if (!path) {
+    return;
+  }
+  const playback::RuleLists lists{connRules_->RuleLines(), substRules_->RuleLines()};
+  if (const auto error = playback::WriteRuleFile(QFile::encodeName(*path).toStdString(), lists)) {
+    notifier_.Show(this,
+                   Notice{ProgramName(),
+                          QCoreApplication::translate("Sonavela", "規則表を保存できませんでした。"),
+                          ForUser(*error, *path), QMessageBox::Warning});
+  }
+}
+
+}  // namespace sonavela::ui
