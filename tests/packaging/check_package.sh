@@ -51,6 +51,12 @@ for binary in usr/bin/sonavela usr/bin/sonavela-cli usr/lib/lv2/sonavela.lv2/son
   file -b "$root/$binary" | grep -q ', stripped' || fail "/$binary is not stripped"
 done
 
+# cmake --install puts the same set of files in place.
+cmake --install "$build" --prefix "$work/installed" >/dev/null
+packaged=$(cd "$root/usr" && find . -type f | sort)
+installed=$(cd "$work/installed" && find . -type f | sort)
+[ "$packaged" = "$installed" ] || fail "cmake --install and the package differ: $(diff <(echo "$packaged") <(echo "$installed"))"
+
 cli=$root/usr/bin/sonavela-cli
 version=$("$cli" --version | head -n 1)
 [ "$version" = "sonavela-cli $(dpkg-deb -f "$deb" Version)" ] || fail "--version says '$version'"
