@@ -54,24 +54,17 @@ std::string ExplanationText(const StepExplanation& explanation) {
   if (!explanation.stretchStart) {
     return text;
   }
-  std::string where;
-  if (explanation.stepsAway > 0) {
-    where = Steps(explanation.stepsAway) + " away from " + harmony::KeyName(explanation.home) +
-            ", " + std::to_string(explanation.stepsLeft) + " left before it must return";
-  } else if (explanation.pivot) {
-    where = "home";
-  }
-  if (!explanation.pivot && where.empty()) {
-    return text;
-  }
-  text += '\t';
+  // Away from home the distance is told on every stretch; back home only
+  // after a pivot, since a stretch that stays home changes nothing.
+  const std::string where =
+      explanation.stepsAway > 0
+          ? Steps(explanation.stepsAway) + " away from " + harmony::KeyName(explanation.home) +
+                ", " + std::to_string(explanation.stepsLeft) + " left before it must return"
+          : "home";
   if (explanation.pivot) {
-    text += PivotText(*explanation.pivot);
-    if (!where.empty()) {
-      text += "; ";
-    }
+    return text + '\t' + PivotText(*explanation.pivot) + "; " + where;
   }
-  return text + where;
+  return explanation.stepsAway > 0 ? text + '\t' + where : text;
 }
 
 void Excursion::Follow(const StepExplanation& explanation) {

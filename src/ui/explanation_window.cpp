@@ -56,9 +56,7 @@ ExplanationWindow::ExplanationWindow(QWidget* parent)
       chord_(new QLabel(this)),
       pivot_(new QLabel(this)),
       distance_(new QLabel(this)),
-      map_(new KeyMap(this)),
-      legend_(nullptr),
-      rows_(nullptr) {
+      map_(new KeyMap(this)) {
   if (parent != nullptr) {
     setFont(parent->font());
   }

@@ -37,8 +37,8 @@ class ExplanationWindow final : public QWidget {
   QLabel* pivot_;
   QLabel* distance_;
   KeyMap* map_;
-  QLabel* legend_;
-  QFormLayout* rows_;
+  QLabel* legend_ = nullptr;
+  QFormLayout* rows_ = nullptr;
 };
 
 // The pivot in the dialog's words: "Dm を C の ii から Am の iv と読み替え".
