@@ -61,7 +61,7 @@ Figures Record(Recording& recording, long chords, midi::ByteSink* stream) {
   midi::MidiPort* port = recording.port.get();
   const harmony::Chord cMajor{{'C', 0}, harmony::kMajorTriad};
   const harmony::Chord aMinor{{'A', 0}, harmony::kMinorTriad};
-  recorder->Restart(playback::Meter::FromPeriod(milliseconds{2000}));
+  recorder->Restart(timing::Meter::FromPeriod(milliseconds{2000}));
   if (stream != nullptr && !recorder->StreamTo(*stream)) {
     std::fprintf(stderr, "cannot stream: %s\n", stream->LastError().c_str());
     std::exit(1);

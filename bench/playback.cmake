@@ -4,3 +4,7 @@
 # figures, since it measures wall-clock behaviour rather than throughput.
 add_executable(sonavela_playback_tick_timing ${CMAKE_CURRENT_LIST_DIR}/playback_tick_timing.cpp)
 target_link_libraries(sonavela_playback_tick_timing PRIVATE sonavela::cli sonavela::warnings)
+
+# Resident memory over a million chords: printed, the goal is no growth.
+add_executable(sonavela_playback_memory ${CMAKE_CURRENT_LIST_DIR}/playback_memory.cpp)
+target_link_libraries(sonavela_playback_memory PRIVATE sonavela::cli sonavela::warnings)

@@ -26,8 +26,8 @@
 #include "midi/devices/system_backend.h"
 #include "midi/files/byte_sink.h"
 #include "midi/files/synth_renderer.h"
-#include "playback/chord_clock.h"
 #include "playback/session.h"
+#include "timing/chord_clock.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ Figures Measure(std::unique_ptr<midi::MidiBackend> devices, std::optional<unsign
   const cli::OptionInputs inputs = DefaultInputs();
   playback::SessionOptions options;
   options.devices = std::move(devices);
-  options.clock = std::make_unique<playback::GridClock>(period);
+  options.clock = std::make_unique<timing::GridClock>(period);
   playback::PlaybackSession session(std::move(options), results, inputs);
   if (index) {
     (void)session.DeviceName(*index, name);
@@ -160,7 +160,7 @@ void MeasureOffline(int ticks, std::chrono::milliseconds period) {
   playback::SessionOptions options;
   options.devices =
       std::make_unique<midi::RendererBackend>(std::make_shared<midi::SynthRenderer>(), wav);
-  options.clock = std::make_unique<playback::OfflineClock>(period);
+  options.clock = std::make_unique<timing::OfflineClock>(period);
   playback::PlaybackSession session(std::move(options), results, inputs);
   if (!session.OpenDevice(0)) {
     std::printf("offline renderer skipped: %s\n", session.LastError().c_str());

@@ -12,6 +12,7 @@
 
 #include "cli/adapters.h"
 #include "cli/options.h"
+#include "cli/output_files.h"
 #include "cli/play_loop.h"
 #include "cli/render_output.h"
 #include "cli/rule_findings.h"
@@ -21,18 +22,12 @@
 #include "midi/files/synth_renderer.h"
 #include "midi/port/midi_port.h"
 #include "playback/atomic_file.h"
-#include "playback/chord_clock.h"
 #include "playback/rule_file_io.h"
 #include "playback/session.h"
+#include "timing/chord_clock.h"
 
 namespace sonavela::cli {
 namespace {
-
-void Complain(FdWriter& err, const std::string& message) {
-  // Bytes of the user's files and paths must not drive the terminal; and
-  // nothing sensible is left to do when even standard error is gone.
-  (void)err.Write(std::string(kProgramName) + ": " + generator::Printable(message) + "\n");
-}
 
 void WarnAboutLoad(FdWriter& err, const generator::LoadReport& report) {
   const auto warn = [&](std::size_t count, const char* what) {
@@ -81,7 +76,7 @@ int ListDevices(Environment& env) {
 
 int ListMidiInputs(Environment& env) {
   // In the order --clock-from counts them.
-  const midi::InputListing inputs = playback::ListClockInputs();
+  const timing::InputListing inputs = timing::ListClockInputs();
   for (std::size_t i = 0; i < inputs.names.size(); ++i) {
     if (!env.out.Write(std::to_string(i) + "\t" + inputs.names[i] + "\n")) {
       break;
@@ -91,65 +86,6 @@ int ListMidiInputs(Environment& env) {
     Complain(env.err, "not listed: " + reason);
   }
   return OutputStatus(env);
-}
-
-std::string Quoted(const std::string& path) {
-  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about
-  // "'" + std::string at -O3.
-  std::string quoted(1, '\'');
-  quoted += path;
-  quoted += '\'';
-  return quoted;
-}
-
-std::string RenderName(const Options& options) {
-  return options.wavFile == kStandardOutput ? std::string("standard output")
-                                            : Quoted(options.wavFile.value_or(""));
-}
-
-// The files a run writes, made before anything plays so that a path that
-// cannot be written is refused at once; each replaces its target only when
-// it is complete.
-struct OutputFiles {
-  std::unique_ptr<playback::AtomicFile> wav;
-  std::unique_ptr<PipeSink> wavPipe;  // --wav -
-  std::unique_ptr<playback::AtomicFile> midi;
-
-  [[nodiscard]] midi::ByteSink* Render() const {
-    return wavPipe ? static_cast<midi::ByteSink*>(wavPipe.get()) : wav.get();
-  }
-};
-
-bool MakeOutputFile(const char* option, const std::optional<std::string>& path, Environment& env,
-                    std::unique_ptr<playback::AtomicFile>& file) {
-  if (!path) {
-    return true;
-  }
-  std::string error;
-  file = playback::AtomicFile::Create(*path, error);
-  if (!file) {
-    Complain(env.err, std::string(option) + ": cannot write " + Quoted(*path) + ": " + error);
-    return false;
-  }
-  return true;
-}
-
-[[nodiscard]] bool MakeOutputFiles(const Options& options, Environment& env, OutputFiles& files) {
-  if (options.wavFile == kStandardOutput) {
-    files.wavPipe = std::make_unique<PipeSink>(env.out);
-  } else if (!MakeOutputFile("--wav", options.wavFile, env, files.wav)) {
-    return false;
-  }
-  if (!MakeOutputFile("--midi", options.midiFile, env, files.midi)) {
-    return false;
-  }
-  if (files.wav && files.midi &&
-      (files.wav->Target() == files.midi->Target() ||
-       playback::SameFile(files.wav->Target(), files.midi->Target()))) {
-    Complain(env.err, "--wav and --midi name the same file");
-    return false;
-  }
-  return true;
 }
 
 // Opens the chosen device; false for a usage error (no such device), which
@@ -181,30 +117,9 @@ bool MakeOutputFile(const char* option, const std::optional<std::string>& path, 
   return true;
 }
 
-// The format of a render: by its name, but never a WAV file that cannot hold
-// it; a render's length is known before it begins.
-midi::AudioFormat RenderFormat(const Options& options, const OutputFiles& files, Environment& env) {
-  if (files.wavPipe) {
-    return midi::AudioFormat::kWavStream;
-  }
-  const midi::AudioFormat named =
-      midi::AudioFormatOfName(options.wavFile.value_or("")).value_or(midi::AudioFormat::kWav);
-  const double seconds = std::chrono::duration<double>(options.Meter().Chord()).count() *
-                             static_cast<double>(options.steps.value_or(0)) +
-                         static_cast<double>(midi::kLongestTail.count());
-  constexpr double kBytesPerSecond = 44100.0 * 2 * 2;
-  if (named == midi::AudioFormat::kWav &&
-      seconds * kBytesPerSecond > static_cast<double>(midi::kLargestWavData)) {
-    Complain(env.err, "note: " + RenderName(options) +
-                          " would outgrow a WAV file (4 GiB): it is written as RF64");
-    return midi::AudioFormat::kRf64;
-  }
-  return named;
-}
-
 int Play(const Options& options, playback::RuleLists rules, Environment& env, OutputFiles& files) {
   const bool offline = files.Render() != nullptr;
-  const midi::AudioFormat format = RenderFormat(options, files, env);
+  const midi::AudioFormat format = RenderFormat(options, files, env.err);
   const std::shared_ptr<midi::SynthRenderer> renderer =
       offline ? std::make_shared<midi::SynthRenderer>(midi::SynthRendererOptions{
                     options.soundFont.value_or(""), 44100, options.synth, format})
@@ -212,7 +127,7 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   playback::SessionOptions setup;
   if (offline) {
     setup.devices = std::make_unique<midi::RendererBackend>(renderer, *files.Render());
-    setup.clock = std::make_unique<playback::OfflineClock>(options.Meter());
+    setup.clock = std::make_unique<timing::OfflineClock>(options.Meter());
   } else {
     ClockChoice choice = env.makeClock(options);
     if (!choice.clock) {
@@ -406,7 +321,7 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
 
   // Checked before playing, so that an hour of music is not lost to a typo.
   OutputFiles files;
-  if (!MakeOutputFiles(options, env, files)) {
+  if (!MakeOutputFiles(options, env.out, env.err, files)) {
     return kExitUsage;
   }
   return Play(options, std::move(rules), env, files);

@@ -9,7 +9,7 @@
 #include "cli/clocks.h"
 #include "cli/options.h"
 #include "cli/terminal.h"
-#include "midi/devices/synth_config.h"
+#include "midi/devices/synth/synth_config.h"
 #include "midi/port/midi_backend.h"
 
 namespace sonavela::cli {

@@ -6,12 +6,12 @@
 namespace sonavela::cli {
 
 ClockChoice MakeClock(const Options& options) {
-  playback::SyncSettings settings;
+  timing::SyncSettings settings;
   settings.beatsPerChord = options.beatsPerChord;
   settings.source = options.sync;
   settings.clockInput = options.clockFrom.value_or(std::string());
   settings.clockOut = options.clockOut;
-  ClockChoice choice = playback::MakeClock(settings, options.Meter());
+  ClockChoice choice = timing::MakeClock(settings, options.Meter());
   if (!choice.clock) {
     choice.error =
         options.sync == Sync::kMidiClock

@@ -2,12 +2,12 @@
 #pragma once
 
 #include "cli/options.h"
-#include "playback/clock_factory.h"
-#include "playback/sync_settings.h"
+#include "timing/clock_factory.h"
+#include "timing/sync_settings.h"
 
 namespace sonavela::cli {
 
-using playback::ClockChoice;
+using timing::ClockChoice;
 
 // The clock of --sync, on the grid of --tempo and --beats-per-chord (or
 // --interval); the error is a line for the user.

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "cli/options.h"
+#include "cli/parsed_options.h"
 
 namespace sonavela::cli {
 

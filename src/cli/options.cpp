@@ -282,7 +282,7 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         "--pattern and --humanize spread a chord over its length: --interval 0 has none"};
   }
   if (tempoGiven && !options.tempo) {
-    options.tempo = playback::kDefaultTempo;
+    options.tempo = timing::kDefaultTempo;
   }
   if (options.clockFrom && options.sync != Sync::kMidiClock) {
     return UsageError{"--clock-from needs --sync midi-clock"};
@@ -315,9 +315,9 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
   return options;
 }
 
-playback::Meter Options::Meter() const {
-  return tempo ? playback::Meter::FromTempo(*tempo, beatsPerChord)
-               : playback::Meter::FromPeriod(interval);
+timing::Meter Options::Meter() const {
+  return tempo ? timing::Meter::FromTempo(*tempo, beatsPerChord)
+               : timing::Meter::FromPeriod(interval);
 }
 
 std::string_view SyncName(Sync sync) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace sonavela::playback {
 namespace {
@@ -253,6 +254,74 @@ std::optional<std::string> WriteFileAtomically(const fs::path& path, std::string
     return file->LastError();
   }
   return std::nullopt;
+}
+
+std::unique_ptr<SpillFile> SpillFile::Create(std::string& error) {
+  std::error_code ec;
+  const fs::path folder = fs::temp_directory_path(ec);
+  if (ec) {
+    error = ec.message();
+    return nullptr;
+  }
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // File systems without O_TMPFILE: a named file, unlinked at once.
+    std::string path = (folder / "sonavela-recording-XXXXXX").string();
+    fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd >= 0) {
+      (void)::unlink(path.c_str());
+    }
+  }
+  if (fd < 0) {
+    error = Reason(errno);
+    return nullptr;
+  }
+  return std::make_unique<SpillFile>(fd);
+}
+
+SpillFile::~SpillFile() {
+  (void)::close(fd_);
+}
+
+bool SpillFile::Append(std::span<const std::uint8_t> bytes) {
+  if (!WriteAll(fd_, bytes, size_)) {
+    lastError_ = Reason(errno);
+    return false;
+  }
+  size_ += bytes.size();
+  return true;
+}
+
+bool SpillFile::Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (offset > size_ || bytes.size() > size_ - offset) {
+    lastError_ = "cannot overwrite bytes that were never written";
+    return false;
+  }
+  if (!WriteAll(fd_, bytes, offset)) {
+    lastError_ = Reason(errno);
+    return false;
+  }
+  return true;
+}
+
+bool SpillFile::CopyTo(midi::ByteSink& out, std::string& error) {
+  std::vector<std::uint8_t> chunk(1 << 16);
+  for (std::uint64_t at = 0; at < size_;) {
+    const ssize_t n = ::pread(fd_, chunk.data(), chunk.size(), static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      error = n < 0 ? Reason(errno) : std::string("the recording's temporary file was cut short");
+      return false;
+    }
+    if (!out.Append(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(n)))) {
+      error = out.LastError();
+      return false;
+    }
+    at += static_cast<std::uint64_t>(n);
+  }
+  return true;
 }
 
 }  // namespace sonavela::playback

@@ -63,6 +63,32 @@ class AtomicFile final : public midi::ByteSink {
   std::string lastError_;
 };
 
+// A temporary file without a name, in the system's temporary folder: a
+// recording that has outgrown memory goes on there. The system removes it
+// when it is closed, also when the program is killed.
+class SpillFile final : public midi::ByteSink {
+ public:
+  // nullptr, with the reason in `error`, when none can be made.
+  [[nodiscard]] static std::unique_ptr<SpillFile> Create(std::string& error);
+  explicit SpillFile(int fd) : fd_(fd) {}
+  ~SpillFile() override;
+  SpillFile(const SpillFile&) = delete;
+  SpillFile& operator=(const SpillFile&) = delete;
+
+  [[nodiscard]] bool Append(std::span<const std::uint8_t> bytes) override;
+  [[nodiscard]] bool Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
+  [[nodiscard]] std::string LastError() const override { return lastError_; }
+
+  // Appends everything written here to `out`; on failure LastError() of
+  // the one that failed says why.
+  [[nodiscard]] bool CopyTo(midi::ByteSink& out, std::string& error);
+
+ private:
+  int fd_;
+  std::uint64_t size_ = 0;
+  std::string lastError_;
+};
+
 // Whether two paths name the same file, once links are followed.
 [[nodiscard]] bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 

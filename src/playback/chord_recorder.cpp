@@ -4,14 +4,15 @@
 #include <algorithm>
 #include <utility>
 
-#include "playback/chord_clock.h"
+#include "timing/chord_clock.h"
 
 namespace sonavela::playback {
 
 namespace {
 
 // A beat that no tempo can say gets the beat of the usual period.
-constexpr std::chrono::microseconds kFallbackBeat = kStepPeriod / kDefaultBeatsPerChord;
+constexpr std::chrono::microseconds kFallbackBeat =
+    timing::kStepPeriod / timing::kDefaultBeatsPerChord;
 
 midi::MidiFileRecording MakeRecording(std::chrono::microseconds beat) {
   midi::MidiFileOptions options;
@@ -32,7 +33,8 @@ std::chrono::microseconds FileBeat(std::chrono::nanoseconds clockBeat) {
 ChordRecorder::ChordRecorder(std::unique_ptr<midi::MidiBackend> inner)
     : inner_(std::move(inner)), recording_(MakeRecording(kFallbackBeat)) {}
 
-void ChordRecorder::Restart(Meter meter) {
+void ChordRecorder::Restart(timing::Meter meter, bool keep) {
+  keep_ = keep;
   clockChord_ = meter.Chord();
   const std::chrono::microseconds beat = FileBeat(meter.beat);
   fileChord_ = beat * meter.beatsPerChord;
@@ -50,7 +52,9 @@ void ChordRecorder::BeginChord(Timestamp at) {
 }
 
 void ChordRecorder::AddMarker(std::string_view text) {
-  recording_.AddMarker(text);
+  if (keep_) {
+    recording_.AddMarker(text);
+  }
 }
 
 std::chrono::microseconds ChordRecorder::FileTime(Timestamp at) const {
@@ -99,8 +103,10 @@ bool ChordRecorder::Open(unsigned index) {
 }
 
 bool ChordRecorder::Send(const midi::MidiMessage& message, Timestamp at) {
-  recording_.SetTime(FileTime(at));
-  recording_.AddMessage(message);
+  if (keep_) {
+    recording_.SetTime(FileTime(at));
+    recording_.AddMessage(message);
+  }
   return !inner_ || inner_->Send(message, at);
 }
 

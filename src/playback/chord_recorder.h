@@ -13,7 +13,7 @@
 #include "midi/files/byte_sink.h"
 #include "midi/files/midi_file.h"
 #include "midi/port/midi_backend.h"
-#include "playback/chord_clock.h"
+#include "timing/chord_clock.h"
 
 namespace sonavela::playback {
 
@@ -38,8 +38,9 @@ class ChordRecorder final : public midi::MidiBackend {
   // `inner` may be null: a file-only output with no devices.
   explicit ChordRecorder(std::unique_ptr<midi::MidiBackend> inner);
 
-  // Forgets what was recorded; chords follow `meter` on the clock.
-  void Restart(Meter meter);
+  // Forgets what was recorded; chords follow `meter` on the clock. Unless
+  // `keep`, only passes the messages on: nothing will ever be saved.
+  void Restart(timing::Meter meter, bool keep = true);
   // Chord k + 1 of the recording begins at `at`; what is sent from now on
   // belongs to it.
   void BeginChord(Timestamp at);
@@ -59,6 +60,11 @@ class ChordRecorder final : public midi::MidiBackend {
   [[nodiscard]] bool Streaming() const { return recording_.Streaming(); }
   [[nodiscard]] bool Flush() { return recording_.Flush(); }
   [[nodiscard]] bool Finish() { return recording_.Finish(End(false)); }
+  [[nodiscard]] std::size_t Buffered() const { return recording_.Buffered(); }
+  // What completes the streamed bytes into the file Encode would give.
+  [[nodiscard]] midi::MidiFileRecording::Ending EndingOfStream(bool playing) const {
+    return recording_.EndingAt(End(playing));
+  }
 
   [[nodiscard]] unsigned DeviceCount() const override;
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
@@ -79,6 +85,7 @@ class ChordRecorder final : public midi::MidiBackend {
   std::chrono::nanoseconds clockChord_{};
   std::chrono::microseconds fileChord_{};
   std::int64_t chords_ = 0;
+  bool keep_ = true;
   Timestamp chordStart_{};
   std::optional<Timestamp> nextDue_;
   std::string lastError_;

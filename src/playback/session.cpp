@@ -19,7 +19,7 @@ std::unique_ptr<midi::MidiBackend> Recorded(std::unique_ptr<midi::MidiBackend> d
   return tap;
 }
 
-midi::PatternBeat BeatOf(const Meter& meter) {
+midi::PatternBeat BeatOf(const timing::Meter& meter) {
   return {meter.BeatNs(), meter.beatsPerChord};
 }
 
@@ -39,11 +39,13 @@ void PlaybackSession::Timer::Disarm(unsigned id) {
 
 PlaybackSession::PlaybackSession(SessionOptions options, ResultList& results,
                                  const ControlInputs& inputs)
-    : clock_(options.clock ? std::move(options.clock) : std::make_unique<GridClock>()),
+    : clock_(options.clock ? std::move(options.clock) : std::make_unique<timing::GridClock>()),
       recorder_(nullptr),
       port_(Recorded(std::move(options.devices), recorder_)),
       control_(generator_, port_, results, timer_, inputs),
-      clockOut_(options.clockOut) {
+      clockOut_(options.clockOut),
+      keepRecording_(options.keepRecording),
+      spillAfter_(options.spillAfterBytes) {
   generator_.SetRandomState(options.seed);
   port_.SetVoicing(options.voicing);
   control_.SetStepListener([this](const generator::ProgressionStep& step, const std::string& line) {
@@ -65,7 +67,7 @@ bool PlaybackSession::CloseDevice() {
   return port_.CloseDevice(running_ ? std::min(now, NextChordDue()) : now);
 }
 
-void PlaybackSession::SetClock(std::unique_ptr<ChordClock> clock, bool clockOut) {
+void PlaybackSession::SetClock(std::unique_ptr<timing::ChordClock> clock, bool clockOut) {
   if (Engaged()) {
     Stop();
   }
@@ -82,14 +84,14 @@ void PlaybackSession::Start() {
 int PlaybackSession::Pump() {
   const Timestamp horizon = clock_->Now() + Lookahead();
   int handled = 0;
-  while (const std::optional<ClockEvent> event = clock_->Poll(horizon)) {
+  while (const std::optional<timing::ClockEvent> event = clock_->Poll(horizon)) {
     DueBefore(event->at);
     Handle(*event);
     ++handled;
     // One chord a call: chords as fast as possible are always due, and the
     // front end must get its say (a stop, the end of a counted run) between
     // them.
-    if (event->cue != Cue::kStop) {
+    if (event->cue != timing::Cue::kStop) {
       break;
     }
   }
@@ -115,17 +117,17 @@ Timestamp PlaybackSession::NextWake() const {
   return wake;
 }
 
-void PlaybackSession::Handle(const ClockEvent& event) {
-  if (stopAtNextChord_ && event.cue != Cue::kStart && event.cue != Cue::kStop) {
+void PlaybackSession::Handle(const timing::ClockEvent& event) {
+  if (stopAtNextChord_ && event.cue != timing::Cue::kStart && event.cue != timing::Cue::kStop) {
     stopAtNextChord_ = false;
     StopAt(event.at);
     return;
   }
   switch (event.cue) {
-    case Cue::kStart:
+    case timing::Cue::kStart:
       StartAt(event.at);
       break;
-    case Cue::kResume:
+    case timing::Cue::kResume:
       if (!started_) {
         StartAt(event.at);  // nothing to go on with yet
         break;
@@ -142,10 +144,10 @@ void PlaybackSession::Handle(const ClockEvent& event) {
       }
       ChordAt(event.at);
       break;
-    case Cue::kChord:
+    case timing::Cue::kChord:
       ChordAt(event.at);
       break;
-    case Cue::kStop:
+    case timing::Cue::kStop:
       SilenceAt(event.at);
       break;
   }
@@ -153,7 +155,9 @@ void PlaybackSession::Handle(const ClockEvent& event) {
 
 void PlaybackSession::StartAt(Timestamp at) {
   started_ = true;
-  recorder_->Restart(clock_->CurrentMeter());
+  recorder_->Restart(clock_->CurrentMeter(), keepRecording_ || stream_ != nullptr);
+  spill_.reset();
+  spillRefused_ = false;
   recordingFailure_.reset();
   recordingFailureTaken_ = false;
   if (stream_ != nullptr && !recorder_->StreamTo(*stream_)) {
@@ -194,7 +198,25 @@ void PlaybackSession::ChordPlayed() {
     recorder_->SetNextChordDue(*next);
   }
   if (!recordingFailure_ && !recorder_->Flush()) {
-    FailRecording(stream_ != nullptr ? stream_->LastError() : std::string());
+    FailRecording(stream_ != nullptr ? stream_->LastError() : spill_ ? spill_->LastError() : "");
+  }
+  SpillWhenLarge();
+}
+
+void PlaybackSession::SpillWhenLarge() {
+  if (stream_ != nullptr || spill_ || spillRefused_ || !keepRecording_ ||
+      recorder_->Buffered() < spillAfter_) {
+    return;
+  }
+  std::string error;
+  spill_ = SpillFile::Create(error);
+  if (!spill_) {
+    // Kept in memory then, as it always was.
+    spillRefused_ = true;
+    return;
+  }
+  if (!recorder_->StreamTo(*spill_)) {
+    FailRecording(spill_->LastError());
   }
 }
 
@@ -268,9 +290,14 @@ std::string PlaybackSession::SaveMidiFile(const std::filesystem::path& path) con
   if (path.empty() || !path.has_filename()) {
     why = "no file name was given";
   } else {
-    const std::vector<std::uint8_t> bytes = recorder_->Encode(running_);
-    const std::optional<std::string> failed = WriteFileAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    std::optional<std::string> failed;
+    if (spill_) {
+      failed = SaveSpilled(path);
+    } else {
+      const std::vector<std::uint8_t> bytes = recorder_->Encode(running_);
+      failed = WriteFileAtomically(
+          path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
     if (!failed) {
       return {};
     }
@@ -284,6 +311,26 @@ std::string PlaybackSession::SaveMidiFile(const std::filesystem::path& path) con
   message += why;
   message += '.';
   return message;
+}
+
+std::optional<std::string> PlaybackSession::SaveSpilled(const std::filesystem::path& path) const {
+  std::string error;
+  const std::unique_ptr<AtomicFile> file = AtomicFile::Create(path, error);
+  if (!file) {
+    return error;
+  }
+  if (!recorder_->Flush()) {
+    return spill_->LastError();
+  }
+  const midi::MidiFileRecording::Ending ending = recorder_->EndingOfStream(running_);
+  if (!spill_->CopyTo(*file, error)) {
+    return error;
+  }
+  if (!file->Append(ending.tail) || !file->Overwrite(ending.lengthAt, ending.length) ||
+      !file->Commit()) {
+    return file->LastError();
+  }
+  return std::nullopt;
 }
 
 bool PlaybackSession::FinishRecording() {

@@ -13,19 +13,20 @@
 #include "midi/files/byte_sink.h"
 #include "midi/port/midi_backend.h"
 #include "midi/port/midi_port.h"
-#include "playback/chord_clock.h"
 #include "playback/playback_control.h"
+#include "timing/chord_clock.h"
 
 namespace sonavela::playback {
 
 class ChordRecorder;
+class SpillFile;
 
 struct SessionOptions {
   // The devices to list and play on; null for none at all.
   std::unique_ptr<midi::MidiBackend> devices;
   // Where the chords fall; null for a chord every two seconds on the steady
   // clock.
-  std::unique_ptr<ChordClock> clock;
+  std::unique_ptr<timing::ChordClock> clock;
   // Initial state of the random source.
   std::uint32_t seed = generator::RandomSource::kInitialState;
   // MIDI beat clock on the output device: 24 pulses a beat, start and stop,
@@ -33,6 +34,13 @@ struct SessionOptions {
   bool clockOut = false;
   // How the chords are laid out, on which channels and how loud.
   midi::VoicingSettings voicing;
+  // Keep what was played since Start for SaveMidiFile. Without it, and
+  // without RecordInto, nothing is kept: memory stays flat however long the
+  // progression plays.
+  bool keepRecording = false;
+  // A recording kept for a save that outgrows this goes on in a temporary
+  // file.
+  std::size_t spillAfterBytes = std::size_t{4} << 20;
 };
 
 // One progression being played: the generator, the MIDI port, the control
@@ -102,13 +110,13 @@ class PlaybackSession {
   // When Pump has something to do next, the lookahead taken off.
   [[nodiscard]] Timestamp NextWake() const;
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const { return port_.Lookahead(); }
-  [[nodiscard]] ChordClock& Clock() { return *clock_; }
+  [[nodiscard]] timing::ChordClock& Clock() { return *clock_; }
   // How the chords sound from the next chord on; the voice leading starts
   // afresh.
   void SetVoicing(const midi::VoicingSettings& voicing) { port_.SetVoicing(voicing); }
   // Another clock, and whether to send MIDI clock, for the next Start; a
   // session that plays or waits for a master stops first.
-  void SetClock(std::unique_ptr<ChordClock> clock, bool clockOut);
+  void SetClock(std::unique_ptr<timing::ChordClock> clock, bool clockOut);
   [[nodiscard]] const generator::LoadReport& LastLoadReport() const {
     return control_.LastLoadReport();
   }
@@ -148,7 +156,7 @@ class PlaybackSession {
   };
 
   void OnStep(const generator::ProgressionStep& step, const std::string& line);
-  void Handle(const ClockEvent& event);
+  void Handle(const timing::ClockEvent& event);
   void StartAt(Timestamp at);
   void ChordAt(Timestamp at);
   void SilenceAt(Timestamp at);
@@ -156,8 +164,10 @@ class PlaybackSession {
   [[nodiscard]] std::optional<Timestamp> NextPulse() const;
   void ChordPlayed();
   void FailRecording(const std::string& why);
+  void SpillWhenLarge();
+  [[nodiscard]] std::optional<std::string> SaveSpilled(const std::filesystem::path& path) const;
 
-  std::unique_ptr<ChordClock> clock_;
+  std::unique_ptr<timing::ChordClock> clock_;
   ChordRecorder* recorder_;  // owned by port_, as its backend
   midi::MidiPort port_;
   generator::ProgressionGenerator generator_;
@@ -165,6 +175,10 @@ class PlaybackSession {
   Timer timer_{running_};
   PlaybackControl control_;
   bool clockOut_;
+  bool keepRecording_;
+  std::size_t spillAfter_;
+  std::unique_ptr<SpillFile> spill_;
+  bool spillRefused_ = false;
   bool stopAtNextChord_ = false;
   // A progression was started since the session was made.
   bool started_ = false;

@@ -81,13 +81,28 @@ bool AtomOutput::Room(std::uint32_t bodySize) const {
 }
 
 void AtomOutput::Midi(const midi::MidiMessage& message, std::uint32_t offset) {
+  const int channel = message.Channel();
+  if (message.IsAllNotesOff()) {
+    sounding_.ForEach(
+        channel, [&](int key) { (void)Write(midi::MidiMessage::NoteOff(channel, key), offset); });
+  } else if (message.IsNoteOn() && sounding_.Sounding(channel, message.Data1())) {
+    (void)Write(midi::MidiMessage::NoteOff(channel, message.Data1()), offset);
+  } else if (message.IsNoteOff() && !sounding_.Sounding(channel, message.Data1())) {
+    return;  // ended already, by a pattern or an all-notes-off
+  }
+  (void)Write(message, offset);
+}
+
+bool AtomOutput::Write(const midi::MidiMessage& message, std::uint32_t offset) {
   const auto size = static_cast<std::uint32_t>(message.Size());
   if (!Room(size)) {
-    return;
+    return false;
   }
   lv2_atom_forge_frame_time(&forge_, offset);
   lv2_atom_forge_atom(&forge_, size, uris_.midiEvent);
   lv2_atom_forge_write(&forge_, message.Bytes().data(), size);
+  sounding_.Apply(message);
+  return true;
 }
 
 bool AtomOutput::RuleFile(std::string_view path, std::uint32_t offset) {

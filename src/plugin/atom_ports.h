@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "midi/port/midi_message.h"
+#include "midi/port/sounding_notes.h"
 #include "plugin/uris.h"
 
 namespace sonavela::plugin {
@@ -46,12 +47,16 @@ class AtomOutput {
 
   void Begin(void* sequence);
   void End();
+  // A DAW that records the output takes only note-offs as the ends of notes:
+  // every note sounding gets its own before an all-notes-off of its channel
+  // or another strike of its key.
   void Midi(const midi::MidiMessage& message, std::uint32_t offset);
   // patch:Set of the rule file parameter; false when there was no room.
   [[nodiscard]] bool RuleFile(std::string_view path, std::uint32_t offset);
 
  private:
   [[nodiscard]] bool Room(std::uint32_t bodySize) const;
+  [[nodiscard]] bool Write(const midi::MidiMessage& message, std::uint32_t offset);
 
   static constexpr std::size_t kCapacity = 32768;  // far more than a cycle's chords
 
@@ -60,6 +65,7 @@ class AtomOutput {
   LV2_Atom_Forge forge_{};
   LV2_Atom_Forge_Frame sequence_{};
   bool open_ = false;
+  midi::SoundingNotes sounding_;
   alignas(8) std::array<std::uint8_t, kCapacity> buffer_{};
 };
 

@@ -12,7 +12,8 @@ namespace {
 // to about 1e-7 of a bar.
 constexpr double kOnTheBeat = 1e-6;
 // A position further than this from where the count had got to is a jump
-// (a relocation, a loop), not the host restating where it is.
+// (a relocation, a loop), not the host restating where it is: more than a
+// float's error and a host's rounding of the beat (Ardour: 1/1920).
 constexpr double kJump = 1e-3;
 // Frames: a boundary a hair past an exact frame is on that frame.
 constexpr double kOnTheFrame = 1e-4;
@@ -49,6 +50,7 @@ double HostTime::BeatAt(std::int64_t frame) const {
 bool HostTime::Apply(std::int64_t frame, const HostPosition& position) {
   const double before = BeatAt(frame);
   const bool wasRolling = rolling_;
+  const double previousBeatsPerFrame = rolling_ ? BeatsPerFrame() : 0.0;
   speed_ = position.speed.value_or(speed_);
   if (position.beatsPerMinute && *position.beatsPerMinute > 0.0) {
     beatsPerMinute_ = *position.beatsPerMinute;
@@ -56,21 +58,29 @@ bool HostTime::Apply(std::int64_t frame, const HostPosition& position) {
   if (position.beatsPerBar && *position.beatsPerBar > 0.0) {
     beatsPerBar_ = *position.beatsPerBar;
   }
-  double beat = before;
+  double stated = before;
   if (position.bar || position.barBeat) {
     const double bar = position.bar ? static_cast<double>(*position.bar)
                                     : std::floor(before / beatsPerBar_ + kOnTheBeat);
-    beat = bar * beatsPerBar_ + position.barBeat.value_or(0.0);
+    stated = bar * beatsPerBar_ + position.barBeat.value_or(0.0);
   }
   rolling_ = speed_ > 0.0;
-  anchorFrame_ = frame;
-  anchorBeat_ = beat;
+  const bool jumped = !wasRolling || std::abs(stated - before) > kJump;
+  if (!rolling_ || jumped) {
+    anchorFrame_ = frame;
+    anchorBeat_ = stated;
+  } else if (BeatsPerFrame() != previousBeatsPerFrame) {
+    // The stated beat is a float (in some hosts rounded to a tick as well),
+    // the frames and the tempo are exact: a host restating where it is only
+    // confirms the count, which goes on from where it had got to.
+    anchorFrame_ = frame;
+    anchorBeat_ = before;
+  }
   if (!rolling_) {
     return wasRolling;
   }
-  const bool jumped = !wasRolling || std::abs(beat - before) > kJump;
   if (jumped) {
-    nextIsFresh_ = std::abs(beat) < kOnTheBeat;
+    nextIsFresh_ = std::abs(stated) < kOnTheBeat;
     countedFor_ = 0;  // counted anew from here
   }
   return false;

@@ -24,8 +24,10 @@ struct Boundary {
 };
 
 // The host's transport as the plugin follows it: where the beats fall on the
-// plugin's frames, extrapolated at the host's tempo from the last position it
-// sent (hosts send one when something changed, some at every cycle). Chords
+// plugin's frames, counted at the host's tempo from where it started rolling
+// or last jumped to (hosts send a position when something changed, some at
+// every cycle; one that agrees with the count within a float's error and the
+// host's rounding of the beat only confirms it). Chords
 // fall every N beats counted from bar 1 beat 1, each on the first frame at or
 // after the exact time of its beat.
 class HostTime {

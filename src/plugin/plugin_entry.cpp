@@ -84,7 +84,15 @@ LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store,
   PluginInstance& plugin = Of(handle);
   try {
     const std::string rules = plugin.Worker().SavedRules();
-    return store(stateHandle, plugin.UriMap().rules, rules.c_str(), rules.size() + 1,
+    const LV2_State_Status saved =
+        store(stateHandle, plugin.UriMap().rules, rules.c_str(), rules.size() + 1,
+              plugin.UriMap().atomString, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+    // Only to name the tables' origin: the tables themselves are saved above.
+    const std::string from = plugin.Worker().TablesFrom();
+    if (saved != LV2_STATE_SUCCESS || from.empty()) {
+      return saved;
+    }
+    return store(stateHandle, plugin.UriMap().ruleFile, from.c_str(), from.size() + 1,
                  plugin.UriMap().atomString, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
   } catch (const std::exception&) {
     return LV2_STATE_ERR_UNKNOWN;
@@ -106,9 +114,18 @@ LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve
   }
   try {
     const char* text = static_cast<const char*>(value);
-    if (!plugin.Worker().RestoreRules(std::string_view(text, strnlen(text, size)))) {
+    std::size_t fromSize = 0;
+    const void* fromValue =
+        retrieve(stateHandle, plugin.UriMap().ruleFile, &fromSize, &type, &flags);
+    const std::string_view from =
+        fromValue != nullptr && type == plugin.UriMap().atomString
+            ? std::string_view(static_cast<const char*>(fromValue),
+                               strnlen(static_cast<const char*>(fromValue), fromSize))
+            : std::string_view();
+    if (!plugin.Worker().RestoreRules(std::string_view(text, strnlen(text, size)), from)) {
       return LV2_STATE_ERR_UNKNOWN;
     }
+    plugin.RestoredRuleFile(from);
   } catch (const std::exception&) {
     return LV2_STATE_ERR_UNKNOWN;
   }

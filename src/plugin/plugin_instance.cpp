@@ -19,6 +19,8 @@ constexpr double kMaxSeed = 16777215.0;  // every integer up to here is exact in
 constexpr double kCMajorRow = 6.0;       // of the candidate tonics, from G flat up by fifths
 constexpr double kLastVoicing = static_cast<double>(midi::VoicingMode::kBassTriad);
 constexpr double kLastPattern = static_cast<double>(midi::ChordPattern::kPulse);
+// A time a hair past a frame is on that frame: times are whole nanoseconds.
+constexpr double kOnTheFrame = 1e-3;
 
 double Control(const float* port, double fallback, double low, double high) {
   if (port == nullptr || !std::isfinite(*port)) {
@@ -196,8 +198,10 @@ void PluginInstance::PatternUntil(std::int64_t end) {
   while (const std::optional<midi::PatternNote> note = pattern_.Take(before)) {
     const double exact =
         static_cast<double>(note->at.time_since_epoch().count()) * time_.SampleRate() / 1e9;
+    // A note's time went through whole nanoseconds: up to a nanosecond past
+    // its frame is still on it.
     const std::int64_t frame =
-        std::clamp(static_cast<std::int64_t>(std::ceil(exact)), cycleStart_, end - 1);
+        std::clamp(static_cast<std::int64_t>(std::ceil(exact - kOnTheFrame)), cycleStart_, end - 1);
     const int channel = note->note.bass ? liveVoicing_.BassChannel() : liveVoicing_.channel;
     output_.Midi(note->on
                      ? midi::MidiMessage::NoteOn(channel, note->note.key, liveVoicing_.velocity)
@@ -324,7 +328,7 @@ void PluginInstance::HandleEvent(const LV2_Atom_Event& event, std::int64_t frame
         value != nullptr && value->type == uris_.atomPath) {
       AskForRules(*value);
     }
-  } else if (object->body.otype == uris_.patchGet && ruleFileLength_ > 0) {
+  } else if (object->body.otype == uris_.patchGet) {
     AnnounceRuleFile(offset);
   }
 }
@@ -353,7 +357,17 @@ void PluginInstance::WorkResponse(std::uint32_t size, const void* data) {
       std::memcpy(ruleFile_.data(), response.path.data(), ruleFileLength_);
       announceRuleFile_ = true;
       break;
+    case Reply::kRulesRefused:
+      // The host shows the file it asked for: tell it which is in use.
+      announceRuleFile_ = true;
+      break;
   }
+}
+
+void PluginInstance::RestoredRuleFile(std::string_view path) {
+  ruleFileLength_ = static_cast<std::uint32_t>(std::min(path.size(), kPathCapacity - 1));
+  std::memcpy(ruleFile_.data(), path.data(), ruleFileLength_);
+  announceRuleFile_ = true;
 }
 
 void PluginInstance::AnnounceRuleFile(std::uint32_t offset) {

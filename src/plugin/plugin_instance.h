@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "midi/port/pattern.h"
 #include "playback/chord_feed.h"
@@ -54,6 +55,10 @@ class PluginInstance {
 
   [[nodiscard]] PluginWorker& Worker() { return worker_; }
   [[nodiscard]] const Uris& UriMap() const { return uris_; }
+
+  // A restored state's tables came from `path`: the parameter shows it from
+  // the next cycle on. Not while run() runs.
+  void RestoredRuleFile(std::string_view path);
 
  private:
   [[nodiscard]] double Value(PortIndex port, double fallback, double low, double high) const;

@@ -69,10 +69,14 @@ void PluginWorker::Work(const Request& request, const Responder& responder) {
     case Job::kLoadRules:
       LoadRules(request, responder);
       break;
-    case Job::kPathTooLong:
+    case Job::kPathTooLong: {
       lv2_log_error(&logger_, "Sonavela: a rule file path longer than %zu bytes is refused\n",
                     kPathCapacity - 1);
+      Response refused;
+      refused.reply = Reply::kRulesRefused;
+      responder.Send(refused);
       break;
+    }
     case Job::kReportLate:
       lv2_log_warning(&logger_,
                       "Sonavela: the host's worker was late with a chord; it came after its "
@@ -88,12 +92,16 @@ void PluginWorker::LoadRules(const Request& request, const Responder& responder)
     for (const std::string& problem : reading.problems) {
       lv2_log_error(&logger_, "%s\n", problem.c_str());
     }
+    Response refused;
+    refused.reply = Reply::kRulesRefused;
+    responder.Send(refused);
     return;
   }
   for (const std::string& warning : reading.warnings) {
     lv2_log_warning(&logger_, "%s\n", warning.c_str());
   }
   tables_ = reading.tables;
+  tablesFrom_ = path;
   BuildStart();
   Response taken;
   taken.reply = Reply::kRulesTaken;
@@ -107,7 +115,12 @@ std::string PluginWorker::SavedRules() const {
   return generator::FormatRuleFile(tables_.connection, tables_.substitution).text;
 }
 
-bool PluginWorker::RestoreRules(std::string_view text) {
+std::string PluginWorker::TablesFrom() const {
+  const std::lock_guard lock(mutex_);
+  return tablesFrom_;
+}
+
+bool PluginWorker::RestoreRules(std::string_view text, std::string_view from) {
   const generator::RuleFileReading reading = generator::ParseRuleFile(text, kSavedRulesName);
   if (!reading.Ok()) {
     for (const std::string& problem : reading.problems) {
@@ -117,6 +130,7 @@ bool PluginWorker::RestoreRules(std::string_view text) {
   }
   const std::lock_guard lock(mutex_);
   tables_ = reading.tables;
+  tablesFrom_ = from;
   ready_.reset();  // built with the old tables
   return true;
 }

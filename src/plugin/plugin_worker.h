@@ -39,10 +39,12 @@ class PluginWorker {
 
   // The tables the next start uses, as the text of a rule file.
   [[nodiscard]] std::string SavedRules() const;
-  // Takes tables saved by SavedRules for the next start; a text with
-  // problems is refused, with its problems logged, and the tables stay as
-  // they were.
-  [[nodiscard]] bool RestoreRules(std::string_view text);
+  // The rule file those tables were read from; empty for the defaults.
+  [[nodiscard]] std::string TablesFrom() const;
+  // Takes tables saved by SavedRules, read from the file `from`, for the
+  // next start; a text with problems is refused, with its problems logged,
+  // and the tables stay as they were.
+  [[nodiscard]] bool RestoreRules(std::string_view text, std::string_view from);
 
  private:
   void BuildStart();
@@ -53,6 +55,7 @@ class PluginWorker {
   LV2_Log_Logger& logger_;
   mutable std::mutex mutex_;
   generator::RuleTables tables_;
+  std::string tablesFrom_;
   StartSettings settings_;
   std::unique_ptr<playback::ChordFeed> ready_;  // the next start, built ahead for settings_
   std::unique_ptr<playback::ChordFeed> live_;   // the start that is playing

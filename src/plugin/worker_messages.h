@@ -47,6 +47,7 @@ struct Request {
 enum class Reply : std::uint32_t {
   kChord,  // the next chord of start `run`
   kRulesTaken,
+  kRulesRefused,  // the tables stay those of the file last taken
 };
 
 struct Response {

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "midi/devices/system_backend.h"
-#include "playback/clock_factory.h"
 #include "playback/licence.h"
+#include "timing/clock_factory.h"
 #include "ui/language.h"
 #include "ui/main_dialog.h"
 
@@ -101,10 +101,10 @@ int main(int argc, char* argv[]) {
   sonavela::midi::SystemBackendOptions devices;
   devices.synthChoice = options.synth;
   options.backend = sonavela::midi::MakeSystemBackend(devices);
-  options.makeClock = [](const sonavela::playback::SyncSettings& settings) {
-    return sonavela::playback::MakeClock(settings, settings.GridMeter());
+  options.makeClock = [](const sonavela::timing::SyncSettings& settings) {
+    return sonavela::timing::MakeClock(settings, settings.GridMeter());
   };
-  options.listInputs = [] { return sonavela::playback::ListClockInputs().names; };
+  options.listInputs = [] { return sonavela::timing::ListClockInputs().names; };
   options.translations = &translations;
   sonavela::ui::MainDialog dialog(std::move(options));
   dialog.exec();

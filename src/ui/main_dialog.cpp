@@ -62,8 +62,10 @@ MainDialog::MainDialog(MainDialogOptions options)
   playback::SessionOptions setup;
   setup.devices = std::move(options.backend);
   setup.clock =
-      std::make_unique<playback::GridClock>(options.tickPeriod.value_or(playback::kStepPeriod));
+      std::make_unique<timing::GridClock>(options.tickPeriod.value_or(timing::kStepPeriod));
   setup.seed = options.seed;
+  // For 名前を付けてMIDIファイルを保存 after a run.
+  setup.keepRecording = true;
   session_ = std::make_unique<playback::PlaybackSession>(std::move(setup), *results_, *inputs_);
   stepTimer_ = std::make_unique<ChordTimer>(session_->Clock().CurrentMeter().Chord());
   makeClock_ = std::move(options.makeClock);

@@ -13,9 +13,9 @@
 
 #include "generator/explanation.h"
 #include "midi/port/midi_backend.h"
-#include "playback/chord_clock.h"
 #include "playback/session.h"
-#include "playback/sync_settings.h"
+#include "timing/chord_clock.h"
+#include "timing/sync_settings.h"
 #include "ui/language.h"
 #include "ui/rule_notes.h"
 #include "ui/sound_dialog.h"
@@ -61,7 +61,7 @@ struct MainDialogOptions {
   Notifier* notifier = nullptr;
   // Makes the clock of the tempo and sync settings, at the Start after they
   // changed; empty: the program's own grid only.
-  std::function<playback::ClockChoice(const playback::SyncSettings&)> makeClock;
+  std::function<timing::ClockChoice(const timing::SyncSettings&)> makeClock;
   // The MIDI inputs a MIDI clock can come from.
   std::function<std::vector<std::string>()> listInputs;
   // What the built-in synthesizer of `backend` (device 0) opens with, shared
@@ -97,8 +97,8 @@ class MainDialog final : public QDialog {
   void OnOpenRuleFile();
   void OnSaveRuleFile();
   void OnSyncSettings();
-  [[nodiscard]] const playback::SyncSettings& SyncSettings() const { return syncSettings_; }
-  void SetSyncSettings(const playback::SyncSettings& settings);
+  [[nodiscard]] const timing::SyncSettings& SyncSettings() const { return syncSettings_; }
+  void SetSyncSettings(const timing::SyncSettings& settings);
   void OnSoundSettings();
   // Opens the explanation window, or brings it forward; it follows every
   // chord from then on.
@@ -168,10 +168,10 @@ class MainDialog final : public QDialog {
   std::unique_ptr<DialogInputs> inputs_;
   // The generator, the MIDI port and the recording of what was played.
   std::unique_ptr<playback::PlaybackSession> session_;
-  std::function<playback::ClockChoice(const playback::SyncSettings&)> makeClock_;
+  std::function<timing::ClockChoice(const timing::SyncSettings&)> makeClock_;
   std::function<std::vector<std::string>()> listInputs_;
   std::shared_ptr<midi::SynthChoice> synth_;
-  playback::SyncSettings syncSettings_;
+  timing::SyncSettings syncSettings_;
   ui::SoundSettings soundSettings_;
   // Where the progression has gone, kept whether or not it is shown.
   generator::Excursion excursion_{harmony::Key{{'C', 0}, harmony::kMajor}};

@@ -21,11 +21,11 @@
 namespace sonavela::ui {
 
 bool MainDialog::TakeNewClock() {
-  playback::ClockChoice choice;
+  timing::ClockChoice choice;
   if (makeClock_) {
     choice = makeClock_(syncSettings_);
-  } else if (syncSettings_.source == playback::SyncSource::kInternal) {
-    choice.clock = std::make_unique<playback::GridClock>(syncSettings_.GridMeter());
+  } else if (syncSettings_.source == timing::SyncSource::kInternal) {
+    choice.clock = std::make_unique<timing::GridClock>(syncSettings_.GridMeter());
   } else {
     choice.error = "this program follows no master";
   }
@@ -41,7 +41,7 @@ bool MainDialog::TakeNewClock() {
   return true;
 }
 
-void MainDialog::SetSyncSettings(const playback::SyncSettings& settings) {
+void MainDialog::SetSyncSettings(const timing::SyncSettings& settings) {
   if (settings != syncSettings_) {
     syncSettings_ = settings;
     syncChanged_ = true;

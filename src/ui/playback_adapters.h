@@ -6,8 +6,8 @@
 #include <chrono>
 #include <functional>
 
-#include "playback/chord_clock.h"
 #include "playback/playback_control.h"
+#include "timing/chord_clock.h"
 
 class QCheckBox;
 class QLineEdit;

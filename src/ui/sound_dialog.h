@@ -4,7 +4,7 @@
 #include <QDialog>
 
 #include "harmony/note.h"
-#include "midi/devices/synth_config.h"
+#include "midi/devices/synth/synth_config.h"
 #include "midi/port/midi_port.h"
 
 class QCheckBox;

@@ -16,21 +16,21 @@ namespace sonavela::ui {
 namespace {
 
 struct SourceItem {
-  playback::SyncSource source;
+  timing::SyncSource source;
   const char* label;
 };
 
 // The order of the choice list.
 constexpr std::array<SourceItem, 4> kSources{{
-    {playback::SyncSource::kInternal, QT_TRANSLATE_NOOP("Sonavela", "内部")},
-    {playback::SyncSource::kJack, QT_TRANSLATE_NOOP("Sonavela", "JACK トランスポート")},
-    {playback::SyncSource::kMidiClock, QT_TRANSLATE_NOOP("Sonavela", "MIDI クロック")},
-    {playback::SyncSource::kLink, "Ableton Link"},
+    {timing::SyncSource::kInternal, QT_TRANSLATE_NOOP("Sonavela", "内部")},
+    {timing::SyncSource::kJack, QT_TRANSLATE_NOOP("Sonavela", "JACK トランスポート")},
+    {timing::SyncSource::kMidiClock, QT_TRANSLATE_NOOP("Sonavela", "MIDI クロック")},
+    {timing::SyncSource::kLink, "Ableton Link"},
 }};
 
 }  // namespace
 
-SyncDialog::SyncDialog(const playback::SyncSettings& settings, std::vector<std::string> inputs,
+SyncDialog::SyncDialog(const timing::SyncSettings& settings, std::vector<std::string> inputs,
                        QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
@@ -90,14 +90,14 @@ SyncDialog::SyncDialog(const playback::SyncSettings& settings, std::vector<std::
 
 void SyncDialog::OnSourceChanged() {
   // Only a MIDI clock comes from an input.
-  input_->setEnabled(Settings().source == playback::SyncSource::kMidiClock);
+  input_->setEnabled(Settings().source == timing::SyncSource::kMidiClock);
 }
 
-playback::SyncSettings SyncDialog::Settings() const {
-  playback::SyncSettings settings;
+timing::SyncSettings SyncDialog::Settings() const {
+  timing::SyncSettings settings;
   settings.tempo = tempo_->value();
   settings.beatsPerChord = beats_->value();
-  settings.source = static_cast<playback::SyncSource>(source_->currentData().toInt());
+  settings.source = static_cast<timing::SyncSource>(source_->currentData().toInt());
   settings.clockInput = input_->currentText().toStdString();
   settings.clockOut = clockOut_->isChecked();
   return settings;

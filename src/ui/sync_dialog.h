@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "playback/sync_settings.h"
+#include "timing/sync_settings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,10 +22,10 @@ class SyncDialog final : public QDialog {
 
  public:
   // `inputs` are the MIDI inputs a MIDI clock can come from.
-  SyncDialog(const playback::SyncSettings& settings, std::vector<std::string> inputs,
+  SyncDialog(const timing::SyncSettings& settings, std::vector<std::string> inputs,
              QWidget* parent = nullptr);
 
-  [[nodiscard]] playback::SyncSettings Settings() const;
+  [[nodiscard]] timing::SyncSettings Settings() const;
 
   // The controls, for inspection.
   [[nodiscard]] QDoubleSpinBox& Tempo() const { return *tempo_; }

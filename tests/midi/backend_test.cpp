@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "midi/devices/alsa-rtmidi/virtual_port_backend.h"
 #include "midi/devices/system_backend.h"
-#include "midi/devices/virtual_port_backend.h"
 #include "midi/files/byte_sink.h"
 #include "midi/files/wav_writer.h"
 #include "midi/port/composite_backend.h"

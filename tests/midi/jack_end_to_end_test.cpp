@@ -19,8 +19,8 @@
 
 #include "harmony/chord.h"
 #include "jack_harness.h"
+#include "midi/devices/alsa-rtmidi/virtual_port_backend.h"
 #include "midi/devices/system_backend.h"
-#include "midi/devices/virtual_port_backend.h"
 #include "midi/port/midi_port.h"
 #include "support/recording_backend.h"
 

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "jack_harness.h"
+#include "midi/devices/alsa-rtmidi/virtual_port_backend.h"
 #include "midi/devices/spsc_queue.h"
 #include "midi/devices/system_backend.h"
-#include "midi/devices/virtual_port_backend.h"
 
 namespace sonavela::midi {
 namespace {

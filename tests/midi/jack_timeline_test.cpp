@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "midi/devices/jack_timeline.h"
+#include "midi/devices/jack/jack_timeline.h"
 
 #include <gtest/gtest.h>
 

@@ -15,10 +15,11 @@
 #include <thread>
 #include <vector>
 
-#include "midi/devices/synth_backend.h"
-#include "midi/devices/synth_config.h"
-#include "midi/devices/synth_log.h"
-#include "midi/devices/synth_schedule.h"
+#include "midi/devices/synth/synth_backend.h"
+#include "midi/devices/synth/synth_config.h"
+#include "midi/devices/synth/synth_engine.h"
+#include "midi/devices/synth/synth_log.h"
+#include "midi/devices/synth/synth_schedule.h"
 #include "midi/port/midi_port.h"
 #include "stderr_capture.h"
 
@@ -106,8 +107,42 @@ TEST(AudioDrivers, ExplicitThenEnvironmentThenTheDefaultOrder) {
   EXPECT_FALSE(defaults.empty());
   EXPECT_THAT(defaults, Not(Contains("file")));
 #if defined(__linux__)
-  EXPECT_THAT(defaults, ElementsAre("pulseaudio", "alsa", "jack", "sdl2"));
+  EXPECT_THAT(defaults, ElementsAre("pulseaudio", "alsa", "jack"));
 #endif
+}
+
+// FluidSynth's "file" driver renders on a timer thread of its own while this
+// thread sends notes: only a synthesizer made with its lock may be given to
+// it. Run under ThreadSanitizer, this is where a missing lock shows.
+TEST(SynthEngine, DriversThatRenderOnTheirOwnThreadGetALockedSynthesizerOrNone) {
+  const SoundFontLookup soundFont = FindSoundFont("");
+  ASSERT_FALSE(soundFont.path.empty()) << soundFont.error;
+  const std::filesystem::path folder = TempPath("sonavela_synth_thread");
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path previousFolder = std::filesystem::current_path();
+  std::filesystem::current_path(folder);  // where the driver writes
+  for (const bool shared : {false, true}) {
+    SCOPED_TRACE(shared);
+    std::string error;
+    std::unique_ptr<SynthEngine> engine =
+        SynthEngine::Create(soundFont.path, 44100.0, error, {}, shared);
+    ASSERT_NE(engine, nullptr) << error;
+    const bool started = engine->StartAudio({"file"}, "sonavela_test", std::nullopt, error);
+    EXPECT_EQ(started, shared) << error;
+    if (!started) {
+      EXPECT_THAT(error, HasSubstr("thread of its own"));
+      continue;
+    }
+    for (int i = 0; i < 200; ++i) {
+      const auto note = static_cast<std::uint8_t>(48 + i % 24);
+      EXPECT_TRUE(engine->Schedule(MidiMessage::NoteOn(0, note, 90), MidiClock::now()));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      EXPECT_TRUE(engine->Schedule(MidiMessage::NoteOff(0, note), MidiClock::now()));
+    }
+  }
+  std::filesystem::current_path(previousFolder);
+  EXPECT_GT(std::filesystem::file_size(folder / "fluidsynth.wav"), 44U);
+  std::filesystem::remove_all(folder);
 }
 
 // Whatever is wrong, the user gets the real reason in one line, and none of

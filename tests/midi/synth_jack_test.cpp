@@ -28,8 +28,8 @@
 
 #include "harmony/chord.h"
 #include "jack_audio_recorder.h"
-#include "midi/devices/synth_backend.h"
-#include "midi/devices/synth_engine.h"
+#include "midi/devices/synth/synth_backend.h"
+#include "midi/devices/synth/synth_engine.h"
 #include "midi/port/midi_port.h"
 #include "stderr_capture.h"
 

@@ -64,7 +64,7 @@ TEST(ChordRecorder, ChordsAreBarsAndAStopLandsWithinItsBar) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ChordRecorder recorder(nullptr);
-    recorder.Restart(Meter::FromPeriod(c.clockChord));
+    recorder.Restart(timing::Meter::FromPeriod(c.clockChord));
     for (const Chord& chord : c.chords) {
       recorder.BeginChord(kT0 + chord.start);
       ASSERT_TRUE(recorder.Send(kOff, kT0 + chord.start));
@@ -74,7 +74,7 @@ TEST(ChordRecorder, ChordsAreBarsAndAStopLandsWithinItsBar) {
     ASSERT_TRUE(recorder.Send(kOff, kT0 + c.stop));
 
     midi::MidiFileOptions options;
-    options.beat = FileBeat(Meter::FromPeriod(c.clockChord).beat);
+    options.beat = FileBeat(timing::Meter::FromPeriod(c.clockChord).beat);
     midi::MidiFileRecording expected(options);
     for (std::size_t i = 0; i < c.chords.size(); ++i) {
       expected.SetTime(c.fileStarts[i]);
@@ -92,7 +92,7 @@ TEST(ChordRecorder, PassesEverythingOnToTheDeviceAndRecordsWithoutOne) {
   auto log = std::make_shared<midi::MidiLog>();
   ChordRecorder recorder(midi::RecordingBackend::WithDevices(2, log));
   EXPECT_EQ(recorder.DeviceCount(), 2U);
-  recorder.Restart(Meter::FromPeriod(2s));
+  recorder.Restart(timing::Meter::FromPeriod(2s));
   recorder.BeginChord(kT0);
   ASSERT_TRUE(recorder.Send(kOff, kT0));  // nothing open: recorded all the same
   ASSERT_TRUE(recorder.Open(1));

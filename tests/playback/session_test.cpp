@@ -32,12 +32,15 @@ const Timestamp kT0 = Timestamp{} + 1000s;
 // A session on recording devices and a grid clock whose time the test sets.
 class SessionTest : public ::testing::Test {
  protected:
-  void Make(std::chrono::nanoseconds period) {
+  void Make(std::chrono::nanoseconds period, bool keepRecording = true,
+            std::size_t spillAfter = std::size_t{4} << 20) {
     auto devices = midi::RecordingBackend::WithDevices(1, log_);
     backend_ = devices.get();
     SessionOptions options;
     options.devices = std::move(devices);
-    options.clock = std::make_unique<GridClock>(period, [this] { return now_; });
+    options.clock = std::make_unique<timing::GridClock>(period, [this] { return now_; });
+    options.keepRecording = keepRecording;
+    options.spillAfterBytes = spillAfter;
     session_ = std::make_unique<PlaybackSession>(std::move(options), results_, inputs_);
     ASSERT_TRUE(session_->OpenDevice(0));
   }
@@ -113,6 +116,44 @@ TEST_F(SessionTest, AFailedDeviceIsReportedOnceAndTheProgressionGoesOn) {
   EXPECT_FALSE(session_->CloseDevice());
 }
 
+TEST_F(SessionTest, NothingIsKeptUnlessASaveWasAskedFor) {
+  Make(2s, false);
+  session_->Start();
+  now_ = session_->NextChordDue();
+  (void)session_->Pump();
+  EXPECT_EQ(results_.lines.size(), 2U);
+  EXPECT_FALSE(session_->HasRecording());
+}
+
+// A long take goes on in a temporary file; what is saved, playing or
+// stopped, is the file memory would have given.
+TEST_F(SessionTest, ARecordingThatMovedToATemporaryFileSavesTheSameBytes) {
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("sonavela_spill_" + std::to_string(getpid()) + ".mid");
+  const auto saved = [&](std::size_t spillAfter, bool stop) {
+    now_ = kT0;
+    Make(2s, true, spillAfter);
+    session_->Start();
+    for (int i = 0; i < 60; ++i) {
+      now_ = session_->NextChordDue();
+      (void)session_->Pump();
+    }
+    now_ += 700ms;
+    if (stop) {
+      session_->Stop();
+    }
+    EXPECT_EQ(session_->SaveMidiFile(path), "");
+    std::ifstream in(path, std::ios::binary);
+    return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  };
+  for (const bool stop : {false, true}) {
+    const std::string inMemory = saved(std::size_t{4} << 20, stop);
+    EXPECT_GT(inMemory.size(), 1000U);
+    EXPECT_EQ(saved(256, stop), inMemory) << (stop ? "stopped" : "playing");
+  }
+  std::filesystem::remove(path);
+}
+
 TEST_F(SessionTest, SavedFileHoldsWhatWasPlayedSinceTheLastStart) {
   Make(2s);
   EXPECT_FALSE(session_->HasRecording());
@@ -176,7 +217,8 @@ TEST_F(SessionTest, ClockOutSendsStartPulsesOnTheBeatsAndStop) {
   auto devices = midi::RecordingBackend::WithDevices(1, log_);
   SessionOptions options;
   options.devices = std::move(devices);
-  options.clock = std::make_unique<GridClock>(Meter::FromTempo(120, 1), [this] { return now_; });
+  options.clock = std::make_unique<timing::GridClock>(timing::Meter::FromTempo(120, 1),
+                                                      [this] { return now_; });
   options.clockOut = true;
   session_ = std::make_unique<PlaybackSession>(std::move(options), results_, inputs_);
   ASSERT_TRUE(session_->OpenDevice(0));
@@ -214,7 +256,7 @@ TEST(OfflineSession, ChordsFallOnTheGridOfAClockThatOnlyMovesWhenWaitedFor) {
   FakeInputs inputs;
   SessionOptions options;
   options.devices = midi::RecordingBackend::WithDevices(1, log);
-  options.clock = std::make_unique<OfflineClock>(2s);
+  options.clock = std::make_unique<timing::OfflineClock>(2s);
   PlaybackSession session(std::move(options), results, inputs);
   ASSERT_TRUE(session.OpenDevice(0));
   session.Start();

@@ -46,6 +46,9 @@ void PrintTo(const LogRecord& record, std::ostream* out) {
 std::vector<Group> Groups(const Lv2Host& host) {
   std::vector<Group> groups;
   for (const MidiRecord& r : host.Midi()) {
+    if (!r.bytes.empty() && (r.bytes[0] & 0xF0) == 0x80) {
+      continue;
+    }
     if (groups.empty() || groups.back().frame != r.frame) {
       groups.push_back({r.frame, {}});
     }

@@ -32,6 +32,7 @@ struct Group {
 std::ostream& operator<<(std::ostream& out, const Group& group);
 void PrintTo(const LogRecord& record, std::ostream* out);
 
+// Without the note-offs, which PluginNotes.EndByTheirOwnNoteOffs checks.
 [[nodiscard]] std::vector<Group> Groups(const Lv2Host& host);
 // The note-ons of the first `count` chords at or after `from`, in the order
 // they were sent.

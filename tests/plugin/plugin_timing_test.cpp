@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // When the plugin plays, in the tests' lilv host: chords on the host's
-// beats at any cycle length, the bytes of a start, and a worker that falls
-// behind.
+// beats at any cycle length, the notes of patterns on them, every note ended
+// by its own note-off, the bytes of a start, and a worker that falls behind.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -102,6 +104,24 @@ const std::vector<TimingCase> kTimingCases{
      {{0, kBar1}, {150000, {1, 2.25, 120.0, 0.0}}},
      400000,
      {{0, Kind::kFresh, 0}, {96000, Kind::kNext, 1}, {150000, Kind::kStop, 0}}},
+    // Restated every 4096 frames as Ardour states it, the beat rounded to a
+    // 1/1920 tick: the chords stay where the frames and the tempo put them.
+    {"RestatedRoundedToTicks",
+     [] {
+       std::vector<std::pair<std::int64_t, Position>> positions;
+       for (std::int64_t frame = 0; frame < 320000; frame += 4096) {
+         const double beat =
+             std::round(static_cast<double>(frame) * 110.0 / 60.0 / 48000.0 * 1920.0) / 1920.0;
+         const auto bar = static_cast<std::int64_t>(beat / 4.0);
+         positions.push_back({frame, {bar, beat - 4.0 * static_cast<double>(bar), 110.0, 1.0}});
+       }
+       return positions;
+     }(),
+     320000,
+     {{0, Kind::kFresh, 0},
+      {104728, Kind::kNext, 1},
+      {209455, Kind::kNext, 2},
+      {314182, Kind::kNext, 3}}},
     {"StopAndRollOn",
      {{0, kBar1}, {150000, {1, 2.25, 120.0, 0.0}}, {200000, {1, 2.25, 120.0, 1.0}}},
      350000,
@@ -231,6 +251,83 @@ TEST(PluginWorker, AChordThatIsLateComesRightAfterTheWorker) {
   EXPECT_EQ(late, 1);
   EXPECT_THAT(host.Log(), ElementsAre(AllOf(Field(&LogRecord::type, "Warning"),
                                             Field(&LogRecord::text, HasSubstr("late")))));
+}
+
+TEST(PluginNotes, PatternsPlaceTheirNotesOnTheHostsBeats) {
+  // A frame whose time in nanoseconds rounds up (4097 x 20833.33 ns).
+  constexpr std::int64_t kRoll = 4097;
+  constexpr std::int64_t kTwoChords = 8 * kChordOfOneBeat;
+  const struct {
+    float pattern;
+    float humanize;
+    std::int64_t step;
+  } cases[] = {{4, 0, kChordOfOneBeat}, {1, 0, kChordOfOneBeat / 4}, {4, 20, kChordOfOneBeat}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "pattern " << c.pattern << " humanize " << c.humanize);
+    Lv2Host host;
+    host.SetControl(Control::kPattern, c.pattern);
+    host.SetControl(Control::kHumanize, c.humanize);
+    RollAt(host, kRoll);
+    host.RunUntil(kRoll + kTwoChords, 256);
+    std::set<std::int64_t> onsets;
+    for (const MidiRecord& m : host.Midi()) {
+      if (m.bytes.size() == 3 && (m.bytes[0] & 0xF0) == 0x90 && m.bytes[2] > 0 &&
+          m.frame < kRoll + kTwoChords) {
+        onsets.insert(m.frame - kRoll);
+      }
+    }
+    if (c.humanize == 0) {
+      std::set<std::int64_t> grid;
+      for (std::int64_t at = 0; at < kTwoChords; at += c.step) {
+        grid.insert(at);
+      }
+      EXPECT_EQ(onsets, grid);
+    } else {
+      EXPECT_GT(onsets.size(), 16u) << "the notes of a strike are not all at once";
+      for (const std::int64_t at : onsets) {
+        EXPECT_LE(at % c.step, 20 * 48) << at;  // at most 20 ms late at 48 kHz
+      }
+    }
+    EXPECT_THAT(host.Log(), IsEmpty());
+  }
+}
+
+// Recorded by a DAW, a take plays back as heard only when every note ends by
+// a note-off of its own: an all-notes-off is no note end to a recorder.
+TEST(PluginNotes, EndByTheirOwnNoteOffs) {
+  constexpr std::int64_t kRoll = 4096;
+  constexpr std::int64_t kStop = kRoll + 10 * kChordOfOneBeat + 5000;
+  for (const float voicing : {0.0F, 1.0F, 2.0F, 3.0F}) {
+    for (const float pattern : {0.0F, 1.0F, 4.0F}) {
+      SCOPED_TRACE(::testing::Message() << "voicing " << voicing << " pattern " << pattern);
+      Lv2Host host;
+      host.SetControl(Control::kVoicing, voicing);
+      host.SetControl(Control::kPattern, pattern);
+      host.SetControl(Control::kBeatsPerChord, 1);
+      RollAt(host, kRoll);
+      host.SendPosition(kStop, {2, 2.5, 120.0, 0.0});
+      host.RunUntil(kStop + 4096, 512);
+      std::set<std::pair<int, int>> sounding;
+      int notes = 0;
+      for (const MidiRecord& m : host.Midi()) {
+        if (m.bytes.size() != 3) {
+          continue;
+        }
+        const std::pair<int, int> key{m.bytes[0] & 0x0F, m.bytes[1]};
+        const int kind = m.bytes[0] & 0xF0;
+        if (kind == 0x90 && m.bytes[2] > 0) {
+          EXPECT_TRUE(sounding.insert(key).second) << "struck again at " << m.frame;
+          ++notes;
+        } else if (kind == 0x80 || kind == 0x90) {
+          EXPECT_EQ(sounding.erase(key), 1U) << "ends no note at " << m.frame;
+        } else if (kind == 0xB0 && m.bytes[1] == 0x7B) {
+          EXPECT_THAT(sounding, IsEmpty()) << "left to the all-notes-off at " << m.frame;
+        }
+      }
+      EXPECT_GE(notes, 10);
+      EXPECT_THAT(sounding, IsEmpty());
+    }
+  }
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ class DialogTest : public ::testing::Test {
   midi::RecordingBackend* recorder = nullptr;
   RecordingNotifier notifier;
   // The masters the sync settings name; none unless a test gives them.
-  std::function<playback::ClockChoice(const playback::SyncSettings&)> makeClock;
+  std::function<timing::ClockChoice(const timing::SyncSettings&)> makeClock;
   // The languages the window menu switches between; none unless a test
   // gives them (TestTranslations()).
   Translations* translations = nullptr;

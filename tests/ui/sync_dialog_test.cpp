@@ -42,7 +42,7 @@ TEST_F(SyncSettingsTest, TheMenuItemSitsAboveAboutAndItsSettingsTakeEffectAtStar
   EXPECT_EQ(dialog->StepTimerState().Period(), 2000ms) << "nothing changes before Start";
   Click(kIdStart);
   EXPECT_EQ(dialog->StepTimerState().Period(), 2000ms) << "90 BPM x 3 beats";
-  playback::SyncSettings fast;
+  timing::SyncSettings fast;
   fast.tempo = 60.0;
   fast.beatsPerChord = 1;
   dialog->SetSyncSettings(fast);
@@ -53,8 +53,8 @@ TEST_F(SyncSettingsTest, TheMenuItemSitsAboveAboutAndItsSettingsTakeEffectAtStar
 
 TEST_F(SyncSettingsTest, AMasterThatCannotBeFollowedIsToldAndNothingStarts) {
   Open();
-  playback::SyncSettings jack;
-  jack.source = playback::SyncSource::kJack;
+  timing::SyncSettings jack;
+  jack.source = timing::SyncSource::kJack;
   dialog->SetSyncSettings(jack);
   Click(kIdStart);
   ASSERT_EQ(notifier.notices.size(), 1U);
@@ -64,8 +64,8 @@ TEST_F(SyncSettingsTest, AMasterThatCannotBeFollowedIsToldAndNothingStarts) {
 }
 
 TEST(SyncDialog, OffersTheInputsOnlyForAMidiClockAndKeepsAnAbsentOne) {
-  playback::SyncSettings settings;
-  settings.source = playback::SyncSource::kMidiClock;
+  timing::SyncSettings settings;
+  settings.source = timing::SyncSource::kMidiClock;
   settings.clockInput = "gone:clock";
   settings.clockOut = true;
   SyncDialog sync(settings, {"a:out", "b:clock"});
@@ -74,7 +74,7 @@ TEST(SyncDialog, OffersTheInputsOnlyForAMidiClockAndKeepsAnAbsentOne) {
   EXPECT_EQ(sync.Settings(), settings) << "unchanged by showing it";
   sync.Source().setCurrentIndex(sync.Source().findText(QStringLiteral("Ableton Link")));
   EXPECT_FALSE(sync.ClockInput().isEnabled());
-  EXPECT_EQ(sync.Settings().source, playback::SyncSource::kLink);
+  EXPECT_EQ(sync.Settings().source, timing::SyncSource::kLink);
 }
 
 }  // namespace

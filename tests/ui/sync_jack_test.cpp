@@ -10,7 +10,7 @@
 
 #include "dialog_harness.h"
 #include "jack_harness.h"
-#include "playback/clock_factory.h"
+#include "timing/clock_factory.h"
 
 namespace sonavela::ui::testing {
 namespace {
@@ -24,8 +24,8 @@ class SyncJackTest : public DialogTest {
     ::setenv("JACK_NO_START_SERVER", "1", 1);
     ::setenv("JACK_DEFAULT_SERVER", server_.c_str(), 1);
     ASSERT_TRUE(jack_.Start(server_, 15s, 256, 48000, true)) << jack_.Error();
-    makeClock = [](const playback::SyncSettings& settings) {
-      return playback::MakeClock(settings, settings.GridMeter());
+    makeClock = [](const timing::SyncSettings& settings) {
+      return timing::MakeClock(settings, settings.GridMeter());
     };
   }
 
@@ -59,8 +59,8 @@ TEST_F(SyncJackTest, TheTransportStartsStopsAndRestartsTheProgression) {
   EXPECT_TRUE(master.Say("locate 0"));
   Open();
   ClickLine(kIdDeviceList, 0);
-  playback::SyncSettings jack;
-  jack.source = playback::SyncSource::kJack;
+  timing::SyncSettings jack;
+  jack.source = timing::SyncSource::kJack;
   dialog->SetSyncSettings(jack);
   Click(kIdStart);
   ASSERT_TRUE(notifier.notices.empty()) << notifier.notices[0].detail.toStdString();

@@ -3,13 +3,13 @@
 
 #include <vector>
 
-#include "midi/devices/rtmidi_backend.h"
-#include "midi/devices/synth_backend.h"
-#include "midi/devices/virtual_port_backend.h"
+#include "midi/devices/alsa-rtmidi/rtmidi_backend.h"
+#include "midi/devices/alsa-rtmidi/virtual_port_backend.h"
+#include "midi/devices/synth/synth_backend.h"
 #include "midi/port/composite_backend.h"
 #if defined(SONAVELA_HAVE_JACK)
-#include "midi/devices/jack_backend.h"
-#include "midi/devices/jack_session.h"
+#include "midi/devices/jack/jack_backend.h"
+#include "midi/devices/jack/jack_session.h"
 #endif
 
 namespace sonavela::midi {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "midi/devices/midi_host.h"
-#include "midi/devices/synth_config.h"
+#include "midi/devices/alsa-rtmidi/midi_host.h"
+#include "midi/devices/synth/synth_config.h"
 #include "midi/port/midi_backend.h"
 
 namespace sonavela::midi {
@@ -22,7 +22,7 @@ struct SystemBackendOptions {
   // When set, read at every opening of the synthesizer in place of
   // `soundFont` and `sound`.
   std::shared_ptr<const SynthChoice> synthChoice;
-  // Empty: SONAVELA_AUDIO_DRIVER, then pulseaudio, alsa, jack, sdl2.
+  // Empty: SONAVELA_AUDIO_DRIVER, then pulseaudio, alsa, jack.
   std::string audioDriver;
   // How the program names itself to JACK and the ALSA sequencer.
   std::string clientName = "Sonavela";

@@ -206,18 +206,21 @@ bool MidiFileRecording::Flush() {
   return true;
 }
 
+MidiFileRecording::Ending MidiFileRecording::EndingAt(std::chrono::microseconds end) const {
+  Ending ending;
+  ending.tail = Tail(end).bytes;
+  ending.lengthAt = kTrackLengthOffset;
+  PutBigEndian(ending.length,
+               static_cast<std::uint32_t>(streamed_ + track_.bytes.size() + ending.tail.size()), 4);
+  return ending;
+}
+
 bool MidiFileRecording::Finish(std::chrono::microseconds end) {
   if (sink_ == nullptr || !Flush()) {
     return false;
   }
-  const Track tail = Tail(end);
-  if (!sink_->Append(tail.bytes)) {
-    return false;
-  }
-  const std::uint64_t length = streamed_ + tail.bytes.size();
-  std::vector<std::uint8_t> field;
-  PutBigEndian(field, static_cast<std::uint32_t>(length), 4);
-  return sink_->Overwrite(kTrackLengthOffset, field);
+  const Ending ending = EndingAt(end);
+  return sink_->Append(ending.tail) && sink_->Overwrite(ending.lengthAt, ending.length);
 }
 
 }  // namespace sonavela::midi

@@ -68,6 +68,18 @@ class MidiFileRecording {
   // of track follows and the header gets the track's length.
   [[nodiscard]] bool Finish(std::chrono::microseconds end);
   [[nodiscard]] bool Streaming() const { return sink_ != nullptr; }
+  // Bytes of the track held in memory, not yet in a sink.
+  [[nodiscard]] std::size_t Buffered() const { return track_.bytes.size(); }
+
+  // What completes a copy of the sink's bytes into a whole file, the stream
+  // going on: after a Flush, `tail` appended and `length` written at
+  // `lengthAt`.
+  struct Ending {
+    std::vector<std::uint8_t> tail;
+    std::uint64_t lengthAt = 0;
+    std::vector<std::uint8_t> length;
+  };
+  [[nodiscard]] Ending EndingAt(std::chrono::microseconds end) const;
 
   // Microseconds per quarter note written in the tempo event.
   [[nodiscard]] std::uint32_t TempoMicroseconds() const;

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "midi/devices/synth_config.h"
-#include "midi/devices/synth_engine.h"
+#include "midi/devices/synth/synth_config.h"
+#include "midi/devices/synth/synth_engine.h"
 
 namespace sonavela::midi {
 

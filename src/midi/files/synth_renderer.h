@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "midi/devices/synth_config.h"
+#include "midi/devices/synth/synth_config.h"
 #include "midi/files/audio_writer.h"
 #include "midi/files/byte_sink.h"
 #include "midi/port/midi_backend.h"

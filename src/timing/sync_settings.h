@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "timing/chord_clock.h"
+
+namespace sonavela::timing {
+
+// Whose time the chords follow.
+enum class SyncSource { kInternal, kJack, kMidiClock, kLink };
+
+// How a progression keeps time, as the user sets it: the tempo and the beats
+// of a chord, the master to follow (the tempo is only proposed to one that
+// has none), the MIDI input a MIDI clock comes from, and whether the program
+// sends MIDI clock of its own. The defaults keep a chord every two seconds.
+struct SyncSettings {
+  double tempo = kDefaultTempo;
+  int beatsPerChord = kDefaultBeatsPerChord;
+  SyncSource source = SyncSource::kInternal;
+  std::string clockInput;
+  bool clockOut = false;
+
+  [[nodiscard]] Meter GridMeter() const { return Meter::FromTempo(tempo, beatsPerChord); }
+  friend bool operator==(const SyncSettings&, const SyncSettings&) = default;
+};
+
+// The clock a progression follows, or why there is none: a line for the user
+// and an exit status for the command line (2 for a master that is not
+// there, 1 for one that failed).
+struct ClockChoice {
+  std::unique_ptr<ChordClock> clock;
+  std::string error;
+  int status = 0;
+};
+
+}  // namespace sonavela::timing
