@@ -47,7 +47,7 @@ int main() {
   const std::string wav = std::string(folder) + "/render.wav";
   std::printf("16 chords, seed 1, C major, 120 BPM, gain 0 dB, reverb and chorus on (LUFS):\n");
   std::printf("%-12s %10s %10s\n", "voicing", "piano (1)", "strings (49)");
-  for (const char* voicing : {"spec", "close", "open", "bass-triad"}) {
+  for (const char* voicing : {"full", "close", "open", "bass-triad"}) {
     std::printf("%-12s", voicing);
     for (const char* instrument : {"1", "49"}) {
       const std::string command = std::string(SONAVELA_CLI_PATH) + " --steps 16 --voicing " +

@@ -36,8 +36,8 @@ std::vector<int> Upper(const VoicedChord& voiced) {
 
 int main() {
   std::printf("%d chords of the default progression, seed 1, C major, register 55-79:\n", kChords);
-  for (const VoicingMode mode : {VoicingMode::kThreeOctaves, VoicingMode::kClose,
-                                 VoicingMode::kOpen, VoicingMode::kBassTriad}) {
+  for (const VoicingMode mode :
+       {VoicingMode::kFull, VoicingMode::kClose, VoicingMode::kOpen, VoicingMode::kBassTriad}) {
     ProgressionGenerator generator;
     (void)sonavela::generator::LoadRules(generator, sonavela::generator::DefaultRuleTables(),
                                          false);

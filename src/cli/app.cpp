@@ -174,39 +174,39 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
 
   bool failed = false;
   bool loadReported = false;
-  const auto report = [&] {
-    // A master may start the progression long after the program started.
-    if (!loadReported && session.Running()) {
+  const auto onFailure = [&](const playback::Failure& failure) {
+    if (failure.what == playback::Failure::What::kRecording) {
+      Complain(env.err, "cannot write " + Quoted(*options.midiFile) + ": " + failure.detail);
+      failed = true;
+      return;
+    }
+    // `| head -c`: a reader of the sound that had enough is no failure.
+    if (files.wavPipe && files.wavPipe->ReaderLeft()) {
+      return;
+    }
+    if (offline) {
+      Complain(env.err, "cannot write " + RenderName(options) + ": " + failure.detail);
+    } else {
+      std::string name = "<Error>";
+      (void)session.DeviceName(*options.device, name);
+      Complain(env.err, "MIDI output device " + std::to_string(*options.device) + " (" + name +
+                            ") failed: " + failure.detail + "; playing on silently");
+    }
+    failed = true;
+  };
+  session.SetEventSink([&](const playback::SessionEvent& event) {
+    if (const auto* notice = std::get_if<playback::Notice>(&event)) {
+      Complain(env.err, "note: " + notice->text);
+    } else if (const auto* failure = std::get_if<playback::Failure>(&event)) {
+      onFailure(*failure);
+    } else if (std::holds_alternative<playback::PlayedChord>(event) && !loadReported) {
+      // A master may start the progression long after the program started.
       WarnAboutLoad(env.err, session.LastLoadReport());
       loadReported = true;
     }
-    for (const std::string& notice : session.TakeDeviceNotices()) {
-      Complain(env.err, "note: " + notice);
-    }
-    if (const std::optional<std::string> notice = session.Clock().TakeNotice()) {
-      Complain(env.err, "note: " + *notice);
-    }
-    // `| head -c`: a reader of the sound that had enough is no failure.
-    const std::optional<std::string> why = session.TakeDeviceFailure();
-    if (why && !(files.wavPipe && files.wavPipe->ReaderLeft())) {
-      if (offline) {
-        Complain(env.err, "cannot write " + RenderName(options) + ": " + *why);
-      } else {
-        std::string name = "<Error>";
-        (void)session.DeviceName(*options.device, name);
-        Complain(env.err, "MIDI output device " + std::to_string(*options.device) + " (" + name +
-                              ") failed: " + *why + "; playing on silently");
-      }
-      failed = true;
-    }
-    if (const std::optional<std::string> why = session.TakeRecordingFailure()) {
-      Complain(env.err, "cannot write " + Quoted(*options.midiFile) + ": " + *why);
-      failed = true;
-    }
-  };
+  });
 
   const auto afterPump = [&] {
-    report();
     progress.Update(results.Printed());
     if (offline && session.DeviceFailed()) {
       session.Stop();  // a render that cannot be written has no reason to go on
@@ -224,7 +224,6 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
     session.Stop();  // a stop signal, or a closed output
   }
   (void)session.CloseDevice();
-  report();
 
   if (files.wav && !session.DeviceFailed() && !files.wav->Commit()) {
     Complain(env.err, "cannot write " + Quoted(*options.wavFile) + ": " + files.wav->LastError());

@@ -43,7 +43,7 @@ Options:
   --list-inputs     list the MIDI inputs as "index<TAB>name" and exit
   --clock-out       also send MIDI beat clock (24 a beat, start, stop) on
                     the output device
-  --voicing MODE    how a chord is laid out: spec (default: every tone in
+  --voicing MODE    how a chord is laid out: full (default: every tone in
                     three octaves from 61 to 96, the root twice below),
                     close (the root alone in the bass, the chord above it
                     in close position, moving as little as it can),

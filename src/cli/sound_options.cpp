@@ -73,8 +73,11 @@ std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_vi
   if (name == "--voicing") {
     const std::optional<midi::VoicingMode> mode = midi::ParseVoicingMode(value);
     if (!mode) {
-      return UsageError{"--voicing: '" + std::string(value) +
-                        "' is none of spec, close, open, bass-triad"};
+      std::string names;
+      for (const std::string_view known : midi::VoicingModeNames()) {
+        names += (names.empty() ? "" : ", ") + std::string(known);
+      }
+      return UsageError{"--voicing: '" + std::string(value) + "' is none of " + names};
     }
     voicing.mode = *mode;
   } else if (name == "--register") {

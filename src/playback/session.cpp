@@ -45,7 +45,8 @@ PlaybackSession::PlaybackSession(SessionOptions options, ResultList& results,
       control_(generator_, port_, results, timer_, inputs),
       clockOut_(options.clockOut),
       keepRecording_(options.keepRecording),
-      spillAfter_(options.spillAfterBytes) {
+      spillAfter_(options.spillAfterBytes),
+      reopenFailed_(options.reopenFailedDevice) {
   generator_.SetRandomState(options.seed);
   port_.SetVoicing(options.voicing);
   control_.SetStepListener([this](const generator::ProgressionStep& step, const std::string& line) {
@@ -59,12 +60,52 @@ PlaybackSession::~PlaybackSession() {
 }
 
 bool PlaybackSession::OpenDevice(unsigned index) {
-  return port_.OpenDevice(index, clock_->Now());
+  const bool opened = port_.OpenDevice(index, clock_->Now());
+  openName_.reset();
+  std::string name;
+  if (opened && port_.DeviceName(index, name)) {
+    openName_ = name;
+  }
+  deviceLost_ = false;
+  Report();
+  return opened;
+}
+
+void PlaybackSession::ReopenFailedDevice() {
+  constexpr std::chrono::seconds kFirstWait{1};
+  constexpr std::chrono::seconds kLongestWait{4};
+  if (!reopenFailed_ || !openName_ || !running_) {
+    return;
+  }
+  const Timestamp now = clock_->Now();
+  if (!deviceLost_) {
+    if (port_.DeviceFailed()) {
+      deviceLost_ = true;
+      reopenWait_ = kFirstWait;
+      nextReopen_ = now + reopenWait_;
+    }
+    return;
+  }
+  if (now < nextReopen_) {
+    return;
+  }
+  reopenWait_ = std::min<std::chrono::nanoseconds>(reopenWait_ * 2, kLongestWait);
+  nextReopen_ = now + reopenWait_;
+  for (unsigned index = 0; index < port_.DeviceCount(); ++index) {
+    std::string name;
+    if (port_.DeviceName(index, name) && name == *openName_) {
+      deviceLost_ = !port_.OpenDevice(index, now);
+      (void)port_.TakeFailure();  // told once, when it failed
+      return;
+    }
+  }
 }
 
 bool PlaybackSession::CloseDevice() {
   const Timestamp now = clock_->Now();
-  return port_.CloseDevice(running_ ? std::min(now, NextChordDue()) : now);
+  const bool closed = port_.CloseDevice(running_ ? std::min(now, NextChordDue()) : now);
+  Report();
+  return closed;
 }
 
 void PlaybackSession::SetClock(std::unique_ptr<timing::ChordClock> clock, bool clockOut) {
@@ -79,6 +120,42 @@ void PlaybackSession::Start() {
   stopAtNextChord_ = false;
   clock_->Engage(clock_->Now());
   (void)Pump();
+}
+
+SessionState PlaybackSession::CurrentState() const {
+  if (!clock_->Engaged()) {
+    return SessionState::kStopped;
+  }
+  if (clock_->MasterGone()) {
+    return SessionState::kMasterGone;
+  }
+  if (!running_) {
+    return SessionState::kWaitingForMaster;
+  }
+  return port_.DeviceFailed() || deviceLost_ ? SessionState::kSilent : SessionState::kPlaying;
+}
+
+void PlaybackSession::Report() {
+  if (!sink_) {
+    return;
+  }
+  for (std::string& notice : port_.TakeNotices()) {
+    sink_(Notice{std::move(notice)});
+  }
+  if (std::optional<std::string> notice = clock_->TakeNotice()) {
+    sink_(Notice{std::move(*notice)});
+  }
+  if (std::optional<std::string> why = port_.TakeFailure()) {
+    sink_(Failure{Failure::What::kDevice, std::move(*why)});
+  }
+  if (std::optional<std::string> why = TakeRecordingFailure()) {
+    sink_(Failure{Failure::What::kRecording, std::move(*why)});
+  }
+  const SessionState now = CurrentState();
+  if (now != state_) {
+    state_ = now;
+    sink_(StateChanged{now});
+  }
 }
 
 int PlaybackSession::Pump() {
@@ -96,6 +173,8 @@ int PlaybackSession::Pump() {
     }
   }
   DueBefore(horizon + std::chrono::nanoseconds(1));
+  ReopenFailedDevice();
+  Report();
   return handled;
 }
 
@@ -109,6 +188,9 @@ Timestamp PlaybackSession::NextWake() const {
   }
   if (wake != Timestamp::max()) {
     wake -= Lookahead();
+  }
+  if (deviceLost_ && running_) {
+    wake = std::min(wake, nextReopen_);
   }
   const std::chrono::nanoseconds poll = clock_->PollInterval();
   if (poll != std::chrono::nanoseconds::max()) {
@@ -190,6 +272,7 @@ void PlaybackSession::Tick(unsigned timerId) {
   }
   // A tick delivered before the chord's time plays now.
   ChordAt(running_ ? std::min(now, NextChordDue()) : now);
+  Report();
 }
 
 void PlaybackSession::ChordPlayed() {
@@ -201,23 +284,6 @@ void PlaybackSession::ChordPlayed() {
     FailRecording(stream_ != nullptr ? stream_->LastError() : spill_ ? spill_->LastError() : "");
   }
   SpillWhenLarge();
-}
-
-void PlaybackSession::SpillWhenLarge() {
-  if (stream_ != nullptr || spill_ || spillRefused_ || !keepRecording_ ||
-      recorder_->Buffered() < spillAfter_) {
-    return;
-  }
-  std::string error;
-  spill_ = SpillFile::Create(error);
-  if (!spill_) {
-    // Kept in memory then, as it always was.
-    spillRefused_ = true;
-    return;
-  }
-  if (!recorder_->StreamTo(*spill_)) {
-    FailRecording(spill_->LastError());
-  }
 }
 
 void PlaybackSession::Stop() {
@@ -232,6 +298,7 @@ void PlaybackSession::StopAt(Timestamp at) {
   DueBefore(at);
   SilenceAt(at);
   clock_->Disengage();
+  Report();
 }
 
 void PlaybackSession::SilenceAt(Timestamp at) {
@@ -276,84 +343,12 @@ void PlaybackSession::OnStep(const generator::ProgressionStep& step, const std::
     DueBefore(lastChordAt_ + std::chrono::nanoseconds(1));
   }
   recorder_->AddMarker(line);
+  if (sink_) {
+    sink_(PlayedChord{line});
+  }
   if (listener_) {
     listener_(step, line);
   }
-}
-
-bool PlaybackSession::HasRecording() const {
-  return !recorder_->Empty();
-}
-
-std::string PlaybackSession::SaveMidiFile(const std::filesystem::path& path) const {
-  std::string why;
-  if (path.empty() || !path.has_filename()) {
-    why = "no file name was given";
-  } else {
-    std::optional<std::string> failed;
-    if (spill_) {
-      failed = SaveSpilled(path);
-    } else {
-      const std::vector<std::uint8_t> bytes = recorder_->Encode(running_);
-      failed = WriteFileAtomically(
-          path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    }
-    if (!failed) {
-      return {};
-    }
-    why = *failed;
-  }
-  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about a chain
-  // of string operator+ at -O3.
-  std::string message = "Cannot save the MIDI file \"";
-  message += path.string();
-  message += "\": ";
-  message += why;
-  message += '.';
-  return message;
-}
-
-std::optional<std::string> PlaybackSession::SaveSpilled(const std::filesystem::path& path) const {
-  std::string error;
-  const std::unique_ptr<AtomicFile> file = AtomicFile::Create(path, error);
-  if (!file) {
-    return error;
-  }
-  if (!recorder_->Flush()) {
-    return spill_->LastError();
-  }
-  const midi::MidiFileRecording::Ending ending = recorder_->EndingOfStream(running_);
-  if (!spill_->CopyTo(*file, error)) {
-    return error;
-  }
-  if (!file->Append(ending.tail) || !file->Overwrite(ending.lengthAt, ending.length) ||
-      !file->Commit()) {
-    return file->LastError();
-  }
-  return std::nullopt;
-}
-
-bool PlaybackSession::FinishRecording() {
-  if (recordingFailure_) {
-    return false;
-  }
-  if (!recorder_->Streaming() || !recorder_->Finish()) {
-    FailRecording(stream_ != nullptr ? stream_->LastError() : std::string());
-    return false;
-  }
-  return true;
-}
-
-void PlaybackSession::FailRecording(const std::string& why) {
-  recordingFailure_ = why.empty() ? std::string("the recording could not be written") : why;
-}
-
-std::optional<std::string> PlaybackSession::TakeRecordingFailure() {
-  if (!recordingFailure_ || recordingFailureTaken_) {
-    return std::nullopt;
-  }
-  recordingFailureTaken_ = true;
-  return recordingFailure_;
 }
 
 }  // namespace sonavela::playback

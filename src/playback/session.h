@@ -14,6 +14,7 @@
 #include "midi/port/midi_backend.h"
 #include "midi/port/midi_port.h"
 #include "playback/playback_control.h"
+#include "playback/session_events.h"
 #include "timing/chord_clock.h"
 
 namespace sonavela::playback {
@@ -41,6 +42,10 @@ struct SessionOptions {
   // A recording kept for a save that outgrows this goes on in a temporary
   // file.
   std::size_t spillAfterBytes = std::size_t{4} << 20;
+  // While the open device has failed and the progression plays, try to open
+  // a device of the same name again now and then: a JACK server that was
+  // restarted, a synthesizer whose sound server is back.
+  bool reopenFailedDevice = false;
 };
 
 // One progression being played: the generator, the MIDI port, the control
@@ -127,6 +132,11 @@ class PlaybackSession {
   }
   // Called for every chord played, after its line was shown.
   void SetStepListener(StepListener listener) { listener_ = std::move(listener); }
+  // Hears every event from now on, each as it happens: the chords played,
+  // the notices and failures (each once) and every change of state. The
+  // Take functions find nothing the sink was told.
+  void SetEventSink(SessionEventSink sink) { sink_ = std::move(sink); }
+  [[nodiscard]] SessionState State() const { return state_; }
 
   // Whether anything was recorded since the last Start.
   [[nodiscard]] bool HasRecording() const;
@@ -165,6 +175,10 @@ class PlaybackSession {
   void ChordPlayed();
   void FailRecording(const std::string& why);
   void SpillWhenLarge();
+  void ReopenFailedDevice();
+  // Tells the sink what happened since it was last told.
+  void Report();
+  [[nodiscard]] SessionState CurrentState() const;
   [[nodiscard]] std::optional<std::string> SaveSpilled(const std::filesystem::path& path) const;
 
   std::unique_ptr<timing::ChordClock> clock_;
@@ -179,6 +193,12 @@ class PlaybackSession {
   std::size_t spillAfter_;
   std::unique_ptr<SpillFile> spill_;
   bool spillRefused_ = false;
+  bool reopenFailed_;
+  std::optional<std::string> openName_;  // of the device opened last
+  // The open device failed; one of its name is looked for.
+  bool deviceLost_ = false;
+  Timestamp nextReopen_{};
+  std::chrono::nanoseconds reopenWait_{};
   bool stopAtNextChord_ = false;
   // A progression was started since the session was made.
   bool started_ = false;
@@ -187,6 +207,8 @@ class PlaybackSession {
   // The last clock pulse sent; pulses follow the clock's beat grid.
   Timestamp lastPulse_{};
   StepListener listener_;
+  SessionEventSink sink_;
+  SessionState state_ = SessionState::kStopped;
   midi::ByteSink* stream_ = nullptr;
   std::optional<std::string> recordingFailure_;
   bool recordingFailureTaken_ = false;

@@ -97,6 +97,11 @@ class ChordClock {
   [[nodiscard]] virtual std::optional<double> LastEventBeats() const { return std::nullopt; }
   // Something the user should hear about (a master that went silent), once.
   [[nodiscard]] virtual std::optional<std::string> TakeNotice() { return std::nullopt; }
+  // Whether the chords come when a master says, rather than at once.
+  [[nodiscard]] virtual bool FollowsMaster() const { return false; }
+  // Whether that master has gone away (its server quit, its input was
+  // removed); the clock waits for it to come back.
+  [[nodiscard]] virtual bool MasterGone() const { return false; }
   // Moves the clock to `time` if it keeps time of its own (an offline
   // render); a clock on real time leaves that to the world.
   virtual void WaitedUntil(Timestamp /*time*/) {}

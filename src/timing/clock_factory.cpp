@@ -31,16 +31,50 @@ ClockChoice Refused(std::string why, int status) {
   return choice;
 }
 
+// The JACK transport, and again once a server that went away is back under
+// the same name: while it is gone, a client is tried for a few times a
+// second, which costs next to nothing when no server answers.
+class TransportSource {
+ public:
+  TransportSource(std::unique_ptr<JackTransport> transport, double fallbackBpm)
+      : transport_(std::move(transport)), fallbackBpm_(fallbackBpm) {}
+
+  std::optional<TransportPosition> Read() {
+    if (transport_) {
+      if (std::optional<TransportPosition> read = transport_->Read()) {
+        return read;
+      }
+      transport_.reset();
+    }
+    const Timestamp now = midi::MidiClock::now();
+    if (now < nextTry_) {
+      return std::nullopt;
+    }
+    nextTry_ = now + kRetry;
+    std::string error;
+    transport_ = JackTransport::Connect(kClientName, fallbackBpm_, error);
+    return transport_ ? transport_->Read() : std::nullopt;
+  }
+
+ private:
+  static constexpr std::chrono::milliseconds kRetry{250};
+
+  std::unique_ptr<JackTransport> transport_;
+  double fallbackBpm_;
+  Timestamp nextTry_{};
+};
+
 ClockChoice FollowJackTransport(const SyncSettings& settings, Meter grid) {
   std::string error;
-  std::shared_ptr<timing::JackTransport> transport =
-      timing::JackTransport::Connect(kClientName, ProposedTempo(grid), error);
+  std::unique_ptr<JackTransport> transport =
+      JackTransport::Connect(kClientName, ProposedTempo(grid), error);
   if (!transport) {
     return Refused(error, kNotThere);
   }
+  auto source = std::make_shared<TransportSource>(std::move(transport), ProposedTempo(grid));
   ClockChoice choice;
-  choice.clock = std::make_unique<TransportClock>([transport] { return transport->Read(); },
-                                                  settings.beatsPerChord);
+  choice.clock =
+      std::make_unique<TransportClock>([source] { return source->Read(); }, settings.beatsPerChord);
   return choice;
 }
 

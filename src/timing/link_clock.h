@@ -71,6 +71,7 @@ class LinkClock final : public ChordClock {
   [[nodiscard]] Meter CurrentMeter() const override;
   [[nodiscard]] std::optional<Timestamp> PulseAfter(Timestamp after) const override;
   [[nodiscard]] std::optional<std::string> TakeNotice() override;
+  [[nodiscard]] bool FollowsMaster() const override { return true; }
 
  private:
   // The first boundary at or after `at`.

@@ -122,13 +122,20 @@ std::optional<ClockEvent> TransportClock::Poll(Timestamp horizon) {
   if (!read) {
     if (!gone_) {
       gone_ = true;
-      notice_ = "the JACK transport is gone (its server quit); the progression stops";
+      notice_ = "the JACK transport is gone (its server quit); waiting for it to come back";
     }
     if (playing_) {
       playing_ = false;
       return ClockEvent{Cue::kStop, Now()};
     }
     return std::nullopt;
+  }
+  if (gone_) {
+    gone_ = false;
+    notice_ = "the JACK transport is back";
+    // Whatever it did meanwhile, its next roll is joined afresh.
+    wasRolling_ = false;
+    anchor_.reset();
   }
   last_ = read;
   MeasureRate(*read);

@@ -36,6 +36,8 @@ class TransportClock final : public ChordClock {
   [[nodiscard]] Meter CurrentMeter() const override;
   [[nodiscard]] std::optional<Timestamp> PulseAfter(Timestamp after) const override;
   [[nodiscard]] std::optional<std::string> TakeNotice() override;
+  [[nodiscard]] bool FollowsMaster() const override { return true; }
+  [[nodiscard]] bool MasterGone() const override { return gone_; }
   [[nodiscard]] std::optional<double> LastEventBeats() const override {
     return static_cast<double>(playedBoundary_ * beatsPerChord_);
   }

@@ -66,6 +66,8 @@ MainDialog::MainDialog(MainDialogOptions options)
   setup.seed = options.seed;
   // For 名前を付けてMIDIファイルを保存 after a run.
   setup.keepRecording = true;
+  // A JACK server restarted, a sound server back: the dialog plays on there.
+  setup.reopenFailedDevice = true;
   session_ = std::make_unique<playback::PlaybackSession>(std::move(setup), *results_, *inputs_);
   stepTimer_ = std::make_unique<ChordTimer>(session_->Clock().CurrentMeter().Chord());
   makeClock_ = std::move(options.makeClock);
@@ -75,6 +77,8 @@ MainDialog::MainDialog(MainDialogOptions options)
     soundSettings_.synth = *synth_;
   }
 
+  session_->SetEventSink([this](const playback::SessionEvent& event) { OnSessionEvent(event); });
+  AddStatusLine();
   ConnectMessages();
   OnInitDialog();
 }
@@ -245,27 +249,6 @@ void MainDialog::AimTimer() {
   } else {
     stepTimer_->Cancel();
   }
-  if (session_->DeviceFailed()) {
-    // Told after this tick's handler has returned: a message box runs a loop
-    // of its own, and the progression goes on meanwhile.
-    QMetaObject::invokeMethod(this, &MainDialog::ReportDeviceFailure, Qt::QueuedConnection);
-  }
-}
-
-void MainDialog::ReportDeviceFailure() {
-  const std::optional<std::string> why = session_->TakeDeviceFailure();
-  if (!why) {
-    return;
-  }
-  notifier_.Show(
-      this,
-      Notice{ProgramName(),
-             QCoreApplication::translate("Sonavela", "ＭＩＤＩデータ出力先が使えなくなりました。"),
-             QString::fromStdString(*why) +
-                 QCoreApplication::translate("Sonavela",
-                                             "\n演奏は音を出さずに続きます。ほかの出力先を"
-                                             "選ぶと、そこで鳴り続けます。"),
-             QMessageBox::Warning});
 }
 
 void MainDialog::OnDeviceSelected() {

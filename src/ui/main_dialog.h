@@ -22,6 +22,7 @@
 
 class QAction;
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -121,6 +122,8 @@ class MainDialog final : public QDialog {
   [[nodiscard]] QMenu& SystemMenu() const { return *systemMenu_; }
   [[nodiscard]] const ChordTimer& StepTimerState() const { return *stepTimer_; }
   [[nodiscard]] const QIcon& Icon() const { return appIcon; }
+  // The line below the controls that says how the progression stands.
+  [[nodiscard]] const QLabel& StatusLine() const { return *statusLine_; }
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -138,7 +141,10 @@ class MainDialog final : public QDialog {
   void AimTimer();
   void OnClockDue();
   [[nodiscard]] bool TakeNewClock();
-  void ReportDeviceFailure();
+  void AddStatusLine();
+  void ShowState();
+  void OnSessionEvent(const playback::SessionEvent& event);
+  void ShowFailures();
   void ShowSystemMenu(QPoint globalPos);
   void ShowSystemMenuAtFocus();
   void OnStepPlayed();
@@ -155,6 +161,7 @@ class MainDialog final : public QDialog {
   QListWidget* connList = nullptr;
   QListWidget* deviceList = nullptr;
   QListWidget* resultList = nullptr;
+  QLabel* statusLine_ = nullptr;
   QIcon appIcon;
 
   std::unique_ptr<Notifier> ownNotifier_;
@@ -179,6 +186,9 @@ class MainDialog final : public QDialog {
   Translations* translations_ = nullptr;
   // The settings changed since the clock was made: a new one at Start.
   bool syncChanged_ = false;
+  // What the status line adds to the state, until the state changes.
+  QString lastNotice_;
+  std::vector<playback::Failure> pendingFailures_;
 };
 
 }  // namespace sonavela::ui

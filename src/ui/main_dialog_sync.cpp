@@ -145,6 +145,7 @@ void MainDialog::OnSwitchLanguage() {
   }
   SaveLanguage(other);
   RetranslateDialog(*this, MainDialogTemplate(), controls_);
+  ShowState();
   for (QAction* item : systemMenu_->actions()) {
     if (!item->isSeparator()) {
       item->setText(MenuText(item->data().toUInt()));

@@ -28,7 +28,7 @@ struct VoicingItem {
 
 // The order of the choice list.
 constexpr std::array<VoicingItem, 4> kVoicings{{
-    {midi::VoicingMode::kThreeOctaves, QT_TRANSLATE_NOOP("Sonavela", "全音域 (3 オクターブ)")},
+    {midi::VoicingMode::kFull, QT_TRANSLATE_NOOP("Sonavela", "全音域 (3 オクターブ)")},
     {midi::VoicingMode::kClose, QT_TRANSLATE_NOOP("Sonavela", "密集配置 (声部進行)")},
     {midi::VoicingMode::kOpen, QT_TRANSLATE_NOOP("Sonavela", "開離配置 (声部進行)")},
     {midi::VoicingMode::kBassTriad, QT_TRANSLATE_NOOP("Sonavela", "ベースと三和音")},
@@ -167,7 +167,7 @@ void SoundDialog::ChooseSoundFont() {
 
 void SoundDialog::OnVoicingChanged() {
   // The three-octave voicing has fixed ranges of its own.
-  const bool ranged = Settings().voicing.mode != midi::VoicingMode::kThreeOctaves;
+  const bool ranged = Settings().voicing.mode != midi::VoicingMode::kFull;
   low_->setEnabled(ranged);
   high_->setEnabled(ranged);
 }

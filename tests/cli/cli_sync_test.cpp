@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -228,6 +229,59 @@ TEST_F(CliSyncJackTest, ChordsLandOnTheBarsOfTheTransportAndStopSilences) {
     }
   }
   EXPECT_TRUE(silencedWhileStopped);
+}
+
+// A follower whose server quits says so once and waits; the server back
+// under the same name, the run goes on to its last chord.
+// No client of the test's own on the server that is killed: libjack takes
+// a client's process down with its server.
+class CliJackServerLossTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    serverName_ = "sonavela_loss_" + std::to_string(::getpid());
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    ::setenv("JACK_DEFAULT_SERVER", serverName_.c_str(), 1);
+    ASSERT_TRUE(server_.Start(serverName_, 15s, kPeriod, kRate, true)) << server_.Error();
+  }
+
+  std::string serverName_;
+  midi::testing::JackTestServer server_;
+};
+
+TEST_F(CliJackServerLossTest, AServerThatQuitsIsWaitedForAndFollowedWhenBack) {
+  const auto master = [this] {
+    auto tool = std::make_unique<midi::testing::JackTool>("jack_transport -s " + serverName_, true);
+    EXPECT_TRUE(tool->Say("master"));
+    EXPECT_TRUE(tool->Say("tempo 240"));
+    EXPECT_TRUE(tool->Say("locate 0"));
+    return tool;
+  };
+  std::unique_ptr<midi::testing::JackTool> first = master();
+  testing::ProcessOptions options;
+  options.timeout = 30s;
+  testing::ProcessResult run;
+  std::thread program([&] {
+    run = testing::RunProgram(SONAVELA_CLI_PATH,
+                              {"--device", "none", "--sync", "jack", "--steps", "4"}, options);
+  });
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(first->Say("play"));
+  std::this_thread::sleep_for(1500ms);  // two chords
+  server_.Kill();
+  first.reset();
+  std::this_thread::sleep_for(1500ms);
+  ASSERT_TRUE(server_.Start(serverName_, 15s, kPeriod, kRate, true)) << server_.Error();
+  std::unique_ptr<midi::testing::JackTool> second = master();
+  EXPECT_TRUE(second->Say("play"));
+  program.join();
+  EXPECT_TRUE(run.exited);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testing::CountLines(run.out), 4) << run.out;
+  EXPECT_EQ(run.err,
+            "sonavela-cli: note: the JACK transport is gone (its server quit); waiting for it to "
+            "come back\n"
+            "sonavela-cli: note: the JACK transport is back\n");
+  EXPECT_TRUE(second->Say("quit"));
 }
 
 TEST_F(CliSyncJackTest, WithoutAServerSyncToJackIsAUsageError) {

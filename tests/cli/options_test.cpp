@@ -294,7 +294,8 @@ TEST(OptionsTest, VoicingChannelsVelocityAndKey) {
     std::vector<std::string_view> args;
     const char* message;
   } cases[] = {
-      {{"--voicing", "Close"}, "--voicing: 'Close' is none of spec, close, open, bass-triad"},
+      {{"--voicing", "Close"}, "--voicing: 'Close' is none of full, close, open, bass-triad"},
+      {{"--voicing", "spec"}, "--voicing: 'spec' is none of full, close, open, bass-triad"},
       {{"--register", "60-71"},
        "--register: '60-71' is not LOW-HIGH, two MIDI notes from 0 to 127 at least 12 apart"},
       {{"--register", "60"},

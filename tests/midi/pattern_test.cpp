@@ -64,7 +64,7 @@ TEST(ChordPattern, EachPatternPlacesItsNotesAndEndsEveryOne) {
        false},
       {ChordPattern::kStrum, {}, true},
   };
-  for (const VoicingMode mode : {VoicingMode::kThreeOctaves, VoicingMode::kClose}) {
+  for (const VoicingMode mode : {VoicingMode::kFull, VoicingMode::kClose}) {
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(ChordPatternName(c.pattern)) + " " +
                    std::string(VoicingModeName(mode)));

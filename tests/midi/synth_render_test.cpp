@@ -69,7 +69,7 @@ struct RenderCase {
   harmony::Chord chord;
   std::int32_t instrument;
   std::set<int> pitchClasses;
-  VoicingMode mode = VoicingMode::kThreeOctaves;
+  VoicingMode mode = VoicingMode::kFull;
 
   friend void PrintTo(const RenderCase& c, std::ostream* os) { *os << c.name; }
 };

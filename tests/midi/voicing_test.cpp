@@ -70,7 +70,7 @@ std::vector<Chord> Sweep() {
 
 TEST(Voicer, EveryModeSoundsExactlyTheChordsPitchClassesInItsRanges) {
   const std::vector<Chord> chords = Sweep();
-  for (const auto& [mode, range] : {std::pair{VoicingMode::kThreeOctaves, kDefaultRegister},
+  for (const auto& [mode, range] : {std::pair{VoicingMode::kFull, kDefaultRegister},
                                     {VoicingMode::kClose, kDefaultRegister},
                                     {VoicingMode::kOpen, kDefaultRegister},
                                     {VoicingMode::kBassTriad, kDefaultRegister},
@@ -91,7 +91,7 @@ TEST(Voicer, EveryModeSoundsExactlyTheChordsPitchClassesInItsRanges) {
           bass = note.key;
         } else {
           lowestUpper = std::min(lowestUpper, note.key);
-          if (mode != VoicingMode::kThreeOctaves) {
+          if (mode != VoicingMode::kFull) {
             EXPECT_GE(note.key, range.low);
             EXPECT_LE(note.key, range.high);
           }
@@ -101,7 +101,7 @@ TEST(Voicer, EveryModeSoundsExactlyTheChordsPitchClassesInItsRanges) {
       ASSERT_GE(bass, 0);
       EXPECT_EQ(bass % 12, harmony::PitchClass(chord.root));
       EXPECT_LT(bass, lowestUpper);
-      if (mode != VoicingMode::kThreeOctaves) {
+      if (mode != VoicingMode::kFull) {
         EXPECT_GE(bass, kBassRange.low);
         EXPECT_LE(bass, kBassRange.high);
       }

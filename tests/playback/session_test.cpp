@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "fakes.h"
@@ -33,7 +34,7 @@ const Timestamp kT0 = Timestamp{} + 1000s;
 class SessionTest : public ::testing::Test {
  protected:
   void Make(std::chrono::nanoseconds period, bool keepRecording = true,
-            std::size_t spillAfter = std::size_t{4} << 20) {
+            std::size_t spillAfter = std::size_t{4} << 20, bool reopen = false) {
     auto devices = midi::RecordingBackend::WithDevices(1, log_);
     backend_ = devices.get();
     SessionOptions options;
@@ -41,6 +42,7 @@ class SessionTest : public ::testing::Test {
     options.clock = std::make_unique<timing::GridClock>(period, [this] { return now_; });
     options.keepRecording = keepRecording;
     options.spillAfterBytes = spillAfter;
+    options.reopenFailedDevice = reopen;
     session_ = std::make_unique<PlaybackSession>(std::move(options), results_, inputs_);
     ASSERT_TRUE(session_->OpenDevice(0));
   }
@@ -114,6 +116,41 @@ TEST_F(SessionTest, AFailedDeviceIsReportedOnceAndTheProgressionGoesOn) {
   EXPECT_EQ(results_.lines.size(), 4U);
   EXPECT_TRUE(session_->Running());
   EXPECT_FALSE(session_->CloseDevice());
+}
+
+// The sink hears each failure once and every change of state; a device of
+// the failed one's name is opened again once it opens, and plays from there.
+TEST_F(SessionTest, EventsTellTheStateAndAFailedDeviceIsOpenedAgainWhenItCan) {
+  Make(500ms, true, std::size_t{4} << 20, true);
+  std::vector<std::string> told;
+  int chords = 0;
+  session_->SetEventSink([&](const SessionEvent& event) {
+    if (std::holds_alternative<PlayedChord>(event)) {
+      ++chords;
+    } else if (const auto* failure = std::get_if<Failure>(&event)) {
+      told.push_back("failure: " + failure->detail);
+    } else if (const auto* state = std::get_if<StateChanged>(&event)) {
+      told.push_back("state " + std::to_string(static_cast<int>(state->state)));
+    }
+  });
+  const auto playFor = [&](std::chrono::milliseconds span) {
+    for (const Timestamp end = now_ + span; now_ < end;) {
+      now_ = std::min(session_->NextWake(), end);
+      (void)session_->Pump();
+    }
+  };
+  session_->Start();
+  backend_->FailSendsAfter(20, "the JACK server has quit");
+  backend_->SetOpenFails(0, true);
+  playFor(4s);
+  const std::size_t whileGone = log_->Messages().size();
+  backend_->SetOpenFails(0, false);
+  playFor(6s);
+  session_->Stop();
+  EXPECT_THAT(told, ElementsAre("state 2", "failure: the JACK server has quit", "state 3",
+                                "state 2", "state 0"));
+  EXPECT_EQ(chords, 21);
+  EXPECT_GT(log_->Messages().size(), whileGone + 20) << "heard again";
 }
 
 TEST_F(SessionTest, NothingIsKeptUnlessASaveWasAskedFor) {

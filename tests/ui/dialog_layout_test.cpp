@@ -59,7 +59,12 @@ TEST_F(LayoutTest, PlacesEveryControlInPixelsFromDialogUnits) {
   EXPECT_LE(units.x, 9);
   EXPECT_GE(units.y, 12);
   EXPECT_LE(units.y, 17);
-  EXPECT_EQ(dialog->size(), QSize(MulDiv(291, units.x, 4), MulDiv(231, units.y, 8)));
+  // The template's size, and below it only the status line.
+  const QSize client(MulDiv(291, units.x, 4), MulDiv(231, units.y, 8));
+  const QRect status = dialog->StatusLine().geometry();
+  EXPECT_EQ(status.top(), client.height());
+  EXPECT_LE(status.height(), 2 * dialog->fontMetrics().height());
+  EXPECT_EQ(dialog->size(), QSize(client.width(), client.height() + status.height()));
   EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize()) << "the dialog has no sizing border";
 
   const auto& controls = dialog->Controls();

@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
+
+#include <QLabel>
 
 #include "dialog_harness.h"
 #include "jack_harness.h"
@@ -105,6 +108,55 @@ TEST_F(SyncJackTest, TheTransportStartsStopsAndRestartsTheProgression) {
   QTest::qWait(1500);
   EXPECT_EQ(NoteOns(), afterStop) << "after 停止 the master starts nothing";
   EXPECT_TRUE(master.Say("quit"));
+}
+
+// A server that quits is told on the status line, not by a box of its own,
+// and once it is back under the same name the progression follows it again
+// without the user doing anything.
+TEST_F(SyncJackTest, ThePlayerWaitsForAServerThatQuitAndFollowsItWhenItIsBack) {
+  const auto master = [this] {
+    auto tool = std::make_unique<midi::testing::JackTool>("jack_transport -s " + server_, true);
+    EXPECT_TRUE(tool->Say("master"));
+    EXPECT_TRUE(tool->Say("tempo 240"));
+    EXPECT_TRUE(tool->Say("locate 0"));
+    return tool;
+  };
+  const auto status = [this] { return dialog->StatusLine().text(); };
+  std::unique_ptr<midi::testing::JackTool> first = master();
+  Open();
+  ClickLine(kIdDeviceList, 0);
+  timing::SyncSettings jack;
+  jack.source = timing::SyncSource::kJack;
+  dialog->SetSyncSettings(jack);
+  EXPECT_EQ(status(), QStringLiteral("停止しています。"));
+  Click(kIdStart);
+  QTest::qWait(300);
+  EXPECT_EQ(status(), QStringLiteral("マスターが始めるのを待っています。"))
+      << "開始 says what it waits for";
+  EXPECT_TRUE(first->Say("play"));
+  ASSERT_GE(WaitForLines(2, 5s).size(), 2);
+  EXPECT_EQ(status(), QStringLiteral("演奏しています。"));
+
+  jack_.Kill();
+  first.reset();
+  const auto until = std::chrono::steady_clock::now() + 3s;
+  while (!status().startsWith(QStringLiteral("マスターがいなくなりました。")) &&
+         std::chrono::steady_clock::now() < until) {
+    QTest::qWait(20);
+  }
+  EXPECT_TRUE(status().startsWith(QStringLiteral("マスターがいなくなりました。")))
+      << status().toStdString();
+  EXPECT_TRUE(notifier.notices.empty());
+
+  ASSERT_TRUE(jack_.Start(server_, 15s, 256, 48000, true)) << jack_.Error();
+  std::unique_ptr<midi::testing::JackTool> second = master();
+  EXPECT_TRUE(second->Say("play"));
+  List(kIdResultList)->clear();
+  EXPECT_GE(WaitForLines(2, 6s).size(), 2) << "followed again within a few seconds";
+  EXPECT_EQ(status(), QStringLiteral("演奏しています。"));
+  Click(kIdStop);
+  EXPECT_EQ(status(), QStringLiteral("停止しています。"));
+  EXPECT_TRUE(second->Say("quit"));
 }
 
 }  // namespace

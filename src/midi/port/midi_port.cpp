@@ -142,7 +142,7 @@ void MidiPort::PlayChord(const harmony::Chord& chord, Timestamp at) {
     PlayPattern(chord, at);
     return;
   }
-  if (voicing_.mode == VoicingMode::kThreeOctaves) {
+  if (voicing_.mode == VoicingMode::kFull) {
     // Its notes end only by all notes off, and the voicing has no memory.
     Send(MidiMessage::AllNotesOff(voicing_.channel), at);
     if (voicing_.BassChannel() != voicing_.channel) {
@@ -158,7 +158,7 @@ void MidiPort::PlayChord(const harmony::Chord& chord, Timestamp at) {
                              voicing_.velocity),
          at);
   }
-  if (voicing_.mode != VoicingMode::kThreeOctaves) {
+  if (voicing_.mode != VoicingMode::kFull) {
     sounding_ = voiced;
   }
 }
@@ -167,7 +167,7 @@ void MidiPort::PlayPattern(const harmony::Chord& chord, Timestamp at) {
   // What the last chord's pattern had before this one, then nothing more of it.
   SendDue(at);
   pattern_.Clear();
-  if (voicing_.mode == VoicingMode::kThreeOctaves) {
+  if (voicing_.mode == VoicingMode::kFull) {
     Send(MidiMessage::AllNotesOff(voicing_.channel), at);
     if (voicing_.BassChannel() != voicing_.channel) {
       Send(MidiMessage::AllNotesOff(voicing_.BassChannel()), at);

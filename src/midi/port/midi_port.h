@@ -21,8 +21,8 @@ inline constexpr int kChordVelocity = 64;
 // How chords sound: their layout, channels and loudness. The defaults are
 // the program's own voicing, on channel 1 at velocity 64.
 struct VoicingSettings {
-  VoicingMode mode = VoicingMode::kThreeOctaves;
-  NoteRange upper = kDefaultRegister;  // of every mode but kThreeOctaves
+  VoicingMode mode = VoicingMode::kFull;
+  NoteRange upper = kDefaultRegister;  // of every mode but kFull
   int channel = kChordChannel;
   int bassChannel = 0;  // 0: the chords' channel
   int velocity = kChordVelocity;

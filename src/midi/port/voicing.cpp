@@ -21,7 +21,7 @@ constexpr int kOctavesBassLowest = 37;
 // octave, so each root has one place.
 constexpr int kSteadyBassLowest = 43;
 
-constexpr std::array<std::string_view, 4> kModeNames{"spec", "close", "open", "bass-triad"};
+constexpr std::array<std::string_view, 4> kModeNames{"full", "close", "open", "bass-triad"};
 
 // At most five keys: sorted in place by insertion, where GCC's -O3 sees
 // std::sort over a part of a small array as running off its end.
@@ -122,6 +122,10 @@ std::string_view VoicingModeName(VoicingMode mode) {
   return kModeNames[static_cast<std::size_t>(mode)];
 }
 
+std::span<const std::string_view> VoicingModeNames() {
+  return kModeNames;
+}
+
 int VoiceMovement(const int* from, std::size_t fromCount, const int* to, std::size_t toCount) {
   int total = 0;
   if (fromCount == toCount) {
@@ -150,7 +154,7 @@ void Voicer::Reset() {
 VoicedChord Voicer::Voice(const harmony::Chord& chord) {
   VoicedChord voiced;
   const Tones tones = TonesOf(chord);
-  if (mode_ == VoicingMode::kThreeOctaves) {
+  if (mode_ == VoicingMode::kFull) {
     for (int n = kOctavesUpperHighest; n >= kOctavesUpperLowest; --n) {
       if (std::find(tones.classes.begin(), tones.classes.begin() + tones.count, n % 12) !=
           tones.classes.begin() + tones.count) {

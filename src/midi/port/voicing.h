@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "harmony/chord.h"
@@ -12,14 +13,16 @@ namespace sonavela::midi {
 
 // How a chord is laid out on the keyboard.
 enum class VoicingMode {
-  kThreeOctaves,  // every pitch class in 61-96 and the root twice in 37-60
-  kClose,         // root in the bass, the tones in close position, led smoothly
-  kOpen,          // the same over a spread (drop-2) position
-  kBassTriad,     // root in the bass, the chord in root position: no leading
+  kFull,       // every pitch class in 61-96 and the root twice in 37-60
+  kClose,      // root in the bass, the tones in close position, led smoothly
+  kOpen,       // the same over a spread (drop-2) position
+  kBassTriad,  // root in the bass, the chord in root position: no leading
 };
 
 [[nodiscard]] std::optional<VoicingMode> ParseVoicingMode(std::string_view name);
 [[nodiscard]] std::string_view VoicingModeName(VoicingMode mode);
+// Every mode's name, in the order of VoicingMode.
+[[nodiscard]] std::span<const std::string_view> VoicingModeNames();
 
 // MIDI notes, both ends included.
 struct NoteRange {
@@ -29,7 +32,7 @@ struct NoteRange {
   friend constexpr bool operator==(const NoteRange&, const NoteRange&) = default;
 };
 
-// Where the upper voices of every mode but kThreeOctaves lie unless told: around
+// Where the upper voices of every mode but kFull lie unless told: around
 // middle C, wide enough for a spread position.
 inline constexpr NoteRange kDefaultRegister{55, 79};
 // A register must hold any chord in close position.
@@ -60,8 +63,7 @@ struct VoicedChord {
 // voices and bass to move from them as little as they can.
 class Voicer {
  public:
-  explicit Voicer(VoicingMode mode = VoicingMode::kThreeOctaves,
-                  NoteRange upper = kDefaultRegister);
+  explicit Voicer(VoicingMode mode = VoicingMode::kFull, NoteRange upper = kDefaultRegister);
 
   [[nodiscard]] VoicedChord Voice(const harmony::Chord& chord);
   // The next chord is voiced as a first one: in root position.

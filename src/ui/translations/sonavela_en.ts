@@ -310,7 +310,7 @@ The progression goes on silently. Pick another output to hear it there.</transla
     </message>
     <message>
         <source>全音域 (3 オクターブ)</source>
-        <translation>Full range (3 octaves)</translation>
+        <translation>Full (3 octaves)</translation>
     </message>
     <message>
         <source>密集配置 (声部進行)</source>
@@ -459,6 +459,36 @@ The progression goes on silently. Pick another output to hear it there.</transla
     <message>
         <source>MIDI クロックを出力する(&amp;O)</source>
         <translation>Send MIDI cl&amp;ock</translation>
+    </message>
+    <message>
+        <source>停止しています。</source>
+        <translation>Stopped.</translation>
+    </message>
+    <message>
+        <source>マスターが始めるのを待っています。</source>
+        <translation>Waiting for the master to start.</translation>
+    </message>
+    <message>
+        <source>演奏しています。</source>
+        <translation>Playing.</translation>
+    </message>
+    <message>
+        <source>演奏は続いていますが、出力先が使えず音が出ません。</source>
+        <translation>Playing, but the output cannot be used: no sound.</translation>
+    </message>
+    <message>
+        <source>マスターがいなくなりました。戻るのを待っています。</source>
+        <translation>The master has gone away. Waiting for it to come back.</translation>
+    </message>
+    <message>
+        <source>録音を書き込めなくなりました。</source>
+        <translation>The recording can no longer be written.</translation>
+    </message>
+    <message>
+        <source>
+演奏は続きますが、ここからは保存できません。</source>
+        <translation>
+The progression plays on, but from here on it cannot be saved.</translation>
     </message>
 </context>
 </TS>
