@@ -15,30 +15,12 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/adapters.h"
-#include "generator/rules.h"
 #include "playback/session.h"
 #include "timing/chord_clock.h"
 
 namespace {
 
 using namespace sonavela;
-
-class CountingList final : public playback::ResultList {
- public:
-  void Clear() override { count_ = 0; }
-  [[nodiscard]] int Count() const override { return count_; }
-  void DeleteFirst() override { --count_; }
-  void Append(const std::string&) override { ++count_; }
-  void Select(int) override {}
-
- private:
-  int count_ = 0;
-};
-
-std::vector<std::string> Lines(const auto& table) {
-  return std::vector<std::string>(table.begin(), table.end());
-}
 
 long ResidentKiB() {
   std::ifstream status("/proc/self/status");
@@ -55,13 +37,10 @@ long ResidentKiB() {
 }
 
 void Measure(const char* what, bool keepRecording, long chords) {
-  CountingList results;
-  const cli::OptionInputs inputs(49, false, Lines(generator::DefaultConnectionRules),
-                                 Lines(generator::DefaultSubstitutionRules));
   playback::SessionOptions options;
   options.clock = std::make_unique<timing::GridClock>(std::chrono::nanoseconds(0));
   options.keepRecording = keepRecording;
-  playback::PlaybackSession session(std::move(options), results, inputs);
+  playback::PlaybackSession session(std::move(options));
   constexpr long kWarmUp = 10'000;
   long played = 0;
   long before = 0;

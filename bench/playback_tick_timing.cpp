@@ -19,10 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/adapters.h"
 #include "cli/play_loop.h"
 #include "cli/terminal.h"
-#include "generator/rules.h"
 #include "midi/devices/system_backend.h"
 #include "midi/files/byte_sink.h"
 #include "midi/files/synth_renderer.h"
@@ -35,33 +33,12 @@ using namespace sonavela;
 using Clock = midi::MidiClock;
 using Micros = std::chrono::duration<double, std::micro>;
 
-class CountingList final : public playback::ResultList {
- public:
-  void Clear() override { count_ = 0; }
-  [[nodiscard]] int Count() const override { return count_; }
-  void DeleteFirst() override { --count_; }
-  void Append(const std::string&) override { ++count_; }
-  void Select(int) override {}
-
- private:
-  int count_ = 0;
-};
-
 class DiscardingSink final : public midi::ByteSink {
  public:
   bool Append(std::span<const std::uint8_t>) override { return true; }
   bool Overwrite(std::uint64_t, std::span<const std::uint8_t>) override { return true; }
   std::string LastError() const override { return {}; }
 };
-
-std::vector<std::string> Lines(const auto& table) {
-  return std::vector<std::string>(table.begin(), table.end());
-}
-
-cli::OptionInputs DefaultInputs() {
-  return cli::OptionInputs(49, false, Lines(generator::DefaultConnectionRules),
-                           Lines(generator::DefaultSubstitutionRules));
-}
 
 struct Figures {
   std::vector<double> latenessUs;  // one per tick, in tick order
@@ -74,12 +51,10 @@ struct Figures {
 Figures Measure(std::unique_ptr<midi::MidiBackend> devices, std::optional<unsigned> index,
                 int ticks, std::chrono::milliseconds period, cli::StopSignal& stop,
                 std::string& name) {
-  CountingList results;
-  const cli::OptionInputs inputs = DefaultInputs();
   playback::SessionOptions options;
   options.devices = std::move(devices);
   options.clock = std::make_unique<timing::GridClock>(period);
-  playback::PlaybackSession session(std::move(options), results, inputs);
+  playback::PlaybackSession session(std::move(options));
   if (index) {
     (void)session.DeviceName(*index, name);
     if (!session.OpenDevice(*index)) {
@@ -155,13 +130,11 @@ std::optional<long> Arg(int argc, char** argv, std::string_view name) {
 // real time by far.
 void MeasureOffline(int ticks, std::chrono::milliseconds period) {
   DiscardingSink wav;
-  CountingList results;
-  const cli::OptionInputs inputs = DefaultInputs();
   playback::SessionOptions options;
   options.devices =
       std::make_unique<midi::RendererBackend>(std::make_shared<midi::SynthRenderer>(), wav);
   options.clock = std::make_unique<timing::OfflineClock>(period);
-  playback::PlaybackSession session(std::move(options), results, inputs);
+  playback::PlaybackSession session(std::move(options));
   if (!session.OpenDevice(0)) {
     std::printf("offline renderer skipped: %s\n", session.LastError().c_str());
     return;

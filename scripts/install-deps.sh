@@ -28,6 +28,8 @@ PACKAGES=(
   # LV2 plugin: the headers and lilv to build and load it; jalv, the host its
   # tests run it in, and lv2_validate with sord_validate to check its Turtle
   lv2-dev liblilv-dev lilv-utils jalv sordi
+  # and Ardour 7, whose headless ardour7-lua records the plugin's output in a take
+  ardour
   # independent readers used by tests
   python3 python3-mido sox
   # the Debian package and what checks it: dpkg-shlibdeps and file for its

@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/adapters.h"
 
-#include <utility>
-
 namespace sonavela::cli {
 
-void PrintingResultList::Append(const std::string& line) {
-  ++count_;
+void LinePrinter::Print(const std::string& line) {
   ++printed_;
   // A reader that went away is the user's way of saying "enough", as in
   // `sonavela-cli | head -3`.
@@ -15,12 +12,5 @@ void PrintingResultList::Append(const std::string& line) {
     stop_.Request();
   }
 }
-
-OptionInputs::OptionInputs(int instrument, bool minor, std::vector<std::string> connection,
-                           std::vector<std::string> substitution)
-    : instrument_(std::to_string(instrument)),
-      minor_(minor),
-      connection_(std::move(connection)),
-      substitution_(std::move(substitution)) {}
 
 }  // namespace sonavela::cli

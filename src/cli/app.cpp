@@ -144,17 +144,19 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   setup.voicing = options.voicing;
   // The sound takes standard output: the lines go where the messages go.
   FdWriter& lines = files.wavPipe ? env.err : env.out;
-  PrintingResultList results(lines, env.stop);
+  LinePrinter results(lines, env.stop);
   // Where the lines do not show how far a render has come.
   RenderProgress progress(
       env.err, offline && !files.wavPipe && IsTerminal(env.err.Fd()) && !IsTerminal(env.out.Fd()),
       options.wavFile.value_or(""), options.steps.value_or(0), options.Meter().Chord());
-  OptionInputs inputs(options.instrument, options.minor, std::move(rules.connection),
-                      std::move(rules.substitution));
-  if (options.homeKey) {
-    inputs.SetHomeKey(*options.homeKey);
-  }
-  playback::PlaybackSession session(std::move(setup), results, inputs);
+  playback::StartInputs inputs;
+  inputs.instrument = options.instrument;
+  inputs.minor = options.minor;
+  inputs.homeKey = options.homeKey;
+  inputs.connection = std::move(rules.connection);
+  inputs.substitution = std::move(rules.substitution);
+  setup.inputs = [inputs] { return inputs; };
+  playback::PlaybackSession session(std::move(setup));
   if (options.explain) {
     results.SetAnnotation(
         [&session] { return generator::ExplanationText(session.ExplainLastStep()); });
@@ -199,10 +201,13 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
       Complain(env.err, "note: " + notice->text);
     } else if (const auto* failure = std::get_if<playback::Failure>(&event)) {
       onFailure(*failure);
-    } else if (std::holds_alternative<playback::PlayedChord>(event) && !loadReported) {
+    } else if (const auto* chord = std::get_if<playback::PlayedChord>(&event)) {
+      results.Print(chord->line);
       // A master may start the progression long after the program started.
-      WarnAboutLoad(env.err, session.LastLoadReport());
-      loadReported = true;
+      if (!loadReported) {
+        WarnAboutLoad(env.err, session.LastLoadReport());
+        loadReported = true;
+      }
     }
   });
 

@@ -42,41 +42,6 @@ class RenderingBackend final : public midi::MidiBackend {
   RenderedChord* target_ = nullptr;
 };
 
-class NoResults final : public ResultList {
- public:
-  void Clear() override { count_ = 0; }
-  int Count() const override { return count_; }
-  void DeleteFirst() override { --count_; }
-  void Append(const std::string&) override { ++count_; }
-  void Select(int) override {}
-
- private:
-  int count_ = 0;
-};
-
-class NoTimer final : public StepTimer {
- public:
-  void Arm(unsigned) override {}
-  void Disarm(unsigned) override {}
-};
-
-class FixedInputs final : public ControlInputs {
- public:
-  explicit FixedInputs(const FeedSettings& settings) : settings_(settings) {}
-  std::string InstrumentText() const override {
-    return std::to_string(settings_.opening.instrument);
-  }
-  bool MinorKey() const override { return settings_.opening.homeKey.mode == harmony::kMinor; }
-  harmony::Key HomeKey() const override { return settings_.opening.homeKey; }
-  std::vector<std::string> ConnectionLines() const override { return settings_.tables.connection; }
-  std::vector<std::string> SubstitutionLines() const override {
-    return settings_.tables.substitution;
-  }
-
- private:
-  FeedSettings settings_;
-};
-
 // The chord's notes are rendered at once: spreading them as a pattern is the
 // player's, on its own beats.
 midi::VoicingSettings AllAtOnce(midi::VoicingSettings voicing) {
@@ -96,18 +61,20 @@ std::unique_ptr<midi::MidiBackend> Kept(RenderingBackend*& view) {
 
 class ChordFeed::Parts {
  public:
-  explicit Parts(const FeedSettings& settings)
-      : inputs(settings), port(Kept(backend)), control(generator, port, results, timer, inputs) {
+  explicit Parts(const FeedSettings& settings) : port(Kept(backend)), control(generator, port) {
+    inputs.instrument = settings.opening.instrument;
+    inputs.minor = settings.opening.homeKey.mode == harmony::kMinor;
+    inputs.homeKey = settings.opening.homeKey;
+    inputs.connection = settings.tables.connection;
+    inputs.substitution = settings.tables.substitution;
     generator.SetRandomState(settings.seed);
     port.SetVoicing(AllAtOnce(settings.opening.voicing));
   }
 
   generator::ProgressionGenerator generator;
-  FixedInputs inputs;
+  StartInputs inputs;
   RenderingBackend* backend = nullptr;  // owned by port
   midi::MidiPort port;
-  NoResults results;
-  NoTimer timer;
   PlaybackControl control;
 };
 
@@ -138,7 +105,7 @@ const RenderedChord& OpeningRenderer::Render(const OpeningSettings& settings) {
 
 ChordFeed::ChordFeed(const FeedSettings& settings) : parts_(std::make_unique<Parts>(settings)) {
   parts_->backend->RenderInto(opening_);
-  parts_->control.Start(midi::Timestamp{});
+  parts_->control.Start(parts_->inputs, midi::Timestamp{});
   parts_->backend->Voiced(parts_->port.LastVoiced());
   Step();
 }
@@ -147,7 +114,7 @@ ChordFeed::~ChordFeed() = default;
 
 void ChordFeed::Step() {
   parts_->backend->RenderInto(upcoming_);
-  parts_->control.Tick(kStepTimerId, midi::Timestamp{});
+  parts_->control.Tick(midi::Timestamp{});
   parts_->backend->Voiced(parts_->port.LastVoiced());
 }
 

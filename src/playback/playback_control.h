@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,65 +20,42 @@ inline constexpr int ResultListLimit = 100;
 inline constexpr unsigned kStepTimerId = 0;
 inline constexpr int kInstrumentAtStart = 49;
 
-// The list of result lines ("C   : Am"), oldest first.
-class ResultList {
- public:
-  virtual ~ResultList() = default;
-  virtual void Clear() = 0;
-  [[nodiscard]] virtual int Count() const = 0;
-  virtual void DeleteFirst() = 0;
-  virtual void Append(const std::string& line) = 0;
-  // Selects the line and scrolls it into view.
-  virtual void Select(int index) = 0;
+// What a start takes from the front end, as values.
+struct StartInputs {
+  // The General MIDI instrument as the front end read it; the port decides
+  // what a number outside 1-128 means.
+  int instrument = kInstrumentAtStart;
+  bool minor = false;
+  // The key the progression starts from and returns to; unset, A minor or
+  // C major by `minor`.
+  std::optional<harmony::Key> homeKey;
+  // The two tables of rule lines.
+  std::vector<std::string> connection;
+  std::vector<std::string> substitution;
+
+  [[nodiscard]] harmony::Key HomeKey() const;
+  // Instrument 49 in C major with the default tables.
+  [[nodiscard]] static StartInputs Defaults();
 };
 
-// The timer that drives Tick. Arming an armed timer re-arms it: the next tick
-// then comes one chord after the call. Ticks arrive one at a time on the
-// thread that owns the control.
-class StepTimer {
- public:
-  virtual ~StepTimer() = default;
-  virtual void Arm(unsigned id) = 0;
-  virtual void Disarm(unsigned id) = 0;
-};
-
-// What Start reads from the front end: the instrument text, the home key
-// and the two tables of rule lines.
-class ControlInputs {
- public:
-  virtual ~ControlInputs() = default;
-  [[nodiscard]] virtual std::string InstrumentText() const = 0;
-  [[nodiscard]] virtual bool MinorKey() const = 0;
-  // The key the progression starts from and returns to: A minor or C major
-  // by MinorKey, unless the front end offers any other.
-  [[nodiscard]] virtual harmony::Key HomeKey() const;
-  [[nodiscard]] virtual std::vector<std::string> ConnectionLines() const = 0;
-  [[nodiscard]] virtual std::vector<std::string> SubstitutionLines() const = 0;
-};
-
-// Called for every step that is played, after its line was shown, with the
-// line's text.
+// Called for every step that is played, with its result line ("C   : Am").
 using StepListener =
     std::function<void(const generator::ProgressionStep& step, const std::string& line)>;
 
-// Start / tick / stop: the only place where the generator, the MIDI port and
-// the result list meet. Each operation is told when its messages sound.
+// Start / tick / stop: the only place where the generator and the MIDI port
+// meet. Each operation is told when its messages sound; each chord played is
+// told to the listener.
 class PlaybackControl {
  public:
-  PlaybackControl(generator::ProgressionGenerator& generator, midi::MidiPort& port,
-                  ResultList& results, StepTimer& timer, const ControlInputs& inputs);
+  PlaybackControl(generator::ProgressionGenerator& generator, midi::MidiPort& port);
 
-  // Restarts from the tonic of the home key with freshly loaded rules and
-  // (re-)arms the timer; the first chord sounds at `at`.
-  void Start(Timestamp at);
-  // Plays and shows the next step at `at`; ticks of any other timer id are
-  // ignored.
-  void Tick(unsigned timerId, Timestamp at);
-  // Silences the device at `at` and disarms the timer; the list and the
-  // generator stay as they are.
+  // Restarts from the tonic of the home key with the rules of `inputs`; the
+  // first chord sounds at `at`.
+  void Start(const StartInputs& inputs, Timestamp at);
+  // Plays the next step at `at`.
+  void Tick(Timestamp at);
+  // Silences the device at `at`; the generator stays as it is.
   void Stop(Timestamp at);
-
-  void SendInstrument(Timestamp at);
 
   // Replaces the listener; an empty function removes it.
   void SetStepListener(StepListener listener) { listener_ = std::move(listener); }
@@ -92,13 +70,9 @@ class PlaybackControl {
 
  private:
   void PlayNext(Timestamp at);
-  void ShowLine(const std::string& line);
 
   generator::ProgressionGenerator& generator_;
   midi::MidiPort& port_;
-  ResultList& results_;
-  StepTimer& timer_;
-  const ControlInputs& inputs_;
   StepListener listener_;
   generator::LoadReport lastReport_{};
   generator::ProgressionStep lastStep_{};

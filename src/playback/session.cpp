@@ -25,24 +25,12 @@ midi::PatternBeat BeatOf(const timing::Meter& meter) {
 
 }  // namespace
 
-void PlaybackSession::Timer::Arm(unsigned id) {
-  if (id == kStepTimerId) {
-    running_ = true;
-  }
-}
-
-void PlaybackSession::Timer::Disarm(unsigned id) {
-  if (id == kStepTimerId) {
-    running_ = false;
-  }
-}
-
-PlaybackSession::PlaybackSession(SessionOptions options, ResultList& results,
-                                 const ControlInputs& inputs)
-    : clock_(options.clock ? std::move(options.clock) : std::make_unique<timing::GridClock>()),
+PlaybackSession::PlaybackSession(SessionOptions options)
+    : inputs_(options.inputs ? std::move(options.inputs) : [] { return StartInputs::Defaults(); }),
+      clock_(options.clock ? std::move(options.clock) : std::make_unique<timing::GridClock>()),
       recorder_(nullptr),
       port_(Recorded(std::move(options.devices), recorder_)),
-      control_(generator_, port_, results, timer_, inputs),
+      control_(generator_, port_),
       clockOut_(options.clockOut),
       keepRecording_(options.keepRecording),
       spillAfter_(options.spillAfterBytes),
@@ -215,7 +203,7 @@ void PlaybackSession::Handle(const timing::ClockEvent& event) {
         break;
       }
       // Rolling on from a later position: the progression goes on.
-      timer_.Arm(kStepTimerId);
+      running_ = true;
       if (clockOut_) {
         // Followers of this clock go on from where the master does.
         if (const std::optional<double> beats = clock_->LastEventBeats()) {
@@ -252,7 +240,9 @@ void PlaybackSession::StartAt(Timestamp at) {
   lastChordAt_ = at;
   recorder_->BeginChord(at);
   port_.SetBeat(BeatOf(clock_->CurrentMeter()));
-  control_.Start(at);
+  firstOfStart_ = true;
+  control_.Start(inputs_(), at);
+  running_ = true;
   ChordPlayed();
 }
 
@@ -260,14 +250,13 @@ void PlaybackSession::ChordAt(Timestamp at) {
   lastChordAt_ = at;
   recorder_->BeginChord(at);
   port_.SetBeat(BeatOf(clock_->CurrentMeter()));
-  control_.Tick(kStepTimerId, at);
+  control_.Tick(at);
   ChordPlayed();
 }
 
 void PlaybackSession::Tick(unsigned timerId) {
   const Timestamp now = clock_->Now();
   if (timerId != kStepTimerId) {
-    control_.Tick(timerId, now);
     return;
   }
   // A tick delivered before the chord's time plays now.
@@ -306,6 +295,7 @@ void PlaybackSession::SilenceAt(Timestamp at) {
     port_.SendRealTime(midi::MidiMessage::Stop(), at);
   }
   control_.Stop(at);
+  running_ = false;
   if (!recordingFailure_ && !recorder_->Flush()) {
     FailRecording(stream_ != nullptr ? stream_->LastError() : std::string());
   }
@@ -344,7 +334,9 @@ void PlaybackSession::OnStep(const generator::ProgressionStep& step, const std::
   }
   recorder_->AddMarker(line);
   if (sink_) {
-    sink_(PlayedChord{line});
+    sink_(PlayedChord{line, std::exchange(firstOfStart_, false)});
+  } else {
+    firstOfStart_ = false;
   }
   if (listener_) {
     listener_(step, line);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ struct SessionOptions {
   // Where the chords fall; null for a chord every two seconds on the steady
   // clock.
   std::unique_ptr<timing::ChordClock> clock;
+  // What each start takes, read at the start; empty: StartInputs::Defaults().
+  std::function<StartInputs()> inputs;
   // Initial state of the random source.
   std::uint32_t seed = generator::RandomSource::kInitialState;
   // MIDI beat clock on the output device: 24 pulses a beat, start and stop,
@@ -48,12 +51,11 @@ struct SessionOptions {
   bool reopenFailedDevice = false;
 };
 
-// One progression being played: the generator, the MIDI port, the control
-// that ties them to the front end's result list, the clock that says when
-// each chord sounds, and the recording of what was played since the last
-// Start. The dialog and the command line configure it and show what it does;
-// the policies (when a chord sounds, how long it lasts in a file, where notes
-// end at Stop) live here, once.
+// One progression being played: the generator, the MIDI port, the clock that
+// says when each chord sounds, and the recording of what was played since the
+// last Start. The front ends give it values (SessionOptions, StartInputs) and
+// hear what it does as events (SetEventSink); the policies (when a chord sounds, how long it lasts
+// in a file, where notes end at Stop) live here, once.
 //
 // The front end calls Start, then Pump whenever NextWake has come, and Stop;
 // the clock (the session's own grid or a master it follows) says when each
@@ -62,7 +64,7 @@ struct SessionOptions {
 // that schedules places them exactly.
 class PlaybackSession {
  public:
-  PlaybackSession(SessionOptions options, ResultList& results, const ControlInputs& inputs);
+  explicit PlaybackSession(SessionOptions options);
   ~PlaybackSession();
   PlaybackSession(const PlaybackSession&) = delete;
   PlaybackSession& operator=(const PlaybackSession&) = delete;
@@ -155,16 +157,6 @@ class PlaybackSession {
   [[nodiscard]] bool RecordingFailed() const { return recordingFailure_.has_value(); }
 
  private:
-  class Timer final : public StepTimer {
-   public:
-    explicit Timer(bool& running) : running_(running) {}
-    void Arm(unsigned id) override;
-    void Disarm(unsigned id) override;
-
-   private:
-    bool& running_;
-  };
-
   void OnStep(const generator::ProgressionStep& step, const std::string& line);
   void Handle(const timing::ClockEvent& event);
   void StartAt(Timestamp at);
@@ -181,12 +173,12 @@ class PlaybackSession {
   [[nodiscard]] SessionState CurrentState() const;
   [[nodiscard]] std::optional<std::string> SaveSpilled(const std::filesystem::path& path) const;
 
+  std::function<StartInputs()> inputs_;
   std::unique_ptr<timing::ChordClock> clock_;
   ChordRecorder* recorder_;  // owned by port_, as its backend
   midi::MidiPort port_;
   generator::ProgressionGenerator generator_;
   bool running_ = false;
-  Timer timer_{running_};
   PlaybackControl control_;
   bool clockOut_;
   bool keepRecording_;
@@ -200,6 +192,8 @@ class PlaybackSession {
   Timestamp nextReopen_{};
   std::chrono::nanoseconds reopenWait_{};
   bool stopAtNextChord_ = false;
+  // The next chord is the first of a start.
+  bool firstOfStart_ = false;
   // A progression was started since the session was made.
   bool started_ = false;
   // When the last chord was meant to sound (it may lie ahead of now).

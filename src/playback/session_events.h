@@ -21,6 +21,8 @@ enum class SessionState {
 // A chord was played; its result line.
 struct PlayedChord {
   std::string line;
+  // The first of a start: a list of the lines begins afresh with it.
+  bool first = false;
 };
 
 // Something the user should know that is no failure.

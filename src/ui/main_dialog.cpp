@@ -64,11 +64,12 @@ MainDialog::MainDialog(MainDialogOptions options)
   setup.clock =
       std::make_unique<timing::GridClock>(options.tickPeriod.value_or(timing::kStepPeriod));
   setup.seed = options.seed;
+  setup.inputs = [this] { return inputs_->Read(); };
   // For 名前を付けてMIDIファイルを保存 after a run.
   setup.keepRecording = true;
   // A JACK server restarted, a sound server back: the dialog plays on there.
   setup.reopenFailedDevice = true;
-  session_ = std::make_unique<playback::PlaybackSession>(std::move(setup), *results_, *inputs_);
+  session_ = std::make_unique<playback::PlaybackSession>(std::move(setup));
   stepTimer_ = std::make_unique<ChordTimer>(session_->Clock().CurrentMeter().Chord());
   makeClock_ = std::move(options.makeClock);
   listInputs_ = std::move(options.listInputs);

@@ -8,6 +8,7 @@
 
 #include "ui/main_dialog.h"
 #include "ui/notifier.h"
+#include "ui/playback_adapters.h"
 
 namespace sonavela::ui {
 
@@ -53,7 +54,9 @@ void MainDialog::ShowState() {
 }
 
 void MainDialog::OnSessionEvent(const playback::SessionEvent& event) {
-  if (const auto* notice = std::get_if<playback::Notice>(&event)) {
+  if (const auto* chord = std::get_if<playback::PlayedChord>(&event)) {
+    results_->Show(*chord);
+  } else if (const auto* notice = std::get_if<playback::Notice>(&event)) {
     lastNotice_ = QString::fromStdString(notice->text);
     ShowState();
   } else if (std::holds_alternative<playback::StateChanged>(event)) {

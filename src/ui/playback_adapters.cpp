@@ -5,29 +5,22 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include "generator/rules.h"
 #include "ui/rule_list.h"
 
 namespace sonavela::ui {
 
-void ListWidgetResults::Clear() {
-  list_.clear();
-}
-
-int ListWidgetResults::Count() const {
-  return list_.count();
-}
-
-void ListWidgetResults::DeleteFirst() {
-  delete list_.takeItem(0);
-}
-
-void ListWidgetResults::Append(const std::string& line) {
-  list_.addItem(QString::fromStdString(line));
-}
-
-void ListWidgetResults::Select(int index) {
-  list_.setCurrentRow(index);
-  if (QListWidgetItem* item = list_.item(index)) {
+void ListWidgetResults::Show(const playback::PlayedChord& chord) {
+  if (chord.first) {
+    list_.clear();
+  }
+  if (list_.count() >= playback::ResultListLimit) {
+    delete list_.takeItem(0);
+  }
+  list_.addItem(QString::fromStdString(chord.line));
+  const int last = list_.count() - 1;
+  list_.setCurrentRow(last);
+  if (QListWidgetItem* item = list_.item(last)) {
     list_.scrollToItem(item);
   }
 }
@@ -49,29 +42,26 @@ void ChordTimer::Cancel() {
   timer_.stop();
 }
 
-std::string DialogInputs::InstrumentText() const {
-  return instrumentEdit_.text().toStdString();
-}
-
-bool DialogInputs::MinorKey() const {
-  return minorCheck_.isChecked();
+playback::StartInputs DialogInputs::Read() const {
+  playback::StartInputs inputs;
+  // The field is read the way the C runtime reads a number: "  49" is 49 and
+  // text without digits is 0; the port decides what an odd number means.
+  inputs.instrument = generator::ParseLeadingInt(instrumentEdit_.text().toStdString());
+  inputs.minor = minorCheck_.isChecked();
+  inputs.homeKey = HomeKey();
+  inputs.connection = connRules_.RuleLines();
+  inputs.substitution = substRules_.RuleLines();
+  return inputs;
 }
 
 harmony::Key DialogInputs::HomeKey() const {
-  const harmony::Key byTheBox = ControlInputs::HomeKey();
-  if (MinorKey()) {
-    return byTheBox;
+  playback::StartInputs byTheBox;
+  byTheBox.minor = minorCheck_.isChecked();
+  if (byTheBox.minor) {
+    return byTheBox.HomeKey();
   }
   // Unchecked, the box says C major where the settings say A minor.
-  return homeKey_ == harmony::Key{{'A', 0}, harmony::kMinor} ? byTheBox : homeKey_;
-}
-
-std::vector<std::string> DialogInputs::ConnectionLines() const {
-  return connRules_.RuleLines();
-}
-
-std::vector<std::string> DialogInputs::SubstitutionLines() const {
-  return substRules_.RuleLines();
+  return homeKey_ == harmony::Key{{'A', 0}, harmony::kMinor} ? byTheBox.HomeKey() : homeKey_;
 }
 
 }  // namespace sonavela::ui

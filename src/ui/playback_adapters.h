@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "playback/playback_control.h"
+#include "playback/session_events.h"
 #include "timing/chord_clock.h"
 
 class QCheckBox;
@@ -17,16 +18,13 @@ namespace sonavela::ui {
 
 class RuleList;
 
-// The result list box as the playback control sees it.
-class ListWidgetResults final : public playback::ResultList {
+// The result list box: each chord's line appended and selected, at most
+// ResultListLimit of them, the oldest dropped; a start begins it afresh.
+class ListWidgetResults {
  public:
   explicit ListWidgetResults(QListWidget& list) : list_(list) {}
 
-  void Clear() override;
-  [[nodiscard]] int Count() const override;
-  void DeleteFirst() override;
-  void Append(const std::string& line) override;
-  void Select(int index) override;
+  void Show(const playback::PlayedChord& chord);
 
  private:
   QListWidget& list_;
@@ -60,8 +58,8 @@ class ChordTimer final : public QObject {
   std::chrono::milliseconds period_;
 };
 
-// What Start reads from the dialog's controls.
-class DialogInputs final : public playback::ControlInputs {
+// What a start reads from the dialog's controls.
+class DialogInputs {
  public:
   // `homeKey` is the settings' key, which the check box overrides with A
   // minor when it is checked.
@@ -73,11 +71,8 @@ class DialogInputs final : public playback::ControlInputs {
         connRules_(connRules),
         substRules_(substRules) {}
 
-  [[nodiscard]] std::string InstrumentText() const override;
-  [[nodiscard]] bool MinorKey() const override;
-  [[nodiscard]] harmony::Key HomeKey() const override;
-  [[nodiscard]] std::vector<std::string> ConnectionLines() const override;
-  [[nodiscard]] std::vector<std::string> SubstitutionLines() const override;
+  [[nodiscard]] playback::StartInputs Read() const;
+  [[nodiscard]] harmony::Key HomeKey() const;
 
  private:
   const QLineEdit& instrumentEdit_;

@@ -12,58 +12,10 @@
 
 namespace sonavela::playback::testing {
 
-class FakeResultList final : public ResultList {
- public:
-  void Clear() override {
-    lines.clear();
-    ++clears;
-  }
-  [[nodiscard]] int Count() const override { return static_cast<int>(lines.size()); }
-  void DeleteFirst() override { lines.erase(lines.begin()); }
-  void Append(const std::string& line) override { lines.push_back(line); }
-  void Select(int index) override { selected = index; }
-
-  std::vector<std::string> lines;
-  int selected = -1;
-  int clears = 0;
-};
-
-class FakeTimer final : public StepTimer {
- public:
-  struct Call {
-    bool arm;
-    unsigned id;
-    friend bool operator==(const Call&, const Call&) = default;
-  };
-  void Arm(unsigned id) override {
-    calls.push_back({true, id});
-    armed = true;
-  }
-  void Disarm(unsigned id) override {
-    calls.push_back({false, id});
-    armed = false;
-  }
-
-  std::vector<Call> calls;
-  bool armed = false;
-};
-
-inline std::vector<std::string> LinesOf(auto const& table) {
-  return std::vector<std::string>(table.begin(), table.end());
+// Instrument 49 in C major with the default tables, as the dialog starts.
+inline StartInputs DefaultInputs() {
+  return StartInputs::Defaults();
 }
-
-class FakeInputs final : public ControlInputs {
- public:
-  [[nodiscard]] std::string InstrumentText() const override { return instrument; }
-  [[nodiscard]] bool MinorKey() const override { return minor; }
-  [[nodiscard]] std::vector<std::string> ConnectionLines() const override { return connection; }
-  [[nodiscard]] std::vector<std::string> SubstitutionLines() const override { return substitution; }
-
-  std::string instrument = "  49";
-  bool minor = false;
-  std::vector<std::string> connection = LinesOf(generator::DefaultConnectionRules);
-  std::vector<std::string> substitution = LinesOf(generator::DefaultSubstitutionRules);
-};
 
 [[nodiscard]] constexpr midi::MidiMessage NoteOn(int key) {
   return midi::MidiMessage::NoteOn(1, key, 64);

@@ -25,8 +25,6 @@ namespace {
 using namespace std::chrono_literals;
 using midi::MidiMessage;
 using ::testing::ElementsAre;
-using testing::FakeInputs;
-using testing::FakeResultList;
 
 const Timestamp kT0 = Timestamp{} + 1000s;
 
@@ -43,7 +41,10 @@ class SessionTest : public ::testing::Test {
     options.keepRecording = keepRecording;
     options.spillAfterBytes = spillAfter;
     options.reopenFailedDevice = reopen;
-    session_ = std::make_unique<PlaybackSession>(std::move(options), results_, inputs_);
+    session_ = std::make_unique<PlaybackSession>(std::move(options));
+    session_->SetStepListener([this](const generator::ProgressionStep&, const std::string& line) {
+      lines_.push_back(line);
+    });
     ASSERT_TRUE(session_->OpenDevice(0));
   }
 
@@ -63,8 +64,7 @@ class SessionTest : public ::testing::Test {
   std::shared_ptr<midi::MidiLog> log_ = std::make_shared<midi::MidiLog>();
   midi::RecordingBackend* backend_ = nullptr;
   Timestamp now_ = kT0;
-  FakeResultList results_;
-  FakeInputs inputs_;
+  std::vector<std::string> lines_;
   std::unique_ptr<PlaybackSession> session_;
 };
 
@@ -79,8 +79,8 @@ TEST_F(SessionTest, EveryChordSoundsAtItsGridTimeHoweverLateItsTickCame) {
   }
   EXPECT_THAT(ChordTimes(), ElementsAre(kT0, kT0 + 100ms, kT0 + 200ms, kT0 + 300ms, kT0 + 400ms));
   EXPECT_EQ(session_->NextChordDue(), kT0 + 500ms);
-  ASSERT_EQ(results_.lines.size(), 5U);
-  EXPECT_THAT(std::vector<std::string>(results_.lines.begin(), results_.lines.begin() + 3),
+  ASSERT_EQ(lines_.size(), 5U);
+  EXPECT_THAT(std::vector<std::string>(lines_.begin(), lines_.begin() + 3),
               ElementsAre("C   : C", "C   : Am", "C   : Dm"));
 }
 
@@ -113,7 +113,7 @@ TEST_F(SessionTest, AFailedDeviceIsReportedOnceAndTheProgressionGoesOn) {
   EXPECT_TRUE(session_->DeviceFailed());
   EXPECT_EQ(session_->TakeDeviceFailure(), "the MIDI output was unplugged");
   EXPECT_EQ(session_->TakeDeviceFailure(), std::nullopt);
-  EXPECT_EQ(results_.lines.size(), 4U);
+  EXPECT_EQ(lines_.size(), 4U);
   EXPECT_TRUE(session_->Running());
   EXPECT_FALSE(session_->CloseDevice());
 }
@@ -158,7 +158,7 @@ TEST_F(SessionTest, NothingIsKeptUnlessASaveWasAskedFor) {
   session_->Start();
   now_ = session_->NextChordDue();
   (void)session_->Pump();
-  EXPECT_EQ(results_.lines.size(), 2U);
+  EXPECT_EQ(lines_.size(), 2U);
   EXPECT_FALSE(session_->HasRecording());
 }
 
@@ -257,7 +257,7 @@ TEST_F(SessionTest, ClockOutSendsStartPulsesOnTheBeatsAndStop) {
   options.clock = std::make_unique<timing::GridClock>(timing::Meter::FromTempo(120, 1),
                                                       [this] { return now_; });
   options.clockOut = true;
-  session_ = std::make_unique<PlaybackSession>(std::move(options), results_, inputs_);
+  session_ = std::make_unique<PlaybackSession>(std::move(options));
   ASSERT_TRUE(session_->OpenDevice(0));
   log_->Clear();
   session_->Start();
@@ -289,12 +289,12 @@ TEST_F(SessionTest, ClockOutSendsStartPulsesOnTheBeatsAndStop) {
 
 TEST(OfflineSession, ChordsFallOnTheGridOfAClockThatOnlyMovesWhenWaitedFor) {
   auto log = std::make_shared<midi::MidiLog>();
-  FakeResultList results;
-  FakeInputs inputs;
   SessionOptions options;
   options.devices = midi::RecordingBackend::WithDevices(1, log);
   options.clock = std::make_unique<timing::OfflineClock>(2s);
-  PlaybackSession session(std::move(options), results, inputs);
+  PlaybackSession session(std::move(options));
+  int chords = 0;
+  session.SetStepListener([&](const generator::ProgressionStep&, const std::string&) { ++chords; });
   ASSERT_TRUE(session.OpenDevice(0));
   session.Start();
   const Timestamp start = log->Times().front();
@@ -307,7 +307,7 @@ TEST(OfflineSession, ChordsFallOnTheGridOfAClockThatOnlyMovesWhenWaitedFor) {
   (void)session.Pump();
   EXPECT_FALSE(session.Engaged());
   EXPECT_EQ(log->Times().back(), start + 8s);
-  EXPECT_EQ(results.lines.size(), 4U);
+  EXPECT_EQ(chords, 4);
 }
 
 }  // namespace
