@@ -2,6 +2,7 @@
 #include "cli/sound_options.h"
 
 #include <array>
+#include <span>
 #include <string>
 
 #include "cli/option_values.h"
@@ -56,6 +57,15 @@ std::optional<midi::NoteRange> ParseRegister(std::string_view text) {
   return midi::NoteRange{static_cast<int>(*low), static_cast<int>(*high)};
 }
 
+// "a, b, c": the names a value may take, from where they are declared.
+std::string Joined(std::span<const std::string_view> names) {
+  std::string joined;
+  for (const std::string_view name : names) {
+    joined += (joined.empty() ? "" : ", ") + std::string(name);
+  }
+  return joined;
+}
+
 }  // namespace
 
 std::optional<bool> SoundOptionTakesValue(std::string_view name) {
@@ -73,11 +83,8 @@ std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_vi
   if (name == "--voicing") {
     const std::optional<midi::VoicingMode> mode = midi::ParseVoicingMode(value);
     if (!mode) {
-      std::string names;
-      for (const std::string_view known : midi::VoicingModeNames()) {
-        names += (names.empty() ? "" : ", ") + std::string(known);
-      }
-      return UsageError{"--voicing: '" + std::string(value) + "' is none of " + names};
+      return UsageError{"--voicing: '" + std::string(value) + "' is none of " +
+                        Joined(midi::VoicingModeNames())};
     }
     voicing.mode = *mode;
   } else if (name == "--register") {
@@ -103,8 +110,8 @@ std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_vi
   } else if (name == "--pattern") {
     const std::optional<midi::ChordPattern> pattern = midi::ParseChordPattern(value);
     if (!pattern) {
-      return UsageError{"--pattern: '" + std::string(value) +
-                        "' is none of block, arpeggio-up, arpeggio-down, strum, pulse"};
+      return UsageError{"--pattern: '" + std::string(value) + "' is none of " +
+                        Joined(midi::ChordPatternNames())};
     }
     voicing.pattern = *pattern;
   } else if (name == "--humanize") {

@@ -54,8 +54,9 @@ struct SessionOptions {
 // One progression being played: the generator, the MIDI port, the clock that
 // says when each chord sounds, and the recording of what was played since the
 // last Start. The front ends give it values (SessionOptions, StartInputs) and
-// hear what it does as events (SetEventSink); the policies (when a chord sounds, how long it lasts
-// in a file, where notes end at Stop) live here, once.
+// hear what it does as events (SetEventSink); the policies (when a chord
+// sounds, how long it lasts in a file, where notes end at Stop) live here,
+// once.
 //
 // The front end calls Start, then Pump whenever NextWake has come, and Stop;
 // the clock (the session's own grid or a master it follows) says when each

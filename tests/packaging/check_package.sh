@@ -89,6 +89,25 @@ complete_words() {
     _sonavela_cli sonavela-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
     echo "${COMPREPLY[*]}"' _ "$root/usr/share/bash-completion/completions/sonavela-cli" "$@"
 }
+# The names an option's value may take, as the program refuses a wrong one,
+# are the completion's words for it and are each in the manual page.
+for option in --voicing --pattern --sync; do
+  names=$({ "$cli" "$option" '?' 2>&1 || true; } | sed -n "s/^sonavela-cli: $option: '?' is none of //p" | tr -d ,)
+  [ -n "$names" ] || fail "$option names no values"
+  [ "$(complete_words sonavela-cli "$option" "")" = "$names" ] ||
+    fail "the completion of $option is not: $names"
+  for name in $names; do
+    grep -qE -- "(^|[ (,])$name([ ),.]|$)" <<<"$manual" || fail "the manual page lacks $option $name"
+  done
+done
+# The plugin's choices of them are as many, one scale point each.
+triples=$(sordi "$root/usr/lib/lv2/sonavela.lv2/sonavela.ttl" 2>/dev/null)
+for option in --voicing --pattern; do
+  names=$({ "$cli" "$option" '?' 2>&1 || true; } | sed -n "s/^sonavela-cli: $option: '?' is none of //p" | tr -d ,)
+  port=$(grep -F "#symbol> \"${option#--}\"" <<<"$triples" | cut -d' ' -f1)
+  points=$(grep -c -F "$port <http://lv2plug.in/ns/lv2core#scalePoint>" <<<"$triples" || true)
+  [ "$points" = "$(wc -w <<<"$names")" ] || fail "the plugin offers $points ${option#--}s, not: $names"
+done
 [ "$(complete_words sonavela-cli --voi)" = "--voicing" ] || fail "completing --voi"
 [ "$(complete_words sonavela-cli --voicing c)" = "close" ] || fail "completing --voicing c"
 [ "$(complete_words sonavela-cli --sync m)" = "midi-clock" ] || fail "completing --sync m"

@@ -58,6 +58,10 @@ std::string_view ChordPatternName(ChordPattern pattern) {
   return kPatternNames[static_cast<std::size_t>(pattern)];
 }
 
+std::span<const std::string_view> ChordPatternNames() {
+  return kPatternNames;
+}
+
 PatternPlayer::PatternPlayer(ChordPattern pattern, int humanizeMs)
     : pattern_(pattern),
       humanizeNs_(static_cast<std::int64_t>(std::clamp(humanizeMs, 0, kLongestHumanizeMs)) *

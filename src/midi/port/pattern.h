@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <random>
+#include <span>
 #include <string_view>
 
 #include "midi/port/midi_message.h"
@@ -25,6 +26,8 @@ enum class ChordPattern {
 
 [[nodiscard]] std::optional<ChordPattern> ParseChordPattern(std::string_view name);
 [[nodiscard]] std::string_view ChordPatternName(ChordPattern pattern);
+// Every pattern's name, in the order of ChordPattern.
+[[nodiscard]] std::span<const std::string_view> ChordPatternNames();
 
 // The longest random delay of a note that --humanize accepts: beyond it a
 // note is late, no longer loose.
