@@ -252,8 +252,11 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         const auto* sync = std::find_if(kSyncs.begin(), kSyncs.end(),
                                         [&](Sync s) { return SyncName(s) == value; });
         if (sync == kSyncs.end()) {
-          return UsageError{"--sync: '" + std::string(value) +
-                            "' is none of internal, jack, midi-clock, link"};
+          std::string names;
+          for (const Sync known : kSyncs) {
+            names += (names.empty() ? "" : ", ") + std::string(SyncName(known));
+          }
+          return UsageError{"--sync: '" + std::string(value) + "' is none of " + names};
         }
         options.sync = *sync;
         break;
