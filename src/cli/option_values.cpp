@@ -51,4 +51,12 @@ UsageError BadNumber(std::string_view option, std::string_view text, std::uint64
           std::to_string(min) + " to " + std::to_string(max)};
 }
 
+std::string NameList(std::span<const std::string_view> names) {
+  std::string list;
+  for (const std::string_view name : names) {
+    list += (list.empty() ? "" : ", ") + std::string(name);
+  }
+  return list;
+}
+
 }  // namespace sonavela::cli

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "cli/parsed_options.h"
@@ -16,6 +18,9 @@ namespace sonavela::cli {
 // Digits only: no sign, no blanks, no trailing text, no overflow.
 [[nodiscard]] std::optional<std::uint64_t> ParseNumber(std::string_view text, std::uint64_t min,
                                                        std::uint64_t max);
+
+// "a, b, c": the names a value may take, as a refusal lists them.
+[[nodiscard]] std::string NameList(std::span<const std::string_view> names);
 
 [[nodiscard]] UsageError BadNumber(std::string_view option, std::string_view text,
                                    std::uint64_t min, std::uint64_t max);

@@ -252,11 +252,9 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         const auto* sync = std::find_if(kSyncs.begin(), kSyncs.end(),
                                         [&](Sync s) { return SyncName(s) == value; });
         if (sync == kSyncs.end()) {
-          std::string names;
-          for (const Sync known : kSyncs) {
-            names += (names.empty() ? "" : ", ") + std::string(SyncName(known));
-          }
-          return UsageError{"--sync: '" + std::string(value) + "' is none of " + names};
+          std::array<std::string_view, kSyncs.size()> names{};
+          std::transform(kSyncs.begin(), kSyncs.end(), names.begin(), SyncName);
+          return UsageError{"--sync: '" + std::string(value) + "' is none of " + NameList(names)};
         }
         options.sync = *sync;
         break;

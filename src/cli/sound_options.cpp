@@ -2,7 +2,6 @@
 #include "cli/sound_options.h"
 
 #include <array>
-#include <span>
 #include <string>
 
 #include "cli/option_values.h"
@@ -57,15 +56,6 @@ std::optional<midi::NoteRange> ParseRegister(std::string_view text) {
   return midi::NoteRange{static_cast<int>(*low), static_cast<int>(*high)};
 }
 
-// "a, b, c": the names a value may take, from where they are declared.
-std::string Joined(std::span<const std::string_view> names) {
-  std::string joined;
-  for (const std::string_view name : names) {
-    joined += (joined.empty() ? "" : ", ") + std::string(name);
-  }
-  return joined;
-}
-
 }  // namespace
 
 std::optional<bool> SoundOptionTakesValue(std::string_view name) {
@@ -84,7 +74,7 @@ std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_vi
     const std::optional<midi::VoicingMode> mode = midi::ParseVoicingMode(value);
     if (!mode) {
       return UsageError{"--voicing: '" + std::string(value) + "' is none of " +
-                        Joined(midi::VoicingModeNames())};
+                        NameList(midi::VoicingModeNames())};
     }
     voicing.mode = *mode;
   } else if (name == "--register") {
@@ -111,7 +101,7 @@ std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_vi
     const std::optional<midi::ChordPattern> pattern = midi::ParseChordPattern(value);
     if (!pattern) {
       return UsageError{"--pattern: '" + std::string(value) + "' is none of " +
-                        Joined(midi::ChordPatternNames())};
+                        NameList(midi::ChordPatternNames())};
     }
     voicing.pattern = *pattern;
   } else if (name == "--humanize") {
