@@ -87,8 +87,8 @@ class Series {
     for (unsigned i = 0; i < port_->DeviceCount(); ++i) {
       std::string name;
       if (port_->DeviceName(i, name) && name == sink_.PortName()) {
-        if (!port_->OpenDevice(i, MidiClock::now())) {
-          return port_->LastError();
+        if (sonavela::Status opened = port_->OpenDevice(i, MidiClock::now()); !opened) {
+          return sonavela::EnglishText(opened.error());
         }
         return std::nullopt;
       }

@@ -79,8 +79,8 @@ int main(int argc, char** argv) {
   auto renderer = std::make_shared<SynthRenderer>(options);
   MidiPort port(std::make_unique<RendererBackend>(renderer, discard));
   const Timestamp start0{};
-  if (!port.OpenDevice(0, start0)) {
-    std::fprintf(stderr, "%s\n", port.LastError().c_str());
+  if (sonavela::Status opened = port.OpenDevice(0, start0); !opened) {
+    std::fprintf(stderr, "%s\n", sonavela::EnglishText(opened.error()).c_str());
     return 1;
   }
   port.ProgramChange(49, start0);

@@ -57,8 +57,8 @@ Figures Measure(std::unique_ptr<midi::MidiBackend> devices, std::optional<unsign
   playback::PlaybackSession session(std::move(options));
   if (index) {
     (void)session.DeviceName(*index, name);
-    if (!session.OpenDevice(*index)) {
-      name += " (cannot open: " + session.LastError() + ")";
+    if (Status opened = session.OpenDevice(*index); !opened) {
+      name += " (cannot open: " + EnglishText(opened.error()) + ")";
       return {};
     }
   }
@@ -135,8 +135,8 @@ void MeasureOffline(int ticks, std::chrono::milliseconds period) {
       std::make_unique<midi::RendererBackend>(std::make_shared<midi::SynthRenderer>(), wav);
   options.clock = std::make_unique<timing::OfflineClock>(period);
   playback::PlaybackSession session(std::move(options));
-  if (!session.OpenDevice(0)) {
-    std::printf("offline renderer skipped: %s\n", session.LastError().c_str());
+  if (Status opened = session.OpenDevice(0); !opened) {
+    std::printf("offline renderer skipped: %s\n", EnglishText(opened.error()).c_str());
     return;
   }
   const auto started = Clock::now();
@@ -145,7 +145,7 @@ void MeasureOffline(int ticks, std::chrono::milliseconds period) {
   cli::RunPlayLoop(
       session, [](playback::Timestamp) { return false; }, [&] { return played++ <= ticks; });
   session.Stop();
-  const bool ok = session.CloseDevice();
+  const bool ok = session.CloseDevice().ok();
   const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
   const double audioMs = static_cast<double>((ticks + 1) * period.count());
   std::printf(

@@ -103,11 +103,11 @@ int ListMidiInputs(Environment& env) {
                  "; see --list-devices, or use --device none)");
     return false;
   }
-  if (!session.OpenDevice(*options.device)) {
+  if (Status opened = session.OpenDevice(*options.device); !opened) {
     std::string name = "<Error>";
     (void)session.DeviceName(*options.device, name);
     // The reason is a sentence of its own; the tail below continues it.
-    std::string reason = session.LastError();
+    std::string reason = EnglishText(opened.error());
     while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) {
       reason.pop_back();
     }
@@ -130,11 +130,12 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
     setup.clock = std::make_unique<timing::OfflineClock>(options.Meter());
   } else {
     ClockChoice choice = env.makeClock(options);
-    if (!choice.clock) {
-      Complain(env.err, choice.error);
-      return choice.status;
+    if (!choice) {
+      Complain(env.err, ClockRefusal(options, choice.error()));
+      // A network that cannot carry Link failed; any other master is not there.
+      return choice.error().kind == ErrorKind::kLinkNotJoined ? kExitFailure : kExitUsage;
     }
-    setup.clock = std::move(choice.clock);
+    setup.clock = std::move(choice).value();
     if (options.device) {
       setup.devices = env.makeBackend(options.soundFont.value_or(""), options.synth);
     }
@@ -166,8 +167,9 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   }
 
   if (offline) {
-    if (!session.OpenDevice(0)) {
-      Complain(env.err, "cannot render " + RenderName(options) + ": " + session.LastError());
+    if (Status opened = session.OpenDevice(0); !opened) {
+      Complain(env.err,
+               "cannot render " + RenderName(options) + ": " + EnglishText(opened.error()));
       return kExitFailure;
     }
   } else if (!OpenChosenDevice(options, session, env)) {
@@ -178,7 +180,8 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   bool loadReported = false;
   const auto onFailure = [&](const playback::Failure& failure) {
     if (failure.what == playback::Failure::What::kRecording) {
-      Complain(env.err, "cannot write " + Quoted(*options.midiFile) + ": " + failure.detail);
+      Complain(env.err,
+               "cannot write " + Quoted(*options.midiFile) + ": " + EnglishText(failure.error));
       failed = true;
       return;
     }
@@ -187,12 +190,12 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
       return;
     }
     if (offline) {
-      Complain(env.err, "cannot write " + RenderName(options) + ": " + failure.detail);
+      Complain(env.err, "cannot write " + RenderName(options) + ": " + EnglishText(failure.error));
     } else {
       std::string name = "<Error>";
       (void)session.DeviceName(*options.device, name);
       Complain(env.err, "MIDI output device " + std::to_string(*options.device) + " (" + name +
-                            ") failed: " + failure.detail + "; playing on silently");
+                            ") failed: " + EnglishText(failure.error) + "; playing on silently");
     }
     failed = true;
   };

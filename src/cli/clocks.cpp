@@ -11,14 +11,14 @@ ClockChoice MakeClock(const Options& options) {
   settings.source = options.sync;
   settings.clockInput = options.clockFrom.value_or(std::string());
   settings.clockOut = options.clockOut;
-  ClockChoice choice = timing::MakeClock(settings, options.Meter());
-  if (!choice.clock) {
-    choice.error =
-        options.sync == Sync::kMidiClock
-            ? "--clock-from " + settings.clockInput + ": " + choice.error + "; see --list-inputs"
-            : "--sync " + std::string(SyncName(options.sync)) + ": " + choice.error;
-  }
-  return choice;
+  return timing::MakeClock(settings, options.Meter());
+}
+
+std::string ClockRefusal(const Options& options, const Error& why) {
+  return options.sync == Sync::kMidiClock
+             ? "--clock-from " + options.clockFrom.value_or(std::string()) + ": " +
+                   EnglishText(why) + "; see --list-inputs"
+             : "--sync " + std::string(SyncName(options.sync)) + ": " + EnglishText(why);
 }
 
 }  // namespace sonavela::cli

@@ -10,7 +10,9 @@ namespace sonavela::cli {
 using timing::ClockChoice;
 
 // The clock of --sync, on the grid of --tempo and --beats-per-chord (or
-// --interval); the error is a line for the user.
-[[nodiscard]] ClockChoice MakeClock(const Options& options);
+// --interval).
+ClockChoice MakeClock(const Options& options);
+// The line that says why there is no clock, naming the option to blame.
+[[nodiscard]] std::string ClockRefusal(const Options& options, const Error& why);
 
 }  // namespace sonavela::cli

@@ -28,15 +28,14 @@ class RenderingBackend final : public midi::MidiBackend {
 
   unsigned DeviceCount() const override { return 0; }
   std::optional<std::string> DeviceName(unsigned) const override { return std::nullopt; }
-  bool Open(unsigned) override { return false; }
-  bool Send(const midi::MidiMessage& message, midi::Timestamp) override {
+  Status Open(unsigned index) override { return midi::NoSuchDevice(index); }
+  Status Send(const midi::MidiMessage& message, midi::Timestamp) override {
     if (target_ != nullptr && target_->count < RenderedChord::kCapacity) {
       target_->messages[target_->count++] = message;
     }
-    return true;
+    return {};
   }
-  bool Close() override { return true; }
-  std::string LastError() const override { return {}; }
+  Status Close() override { return {}; }
 
  private:
   RenderedChord* target_ = nullptr;

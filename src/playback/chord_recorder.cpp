@@ -94,28 +94,23 @@ std::optional<std::string> ChordRecorder::DeviceName(unsigned index) const {
   return inner_ ? inner_->DeviceName(index) : std::nullopt;
 }
 
-bool ChordRecorder::Open(unsigned index) {
+Status ChordRecorder::Open(unsigned index) {
   if (!inner_) {
-    lastError_ = "There is no MIDI output device number " + std::to_string(index) + ".";
-    return false;
+    return midi::NoSuchDevice(index);
   }
   return inner_->Open(index);
 }
 
-bool ChordRecorder::Send(const midi::MidiMessage& message, Timestamp at) {
+Status ChordRecorder::Send(const midi::MidiMessage& message, Timestamp at) {
   if (keep_) {
     recording_.SetTime(FileTime(at));
     recording_.AddMessage(message);
   }
-  return !inner_ || inner_->Send(message, at);
+  return inner_ ? inner_->Send(message, at) : Status();
 }
 
-bool ChordRecorder::Close() {
-  return !inner_ || inner_->Close();
-}
-
-std::string ChordRecorder::LastError() const {
-  return inner_ ? inner_->LastError() : lastError_;
+Status ChordRecorder::Close() {
+  return inner_ ? inner_->Close() : Status();
 }
 
 std::vector<std::string> ChordRecorder::Unavailable() const {

@@ -68,10 +68,9 @@ class ChordRecorder final : public midi::MidiBackend {
 
   [[nodiscard]] unsigned DeviceCount() const override;
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
-  [[nodiscard]] bool Open(unsigned index) override;
-  [[nodiscard]] bool Send(const midi::MidiMessage& message, Timestamp at) override;
-  [[nodiscard]] bool Close() override;
-  [[nodiscard]] std::string LastError() const override;
+  Status Open(unsigned index) override;
+  Status Send(const midi::MidiMessage& message, Timestamp at) override;
+  Status Close() override;
   [[nodiscard]] std::vector<std::string> Unavailable() const override;
   [[nodiscard]] std::vector<std::string> TakeNotices() override;
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
@@ -88,7 +87,6 @@ class ChordRecorder final : public midi::MidiBackend {
   bool keep_ = true;
   Timestamp chordStart_{};
   std::optional<Timestamp> nextDue_;
-  std::string lastError_;
 };
 
 }  // namespace sonavela::playback

@@ -47,8 +47,8 @@ PlaybackSession::~PlaybackSession() {
   (void)port_.CloseDevice(clock_->Now());
 }
 
-bool PlaybackSession::OpenDevice(unsigned index) {
-  const bool opened = port_.OpenDevice(index, clock_->Now());
+Status PlaybackSession::OpenDevice(unsigned index) {
+  Status opened = port_.OpenDevice(index, clock_->Now());
   openName_.reset();
   std::string name;
   if (opened && port_.DeviceName(index, name)) {
@@ -82,16 +82,16 @@ void PlaybackSession::ReopenFailedDevice() {
   for (unsigned index = 0; index < port_.DeviceCount(); ++index) {
     std::string name;
     if (port_.DeviceName(index, name) && name == *openName_) {
-      deviceLost_ = !port_.OpenDevice(index, now);
+      deviceLost_ = !port_.OpenDevice(index, now).ok();
       (void)port_.TakeFailure();  // told once, when it failed
       return;
     }
   }
 }
 
-bool PlaybackSession::CloseDevice() {
+Status PlaybackSession::CloseDevice() {
   const Timestamp now = clock_->Now();
-  const bool closed = port_.CloseDevice(running_ ? std::min(now, NextChordDue()) : now);
+  Status closed = port_.CloseDevice(running_ ? std::min(now, NextChordDue()) : now);
   Report();
   return closed;
 }
@@ -133,11 +133,11 @@ void PlaybackSession::Report() {
   if (std::optional<std::string> notice = clock_->TakeNotice()) {
     sink_(Notice{std::move(*notice)});
   }
-  if (std::optional<std::string> why = port_.TakeFailure()) {
+  if (std::optional<Error> why = port_.TakeFailure()) {
     sink_(Failure{Failure::What::kDevice, std::move(*why)});
   }
   if (std::optional<std::string> why = TakeRecordingFailure()) {
-    sink_(Failure{Failure::What::kRecording, std::move(*why)});
+    sink_(Failure{Failure::What::kRecording, Error::Of(ErrorKind::kSystem, {}, std::move(*why))});
   }
   const SessionState now = CurrentState();
   if (now != state_) {

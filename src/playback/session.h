@@ -77,15 +77,11 @@ class PlaybackSession {
   [[nodiscard]] std::vector<std::string> UnavailableDevices() const {
     return port_.UnavailableDevices();
   }
-  // On failure no device is open and LastError() says why.
-  [[nodiscard]] bool OpenDevice(unsigned index);
+  // On failure no device is open.
+  Status OpenDevice(unsigned index);
   // Silences and closes the device, waiting until what was sent is
-  // delivered. False when the device failed (see TakeDeviceFailure).
-  [[nodiscard]] bool CloseDevice();
-  [[nodiscard]] std::string LastError() const { return port_.LastError(); }
-  // A device that failed while open is reported once: the message the first
-  // time it is asked for, std::nullopt afterwards.
-  [[nodiscard]] std::optional<std::string> TakeDeviceFailure() { return port_.TakeFailure(); }
+  // delivered. Fails when the device failed (told once, as an event).
+  Status CloseDevice();
   [[nodiscard]] bool DeviceFailed() const { return port_.DeviceFailed(); }
   // What the devices want the user to know that is no failure, once.
   [[nodiscard]] std::vector<std::string> TakeDeviceNotices() { return port_.TakeNotices(); }

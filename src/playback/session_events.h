@@ -7,6 +7,8 @@
 #include <string>
 #include <variant>
 
+#include "base/error.h"
+
 namespace sonavela::playback {
 
 // Where the progression stands.
@@ -37,8 +39,7 @@ struct Failure {
     kRecording,  // the recording being written (a full disk)
   };
   What what = What::kDevice;
-  // The reason as the device or the system gives it.
-  std::string detail;
+  Error error;
 };
 
 struct StateChanged {

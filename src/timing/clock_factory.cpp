@@ -16,19 +16,10 @@ namespace sonavela::timing {
 namespace {
 
 constexpr const char* kClientName = "Sonavela";
-constexpr int kNotThere = 2;
-constexpr int kFailed = 1;
 
 // The tempo proposed where a master has none of its own.
 double ProposedTempo(Meter grid) {
   return grid.BeatNs() > 0 ? 60e9 / grid.BeatNs() : kDefaultTempo;
-}
-
-ClockChoice Refused(std::string why, int status) {
-  ClockChoice choice;
-  choice.error = std::move(why);
-  choice.status = status;
-  return choice;
 }
 
 // The JACK transport, and again once a server that went away is back under
@@ -51,9 +42,13 @@ class TransportSource {
       return std::nullopt;
     }
     nextTry_ = now + kRetry;
-    std::string error;
-    transport_ = JackTransport::Connect(kClientName, fallbackBpm_, error);
-    return transport_ ? transport_->Read() : std::nullopt;
+    Result<std::unique_ptr<JackTransport>> connected =
+        JackTransport::Connect(kClientName, fallbackBpm_);
+    if (!connected) {
+      return std::nullopt;
+    }
+    transport_ = std::move(connected).value();
+    return transport_->Read();
   }
 
  private:
@@ -65,17 +60,15 @@ class TransportSource {
 };
 
 ClockChoice FollowJackTransport(const SyncSettings& settings, Meter grid) {
-  std::string error;
-  std::unique_ptr<JackTransport> transport =
-      JackTransport::Connect(kClientName, ProposedTempo(grid), error);
+  Result<std::unique_ptr<JackTransport>> transport =
+      JackTransport::Connect(kClientName, ProposedTempo(grid));
   if (!transport) {
-    return Refused(error, kNotThere);
+    return transport.error();
   }
-  auto source = std::make_shared<TransportSource>(std::move(transport), ProposedTempo(grid));
-  ClockChoice choice;
-  choice.clock =
-      std::make_unique<TransportClock>([source] { return source->Read(); }, settings.beatsPerChord);
-  return choice;
+  auto source =
+      std::make_shared<TransportSource>(std::move(transport).value(), ProposedTempo(grid));
+  return std::unique_ptr<ChordClock>(std::make_unique<TransportClock>(
+      [source] { return source->Read(); }, settings.beatsPerChord));
 }
 
 class InputSource final : public MidiClockFollower::Source {
@@ -89,43 +82,35 @@ class InputSource final : public MidiClockFollower::Source {
 };
 
 ClockChoice FollowMidiClock(const SyncSettings& settings, Meter grid) {
-  std::string error;
-  std::unique_ptr<timing::MidiClockInput> input =
-      timing::MidiClockInput::Open(settings.clockInput, kClientName, error);
+  Result<std::unique_ptr<timing::MidiClockInput>> input =
+      timing::MidiClockInput::Open(settings.clockInput, kClientName);
   if (!input) {
-    return Refused(error, kNotThere);
+    return input.error();
   }
   // The tempo asked for is the guess until the master's clock tells its own.
-  std::string name = input->Name();
-  ClockChoice choice;
-  choice.clock = std::make_unique<MidiClockFollower>(
-      std::make_unique<InputSource>(std::move(input)), std::move(name), settings.beatsPerChord,
-      ProposedTempo(grid));
-  return choice;
+  std::string name = (*input)->Name();
+  return std::unique_ptr<ChordClock>(std::make_unique<MidiClockFollower>(
+      std::make_unique<InputSource>(std::move(input).value()), std::move(name),
+      settings.beatsPerChord, ProposedTempo(grid)));
 }
 
 ClockChoice FollowLink(const SyncSettings& settings, Meter grid) {
-  std::string error;
   // A session Sonavela founds runs at this tempo; one it joins keeps its
   // own, as Link has every newcomer adopt it.
-  std::unique_ptr<LinkSession> session = OpenLinkSession(ProposedTempo(grid), error);
+  Result<std::unique_ptr<LinkSession>> session = OpenLinkSession(ProposedTempo(grid));
   if (!session) {
-    return Refused(error, kFailed);
+    return session.error();
   }
-  ClockChoice choice;
-  choice.clock = std::make_unique<LinkClock>(std::move(session), settings.beatsPerChord);
-  return choice;
+  return std::unique_ptr<ChordClock>(
+      std::make_unique<LinkClock>(std::move(session).value(), settings.beatsPerChord));
 }
 
 }  // namespace
 
 ClockChoice MakeClock(const SyncSettings& settings, Meter grid) {
   switch (settings.source) {
-    case SyncSource::kInternal: {
-      ClockChoice choice;
-      choice.clock = std::make_unique<GridClock>(grid);
-      return choice;
-    }
+    case SyncSource::kInternal:
+      return std::unique_ptr<ChordClock>(std::make_unique<GridClock>(grid));
     case SyncSource::kJack:
       return FollowJackTransport(settings, grid);
     case SyncSource::kMidiClock:
@@ -133,7 +118,7 @@ ClockChoice MakeClock(const SyncSettings& settings, Meter grid) {
     case SyncSource::kLink:
       return FollowLink(settings, grid);
   }
-  return Refused("no such master", kNotThere);
+  return Error::Of(ErrorKind::kNoMaster);
 }
 
 timing::InputListing ListClockInputs() {

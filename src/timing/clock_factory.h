@@ -9,9 +9,9 @@ namespace sonavela::timing {
 
 // The clock the settings name: the program's own grid `grid`, or the master
 // to follow, to which the grid's tempo is proposed where it has none. The
-// error, when there is no clock, is a clause for the user ("no JACK server
-// is running"); for a MIDI clock it names the input.
-[[nodiscard]] ClockChoice MakeClock(const SyncSettings& settings, Meter grid);
+// error, when there is no clock, is a clause ("no JACK server is running");
+// for a MIDI clock it names the input.
+ClockChoice MakeClock(const SyncSettings& settings, Meter grid);
 
 // The MIDI inputs a MIDI clock can come from, and why whole kinds of inputs
 // are missing, as the program's own client lists them.

@@ -104,8 +104,8 @@ JackClockPort::~JackClockPort() {
   }
 }
 
-std::unique_ptr<JackClockPort> JackClockPort::Open(const std::string& clientName,
-                                                   const std::string& source, std::string& error) {
+Result<std::unique_ptr<JackClockPort>> JackClockPort::Open(const std::string& clientName,
+                                                           const std::string& source) {
   setenv("JACK_NO_START_SERVER", "1", 0);
   midi::QuietLibjack();
   auto shared = std::make_unique<Shared>();
@@ -113,25 +113,21 @@ std::unique_ptr<JackClockPort> JackClockPort::Open(const std::string& clientName
   jack_status_t status{};
   shared->client = jack_client_open((clientName + " clock").c_str(), JackNoStartServer, &status);
   if (shared->client == nullptr) {
-    error = (status & JackServerFailed) != 0 ? "no JACK server is running"
-                                             : "the JACK server refused a client";
-    return nullptr;
+    return Error::Of((status & JackServerFailed) != 0 ? ErrorKind::kNoJackServer
+                                                      : ErrorKind::kJackClientRefused);
   }
   shared->port =
       jack_port_register(shared->client, "clock in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   if (shared->port == nullptr ||
       jack_set_process_callback(shared->client, &Shared::Process, shared.get()) != 0) {
-    error = "the JACK client could not be set up";
-    return nullptr;
+    return Error::Of(ErrorKind::kJackClientNotSetUp);
   }
   jack_on_info_shutdown(shared->client, &Shared::OnShutdown, shared.get());
   if (jack_activate(shared->client) != 0) {
-    error = "the JACK server does not run the client";
-    return nullptr;
+    return Error::Of(ErrorKind::kJackClientNotRun);
   }
   if (jack_connect(shared->client, source.c_str(), jack_port_name(shared->port)) != 0) {
-    error = "it could not be connected";
-    return nullptr;
+    return Error::Of(ErrorKind::kJackNotConnected);
   }
   return std::make_unique<JackClockPort>(std::move(shared));
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "base/result.h"
 #include "midi/devices/spsc_queue.h"
 #include "timing/clock_message.h"
 
@@ -24,11 +25,10 @@ namespace sonavela::timing {
 // Everything but the process callback is for the thread that plays.
 class JackClockPort {
  public:
-  // nullptr, with a clause in `error`, when no server answers or the source
-  // cannot be connected. A server is never started.
-  [[nodiscard]] static std::unique_ptr<JackClockPort> Open(const std::string& clientName,
-                                                           const std::string& source,
-                                                           std::string& error);
+  // Fails with a clause when no server answers or the source cannot be
+  // connected. A server is never started.
+  static Result<std::unique_ptr<JackClockPort>> Open(const std::string& clientName,
+                                                     const std::string& source);
   ~JackClockPort();
   JackClockPort(const JackClockPort&) = delete;
   JackClockPort& operator=(const JackClockPort&) = delete;

@@ -40,8 +40,8 @@ void OnShutdown(jack_status_t /*code*/, const char* /*reason*/, void* data) {
 
 }  // namespace
 
-std::unique_ptr<JackTransport> JackTransport::Connect(const std::string& clientName,
-                                                      double fallbackBpm, std::string& error) {
+Result<std::unique_ptr<JackTransport>> JackTransport::Connect(const std::string& clientName,
+                                                              double fallbackBpm) {
   // Following a transport must never launch a sound server.
   setenv("JACK_NO_START_SERVER", "1", 0);
   midi::QuietLibjack();
@@ -50,14 +50,12 @@ std::unique_ptr<JackTransport> JackTransport::Connect(const std::string& clientN
   const std::string name = clientName + "-transport";
   client->handle = jack_client_open(name.c_str(), JackNoStartServer, &status);
   if (client->handle == nullptr) {
-    error = (status & JackServerFailed) != 0 ? "no JACK server is running"
-                                             : "the JACK server refused a client";
-    return nullptr;
+    return Error::Of((status & JackServerFailed) != 0 ? ErrorKind::kNoJackServer
+                                                      : ErrorKind::kJackClientRefused);
   }
   jack_on_info_shutdown(client->handle, &OnShutdown, client.get());
   if (jack_activate(client->handle) != 0) {
-    error = "the JACK server does not run the client";
-    return nullptr;
+    return Error::Of(ErrorKind::kJackClientNotRun);
   }
   return std::make_unique<JackTransport>(std::move(client), fallbackBpm);
 }
@@ -133,10 +131,8 @@ std::optional<TransportPosition> JackTransport::Read() {
 
 struct JackTransport::Client {};
 
-std::unique_ptr<JackTransport> JackTransport::Connect(const std::string&, double,
-                                                      std::string& error) {
-  error = "this build of the program has no JACK";
-  return nullptr;
+Result<std::unique_ptr<JackTransport>> JackTransport::Connect(const std::string&, double) {
+  return Error::Of(ErrorKind::kNoJackInBuild);
 }
 
 JackTransport::JackTransport(std::unique_ptr<Client> client, double fallbackBpm)

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "base/result.h"
 #include "midi/port/midi_message.h"
 
 namespace sonavela::timing {
@@ -33,11 +34,10 @@ struct TransportPosition {
 // one; without one, beats are counted from frame 0 at `fallbackBpm`.
 class JackTransport {
  public:
-  // nullptr, with the reason in `error` ("no JACK server is running"), when
-  // no server answers. A server is never started.
-  [[nodiscard]] static std::unique_ptr<JackTransport> Connect(const std::string& clientName,
-                                                              double fallbackBpm,
-                                                              std::string& error);
+  // Fails ("no JACK server is running") when no server answers. A server is
+  // never started.
+  static Result<std::unique_ptr<JackTransport>> Connect(const std::string& clientName,
+                                                        double fallbackBpm);
   ~JackTransport();
   JackTransport(const JackTransport&) = delete;
   JackTransport& operator=(const JackTransport&) = delete;

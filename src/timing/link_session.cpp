@@ -218,12 +218,11 @@ std::optional<std::string> CheckLinkNetwork() {
   return up ? failure : "no network interface with an IPv4 address is up";
 }
 
-std::unique_ptr<LinkSession> OpenLinkSession(double tempo, std::string& error) {
+Result<std::unique_ptr<LinkSession>> OpenLinkSession(double tempo) {
   if (const std::optional<std::string> why = CheckLinkNetwork()) {
-    error = "cannot join an Ableton Link session: " + *why;
-    return nullptr;
+    return Error::Of(ErrorKind::kLinkNotJoined, {}, *why);
   }
-  return std::make_unique<AbletonLinkSession>(tempo);
+  return std::unique_ptr<LinkSession>(std::make_unique<AbletonLinkSession>(tempo));
 }
 
 }  // namespace sonavela::timing

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "base/result.h"
 #include "timing/link_clock.h"
 
 namespace sonavela::timing {
@@ -13,7 +14,7 @@ namespace sonavela::timing {
 // start/stop sync. `tempo` is the session's while this peer is alone; on
 // joining, Link adopts the tempo of the session already there. Null, with
 // `error` set, when the network cannot carry Link (see CheckLinkNetwork).
-[[nodiscard]] std::unique_ptr<LinkSession> OpenLinkSession(double tempo, std::string& error);
+Result<std::unique_ptr<LinkSession>> OpenLinkSession(double tempo);
 
 // Link opens its sockets on a thread of its own and keeps their failures to
 // itself, so the sockets it needs are opened here first, as it opens them,

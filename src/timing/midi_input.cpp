@@ -55,8 +55,8 @@ std::string AbsenceOf(RtMidi::Api api, const std::string& clientName) {
     // The program's own JACK client keeps libjack quiet, and never starts a
     // server.
     midi::JackSession probe(clientName);
-    if (!probe.Connect()) {
-      return probe.ConnectError();
+    if (Status connected = probe.Connect(); !connected) {
+      return EnglishText(connected.error());
     }
 #else
     (void)clientName;
@@ -127,10 +127,8 @@ struct MidiClockInput::Receiver {
   // Until `in` is closed, RtMidi's thread may call in.
   ~Receiver() { in.reset(); }
 
-  // Opens `port` of `in` and keeps it; false, with a line in `error`, when
-  // RtMidi refuses.
-  [[nodiscard]] bool Attach(std::unique_ptr<RtMidiIn> input, unsigned port, const std::string& name,
-                            std::string& error) {
+  // Opens `port` of `in` and keeps it; fails when RtMidi refuses.
+  Status Attach(std::unique_ptr<RtMidiIn> input, unsigned port, const std::string& name) {
     rtmidiError.clear();
     input->setErrorCallback(&midi::CollectRtMidiError, &rtmidiError);
     // Clocks are what it is opened for; RtMidi leaves them out unless asked.
@@ -138,12 +136,10 @@ struct MidiClockInput::Receiver {
     input->setCallback(&OnMessage, this);
     input->openPort(port, "clock in");
     if (!input->isPortOpen() || !rtmidiError.empty()) {
-      error = "the MIDI input \"" + name + "\" could not be opened" +
-              (rtmidiError.empty() ? "" : " (" + rtmidiError + ")");
-      return false;
+      return Error::Of(ErrorKind::kInputNotOpened, name, rtmidiError);
     }
     in = std::move(input);
-    return true;
+    return {};
   }
 
   // On RtMidi's thread: a time stamp and a queue slot, no allocation, no
@@ -183,9 +179,8 @@ MidiClockInput::MidiClockInput(Key /*key*/, std::string name, std::string client
 
 MidiClockInput::~MidiClockInput() = default;
 
-std::unique_ptr<MidiClockInput> MidiClockInput::Open(const std::string& which,
-                                                     const std::string& clientName,
-                                                     std::string& error) {
+Result<std::unique_ptr<MidiClockInput>> MidiClockInput::Open(const std::string& which,
+                                                             const std::string& clientName) {
   const std::optional<unsigned> index = ParseIndex(which);
   std::vector<std::string> unavailable;
   std::string rtmidiError;
@@ -202,13 +197,14 @@ std::unique_ptr<MidiClockInput> MidiClockInput::Open(const std::string& which,
                  return false;
                });
   if (!chosen) {
-    error = index ? "there is no MIDI input " + which + " (there " +
-                        (seen == 1 ? "is 1 input" : "are " + std::to_string(seen) + " inputs") + ")"
-                  : "there is no MIDI input named \"" + which + "\"";
+    std::string notListed;
     for (const std::string& reason : unavailable) {
-      error += "; not listed: " + reason;
+      notListed += (notListed.empty() ? "" : "\n") + reason;
     }
-    return nullptr;
+    Error missing = Error::Of(index ? ErrorKind::kNoMidiInputNumber : ErrorKind::kNoMidiInputNamed,
+                              which, notListed);
+    missing.number = seen;
+    return missing;
   }
   auto input =
       std::make_unique<MidiClockInput>(Key(), entry.name, clientName, static_cast<int>(entry.api));
@@ -216,17 +212,17 @@ std::unique_ptr<MidiClockInput> MidiClockInput::Open(const std::string& which,
   if (entry.api == RtMidi::UNIX_JACK) {
     // The lister's client goes first: the reader takes its name.
     chosen.reset();
-    std::string why;
-    input->jack_ = JackClockPort::Open(clientName, entry.name, why);
-    if (!input->jack_) {
-      error = "the MIDI input \"" + entry.name + "\" could not be opened (" + why + ")";
-      return nullptr;
+    Result<std::unique_ptr<JackClockPort>> port = JackClockPort::Open(clientName, entry.name);
+    if (!port) {
+      return Error::Of(ErrorKind::kInputNotOpened, entry.name).Because(port.error());
     }
+    input->jack_ = std::move(port).value();
     return input;
   }
 #endif
-  if (!input->receiver_->Attach(std::move(chosen), entry.port, entry.name, error)) {
-    return nullptr;
+  if (Status attached = input->receiver_->Attach(std::move(chosen), entry.port, entry.name);
+      !attached) {
+    return attached.error();
   }
   return input;
 }
@@ -288,9 +284,8 @@ bool MidiClockInput::Reopen() {
     in->setErrorCallback(&midi::CollectRtMidiError, &receiver_->rtmidiError);
     const unsigned count = in->getPortCount();
     for (unsigned port = 0; port < count; ++port) {
-      std::string error;
       if (in->getPortName(port) == name_) {
-        missing_ = !receiver_->Attach(std::move(in), port, name_, error);
+        missing_ = !receiver_->Attach(std::move(in), port, name_).ok();
         return !missing_;
       }
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "timing/clock_message.h"
 
 namespace sonavela::timing {
@@ -33,11 +34,9 @@ class JackClockPort;
 class MidiClockInput {
  public:
   // `which` is an index in ListMidiInputs order or an input's exact name.
-  // nullptr, with a line for the user in `error`, when there is no such
-  // input or it cannot be opened.
-  [[nodiscard]] static std::unique_ptr<MidiClockInput> Open(const std::string& which,
-                                                            const std::string& clientName,
-                                                            std::string& error);
+  // Fails when there is no such input or it cannot be opened.
+  static Result<std::unique_ptr<MidiClockInput>> Open(const std::string& which,
+                                                      const std::string& clientName);
   ~MidiClockInput();
   MidiClockInput(const MidiClockInput&) = delete;
   MidiClockInput& operator=(const MidiClockInput&) = delete;

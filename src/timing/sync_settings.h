@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "base/result.h"
 #include "timing/chord_clock.h"
 
 namespace sonavela::timing {
@@ -26,13 +27,7 @@ struct SyncSettings {
   friend bool operator==(const SyncSettings&, const SyncSettings&) = default;
 };
 
-// The clock a progression follows, or why there is none: a line for the user
-// and an exit status for the command line (2 for a master that is not
-// there, 1 for one that failed).
-struct ClockChoice {
-  std::unique_ptr<ChordClock> clock;
-  std::string error;
-  int status = 0;
-};
+// The clock a progression follows, or why there is none.
+using ClockChoice = Result<std::unique_ptr<ChordClock>>;
 
 }  // namespace sonavela::timing

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/main_dialog.h"
 
+#include "ui/error_text.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -257,10 +259,10 @@ void MainDialog::OnDeviceSelected() {
   if (index < 0) {
     return;
   }
-  if (!session_->OpenDevice(static_cast<unsigned>(index))) {
+  if (Status opened = session_->OpenDevice(static_cast<unsigned>(index)); !opened) {
     notifier_.Show(isVisible() ? this : nullptr,
-                   Notice{ProgramName(), QStringLiteral("<Open Error>"),
-                          QString::fromStdString(session_->LastError()), QMessageBox::NoIcon});
+                   Notice{ProgramName(), QStringLiteral("<Open Error>"), ErrorText(opened.error()),
+                          QMessageBox::NoIcon});
   }
 }
 

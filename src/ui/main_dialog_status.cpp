@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <variant>
 
+#include "ui/error_text.h"
 #include "ui/main_dialog.h"
 #include "ui/notifier.h"
 #include "ui/playback_adapters.h"
@@ -74,7 +75,7 @@ void MainDialog::ShowFailures() {
   std::vector<playback::Failure> failures;
   failures.swap(pendingFailures_);
   for (const playback::Failure& failure : failures) {
-    const QString detail = QString::fromStdString(failure.detail);
+    const QString detail = ErrorText(failure.error);
     if (failure.what == playback::Failure::What::kDevice) {
       notifier_.Show(
           this,

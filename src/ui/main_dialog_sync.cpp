@@ -11,6 +11,7 @@
 
 #include "ui/about_dialog.h"
 #include "ui/dialog_builder.h"
+#include "ui/error_text.h"
 #include "ui/explanation_window.h"
 #include "ui/main_dialog.h"
 #include "ui/notifier.h"
@@ -21,21 +22,20 @@
 namespace sonavela::ui {
 
 bool MainDialog::TakeNewClock() {
-  timing::ClockChoice choice;
+  timing::ClockChoice choice = Error::Of(ErrorKind::kNoMaster);
   if (makeClock_) {
     choice = makeClock_(syncSettings_);
   } else if (syncSettings_.source == timing::SyncSource::kInternal) {
-    choice.clock = std::make_unique<timing::GridClock>(syncSettings_.GridMeter());
-  } else {
-    choice.error = "this program follows no master";
+    choice = std::unique_ptr<timing::ChordClock>(
+        std::make_unique<timing::GridClock>(syncSettings_.GridMeter()));
   }
-  if (!choice.clock) {
+  if (!choice) {
     notifier_.Show(this, Notice{ProgramName(),
                                 QCoreApplication::translate("Sonavela", "同期の設定を使えません。"),
-                                QString::fromStdString(choice.error), QMessageBox::Warning});
+                                ErrorText(choice.error()), QMessageBox::Warning});
     return false;
   }
-  session_->SetClock(std::move(choice.clock), syncSettings_.clockOut);
+  session_->SetClock(std::move(choice).value(), syncSettings_.clockOut);
   stepTimer_->SetPeriod(session_->Clock().CurrentMeter().Chord());
   syncChanged_ = false;
   return true;

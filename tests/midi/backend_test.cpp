@@ -17,6 +17,7 @@
 #include "midi/port/composite_backend.h"
 #include "midi/port/midi_port.h"
 #include "support/recording_backend.h"
+#include "support/why.h"
 
 namespace sonavela::midi {
 namespace {
@@ -92,10 +93,8 @@ TEST(CompositeBackend, JoinsTheDeviceListsAndRoutesToThePartOfTheIndex) {
   EXPECT_THAT(first->events, ElementsAre(RecordedEvent{RecordedKind::kOpen, 0},
                                          RecordedEvent{RecordedKind::kSend, 0, kAllNotesOff}));
 
-  EXPECT_FALSE(port.OpenDevice(4, kT));
-  EXPECT_FALSE(port.LastError().empty());
-  EXPECT_FALSE(port.OpenDevice(5, kT));
-  EXPECT_THAT(port.LastError(), HasSubstr("5"));
+  EXPECT_FALSE(Why(port.OpenDevice(4, kT)).empty());
+  EXPECT_THAT(Why(port.OpenDevice(5, kT)), HasSubstr("5"));
   EXPECT_FALSE(port.IsOpen());
 }
 
@@ -111,8 +110,7 @@ TEST(SystemBackend, BuiltInSynthIsDeviceZeroUnlessLeftOut) {
   options.includeBuiltInSynth = false;
   MidiPort without(MakeSystemBackend(options));
   EXPECT_EQ(without.DeviceCount() + 1, withSynth.DeviceCount());
-  EXPECT_FALSE(without.OpenDevice(without.DeviceCount(), kT));
-  EXPECT_FALSE(without.LastError().empty());
+  EXPECT_FALSE(Why(without.OpenDevice(without.DeviceCount(), kT)).empty());
 }
 
 TEST(VirtualPort, JackWhenAServerRunsElseTheAlsaSequencerElseNone) {

@@ -23,6 +23,7 @@
 #include "midi/devices/system_backend.h"
 #include "midi/port/midi_port.h"
 #include "support/recording_backend.h"
+#include "support/why.h"
 
 namespace sonavela::midi {
 namespace {
@@ -93,7 +94,7 @@ TEST(JackEndToEnd, SinkReceivesExactlyTheRecordedBytes) {
     const std::optional<unsigned> device = FindDevice(port, sink.PortName());
     ASSERT_TRUE(device.has_value())
         << "no device " << sink.PortName() << " in" << ListDevices(port);
-    ASSERT_TRUE(port.OpenDevice(*device, kT)) << port.LastError();
+    ASSERT_OK(port.OpenDevice(*device, kT));
     PlaySession(port);
   }  // the destructor silences and closes the device
 
@@ -120,9 +121,8 @@ TEST(JackEndToEnd, PortThatVanishedFailsToOpen) {
   ASSERT_TRUE(device.has_value()) << "no device " << portName << " in" << ListDevices(port);
 
   sink.reset();  // the port disappears after the list was read
-  EXPECT_FALSE(port.OpenDevice(*device, kT));
+  EXPECT_THAT(Why(port.OpenDevice(*device, kT)), ::testing::HasSubstr("no longer available"));
   EXPECT_FALSE(port.IsOpen());
-  EXPECT_THAT(port.LastError(), ::testing::HasSubstr("no longer available"));
 }
 
 // What the playback control sends for a Start and the first tick.
@@ -178,7 +178,7 @@ TEST(JackVirtualPort, ConnectedSinkReceivesTheBytesOfAStartAndATick) {
   EXPECT_EQ(names.back(), kVirtualPortDeviceName);
   EXPECT_EQ(std::count(names.begin(), names.end(), kVirtualPortDeviceName), 1);
 
-  ASSERT_TRUE(port->OpenDevice(port->DeviceCount() - 1, kT)) << port->LastError();
+  ASSERT_OK(port->OpenDevice(port->DeviceCount() - 1, kT));
   const std::string virtualPort = options.clientName + ":out";
   ASSERT_TRUE(sink.ConnectFrom(virtualPort, kDelivery)) << sink.Error();
   // The all-notes-off of the open may still be on its way; only what the

@@ -20,6 +20,7 @@
 #include "midi/devices/alsa-rtmidi/virtual_port_backend.h"
 #include "midi/devices/spsc_queue.h"
 #include "midi/devices/system_backend.h"
+#include "support/why.h"
 
 namespace sonavela::midi {
 namespace {
@@ -130,11 +131,11 @@ TEST_F(JackSessionTest, ListingAndPlayingShareOneClient) {
     const std::optional<unsigned> device = Find(*devices, sinkPort_);
     ASSERT_TRUE(device.has_value());
     EXPECT_EQ(devices->DeviceName(devices->DeviceCount() - 1), kVirtualPortDeviceName);
-    ASSERT_TRUE(devices->Open(*device)) << devices->LastError();
+    ASSERT_OK(devices->Open(*device));
     ASSERT_TRUE(devices->Send(kNote, kT));
-    EXPECT_TRUE(devices->Close()) << devices->LastError();
-    ASSERT_TRUE(devices->Open(devices->DeviceCount() - 1)) << devices->LastError();
-    EXPECT_TRUE(devices->Close()) << devices->LastError();
+    EXPECT_OK(devices->Close());
+    ASSERT_OK(devices->Open(devices->DeviceCount() - 1));
+    EXPECT_OK(devices->Close());
   }
   EXPECT_THAT(sink_->WaitForBytes(3, kDelivery), ElementsAre(0x90, 60, 64));
   EXPECT_TRUE(WaitForClients(*sink_, clientName_, 1));
@@ -156,9 +157,9 @@ TEST_F(JackSessionTest, StandbyGivesTheClientNameBackUntilAJackDeviceOpens) {
   ASSERT_NE(other, nullptr) << "the name is still taken (status " << status << ")";
   jack_client_close(other);
 
-  ASSERT_TRUE(devices->Open(*device)) << devices->LastError();
+  ASSERT_OK(devices->Open(*device));
   ASSERT_TRUE(devices->Send(kNote, kT));
-  EXPECT_TRUE(devices->Close()) << devices->LastError();
+  EXPECT_OK(devices->Close());
   EXPECT_THAT(sink_->WaitForBytes(3, kDelivery), ElementsAre(0x90, 60, 64));
   // Ours, the other, ours again.
   EXPECT_TRUE(WaitForClients(*sink_, clientName_, 3)) << sink_->ClientsRegistered(clientName_);
@@ -169,7 +170,7 @@ TEST_F(JackSessionTest, MessagesLandAtTheFramesOfTheirTimesInTheOrderSent) {
   std::unique_ptr<MidiBackend> devices = Devices();
   const std::optional<unsigned> device = Find(*devices, sinkPort_);
   ASSERT_TRUE(device.has_value());
-  ASSERT_TRUE(devices->Open(*device)) << devices->LastError();
+  ASSERT_OK(devices->Open(*device));
   const std::chrono::nanoseconds lookahead = devices->Lookahead();
   // The cycle that plays a message begins up to a period after its time.
   EXPECT_GT(lookahead, milliseconds(kPeriod * 1000 / 48000));
@@ -191,7 +192,7 @@ TEST_F(JackSessionTest, MessagesLandAtTheFramesOfTheirTimesInTheOrderSent) {
   for (const Case& c : cases) {
     ASSERT_TRUE(devices->Send(MidiMessage::NoteOn(1, c.key, 64), c.at ? first + *c.at : kT));
   }
-  EXPECT_TRUE(devices->Close()) << devices->LastError();
+  EXPECT_OK(devices->Close());
 
   const std::vector<testing::JackMidiSink::Event> events =
       sink_->WaitForEvents(std::size(cases), kDelivery);
@@ -212,15 +213,16 @@ TEST_F(JackSessionTest, MessagesLandAtTheFramesOfTheirTimesInTheOrderSent) {
 }
 
 // Sends a note every 10 ms until a send fails, for at most `limit`.
-bool SendUntilFailure(MidiBackend& devices, std::chrono::milliseconds limit) {
+// Why the first send that failed within `limit` failed; empty when none did.
+std::string SendUntilFailure(MidiBackend& devices, std::chrono::milliseconds limit) {
   const auto deadline = Clock::now() + limit;
   while (Clock::now() < deadline) {
-    if (!devices.Send(kNote, kT)) {
-      return true;
+    if (Status sent = devices.Send(kNote, kT); !sent) {
+      return Why(sent);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return false;
+  return {};
 }
 
 TEST_F(JackSessionTest, AFailureOfTheOpenDeviceFailsTheNextSendAndTheClose) {
@@ -237,7 +239,7 @@ TEST_F(JackSessionTest, AFailureOfTheOpenDeviceFailsTheNextSendAndTheClose) {
     std::unique_ptr<MidiBackend> devices = Devices();
     const std::optional<unsigned> device = Find(*devices, peerPort);
     ASSERT_TRUE(device.has_value());
-    ASSERT_TRUE(devices->Open(*device)) << devices->LastError();
+    ASSERT_OK(devices->Open(*device));
     ASSERT_TRUE(devices->Send(kNote, kT));
 
     if (c.serverGone) {
@@ -247,13 +249,11 @@ TEST_F(JackSessionTest, AFailureOfTheOpenDeviceFailsTheNextSendAndTheClose) {
     }
     const std::string reason = c.serverGone ? "the JACK server has quit"
                                             : "the MIDI input \"" + peerPort + "\" was removed";
-    ASSERT_TRUE(SendUntilFailure(*devices, kDelivery));
-    EXPECT_EQ(devices->LastError(), reason);
-    EXPECT_FALSE(devices->Send(kNote, kT));
+    EXPECT_EQ(SendUntilFailure(*devices, kDelivery), reason);
+    EXPECT_EQ(Why(devices->Send(kNote, kT)), reason);
     // Neither waits for deliveries that cannot happen.
     const auto closing = Clock::now();
-    EXPECT_FALSE(devices->Close());
-    EXPECT_EQ(devices->LastError(), reason);
+    EXPECT_EQ(Why(devices->Close()), reason);
     EXPECT_LT(Clock::now() - closing, std::chrono::seconds(2)) << "close hung";
 
     // The client itself is fine after a peer's failure, and fails cleanly
@@ -265,11 +265,10 @@ TEST_F(JackSessionTest, AFailureOfTheOpenDeviceFailsTheNextSendAndTheClose) {
       // when a client fails to open; ours is closed, the sinks are not.
       peer.reset();
       sink_.reset();
-      EXPECT_FALSE(devices->Open(virtualPort));
-      EXPECT_THAT(devices->LastError(), HasSubstr("no JACK server is running"));
+      EXPECT_THAT(Why(devices->Open(virtualPort)), HasSubstr("no JACK server is running"));
     } else {
-      EXPECT_TRUE(devices->Open(virtualPort)) << devices->LastError();
-      EXPECT_TRUE(devices->Close()) << devices->LastError();
+      EXPECT_OK(devices->Open(virtualPort));
+      EXPECT_OK(devices->Close());
     }
   }
 }
@@ -278,14 +277,15 @@ TEST_F(JackSessionTest, AServerThatStopsProcessingFailsTheOutputWithoutAHang) {
   std::unique_ptr<MidiBackend> devices = Devices();
   const std::optional<unsigned> device = Find(*devices, sinkPort_);
   ASSERT_TRUE(device.has_value());
-  ASSERT_TRUE(devices->Open(*device)) << devices->LastError();
+  ASSERT_OK(devices->Open(*device));
   server_.Pause();
   int sent = 0;
-  while (sent < 100000 && devices->Send(kNote, kT)) {
+  Status last;
+  while (sent < 100000 && (last = devices->Send(kNote, kT))) {
     ++sent;
   }
   EXPECT_LT(sent, 100000) << "the queue never filled";
-  EXPECT_EQ(devices->LastError(), "the JACK server has stopped taking MIDI messages");
+  EXPECT_EQ(Why(last), "the JACK server has stopped taking MIDI messages");
   const auto closing = Clock::now();
   EXPECT_FALSE(devices->Close());
   devices.reset();

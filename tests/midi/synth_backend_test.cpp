@@ -22,6 +22,7 @@
 #include "midi/devices/synth/synth_schedule.h"
 #include "midi/port/midi_port.h"
 #include "stderr_capture.h"
+#include "support/why.h"
 
 namespace sonavela::midi {
 namespace {
@@ -71,28 +72,25 @@ TEST(SoundFontLookup, ExplicitChoiceWinsAndIsNeverSilentlyReplaced) {
 
   {
     ScopedEnv env("SONAVELA_SOUNDFONT", missing);
-    EXPECT_EQ(FindSoundFont(font).path, font);  // the option beats the variable
-    const SoundFontLookup fromEnv = FindSoundFont("");
-    EXPECT_TRUE(fromEnv.path.empty());
-    EXPECT_THAT(fromEnv.error, HasSubstr(missing));
-    EXPECT_THAT(fromEnv.error, HasSubstr("SONAVELA_SOUNDFONT"));
+    EXPECT_EQ(FindSoundFont(font).value(), font);  // the option beats the variable
+    const std::string fromEnv = Why(FindSoundFont(""));
+    EXPECT_THAT(fromEnv, HasSubstr(missing));
+    EXPECT_THAT(fromEnv, HasSubstr("SONAVELA_SOUNDFONT"));
   }
   {
     ScopedEnv env("SONAVELA_SOUNDFONT", font);
-    EXPECT_EQ(FindSoundFont("").path, font);
+    EXPECT_EQ(FindSoundFont("").value(), font);
   }
-  const SoundFontLookup explicitMissing = FindSoundFont(missing);
-  EXPECT_TRUE(explicitMissing.path.empty());
-  EXPECT_THAT(explicitMissing.error, HasSubstr(missing));
+  EXPECT_THAT(Why(FindSoundFont(missing)), HasSubstr(missing));
   std::filesystem::remove(font);
 }
 
 TEST(SoundFontLookup, FallsBackToTheSystemGeneralMidiFont) {
   // The build machine has timgm6mb-soundfont (scripts/install-deps.sh).
   ScopedEnv env("SONAVELA_SOUNDFONT", std::nullopt);
-  const SoundFontLookup found = FindSoundFont("");
-  ASSERT_FALSE(found.path.empty()) << found.error;
-  EXPECT_THAT(DefaultSoundFontCandidates(), Contains(found.path));
+  const Result<std::string> found = FindSoundFont("");
+  ASSERT_OK(found);
+  EXPECT_THAT(DefaultSoundFontCandidates(), Contains(*found));
   EXPECT_EQ(DefaultSoundFontCandidates().front(), "/usr/share/sounds/sf2/default-GM.sf2");
 }
 
@@ -115,22 +113,22 @@ TEST(AudioDrivers, ExplicitThenEnvironmentThenTheDefaultOrder) {
 // thread sends notes: only a synthesizer made with its lock may be given to
 // it. Run under ThreadSanitizer, this is where a missing lock shows.
 TEST(SynthEngine, DriversThatRenderOnTheirOwnThreadGetALockedSynthesizerOrNone) {
-  const SoundFontLookup soundFont = FindSoundFont("");
-  ASSERT_FALSE(soundFont.path.empty()) << soundFont.error;
+  const Result<std::string> soundFont = FindSoundFont("");
+  ASSERT_OK(soundFont);
   const std::filesystem::path folder = TempPath("sonavela_synth_thread");
   std::filesystem::create_directories(folder);
   const std::filesystem::path previousFolder = std::filesystem::current_path();
   std::filesystem::current_path(folder);  // where the driver writes
   for (const bool shared : {false, true}) {
     SCOPED_TRACE(shared);
-    std::string error;
-    std::unique_ptr<SynthEngine> engine =
-        SynthEngine::Create(soundFont.path, 44100.0, error, {}, shared);
-    ASSERT_NE(engine, nullptr) << error;
-    const bool started = engine->StartAudio({"file"}, "sonavela_test", std::nullopt, error);
-    EXPECT_EQ(started, shared) << error;
+    Result<std::unique_ptr<SynthEngine>> made =
+        SynthEngine::Create(*soundFont, 44100.0, {}, shared);
+    ASSERT_OK(made);
+    std::unique_ptr<SynthEngine> engine = std::move(made).value();
+    const Status started = engine->StartAudio({"file"}, "sonavela_test", std::nullopt);
+    EXPECT_EQ(started.ok(), shared) << Why(started);
     if (!started) {
-      EXPECT_THAT(error, HasSubstr("thread of its own"));
+      EXPECT_THAT(Why(started), HasSubstr("thread of its own"));
       continue;
     }
     for (int i = 0; i < 200; ++i) {
@@ -195,17 +193,18 @@ TEST(SynthBackend, OpenFailuresAreQuickQuietAndSayWhy) {
     const auto start = Clock::now();
     testing::StderrCapture stderrText;
     MidiPort port(std::make_unique<SynthBackend>(options));
-    EXPECT_FALSE(port.OpenDevice(0, kT));
+    const std::string why = Why(port.OpenDevice(0, kT));
+    EXPECT_FALSE(why.empty());
     EXPECT_FALSE(port.IsOpen());
     port.PlayChord({}, kT);  // harmless while closed
     EXPECT_EQ(stderrText.Take(), "");
     for (const std::string& reason : c.reasons) {
-      EXPECT_THAT(port.LastError(), HasSubstr(reason));
+      EXPECT_THAT(why, HasSubstr(reason));
     }
     for (const std::string& text : c.absent) {
-      EXPECT_THAT(port.LastError(), Not(HasSubstr(text)));
+      EXPECT_THAT(why, Not(HasSubstr(text)));
     }
-    EXPECT_EQ(port.LastError().find('\n'), std::string::npos);
+    EXPECT_EQ(why.find('\n'), std::string::npos);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
   }
   EXPECT_FALSE(std::filesystem::exists(folder / "fluidsynth.wav"));

@@ -32,6 +32,7 @@
 #include "midi/devices/synth/synth_engine.h"
 #include "midi/port/midi_port.h"
 #include "stderr_capture.h"
+#include "support/why.h"
 
 namespace sonavela::midi {
 namespace {
@@ -191,7 +192,7 @@ TEST(SynthOnJack, PlaysIntoThePlaybackPortsOrSaysThereAreNoneAndFailsWhenJackDie
     options.audioDriver = "jack";
     options.clientName = client;
     MidiPort port(std::make_unique<SynthBackend>(options));
-    ASSERT_TRUE(port.OpenDevice(0, kT)) << port.LastError();
+    ASSERT_OK(port.OpenDevice(0, kT));
     const std::vector<std::string> notices = port.TakeNotices();
     if (playback) {
       EXPECT_THAT(notices, IsEmpty());
@@ -216,10 +217,10 @@ TEST(SynthOnJack, PlaysIntoThePlaybackPortsOrSaysThereAreNoneAndFailsWhenJackDie
       port.PlayChord({{'A', 0}, harmony::kMinorTriad}, kT);
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    const std::optional<std::string> failure = port.TakeFailure();
+    const std::optional<Error> failure = port.TakeFailure();
     ASSERT_TRUE(failure.has_value()) << "still sending 5 s after JACK died";
-    EXPECT_THAT(*failure, HasSubstr("lost its audio output"));
-    EXPECT_THAT(*failure, HasSubstr("JACK server"));
+    EXPECT_THAT(EnglishText(*failure), HasSubstr("lost its audio output"));
+    EXPECT_THAT(EnglishText(*failure), HasSubstr("JACK server"));
     (void)port.CloseDevice(kT);
     EXPECT_EQ(stderrText.Take(), "");
   }
@@ -265,7 +266,7 @@ TEST(SynthOnJack, EachNoteSoundsAtItsTimeLateOnesAtOnceAndInTheOrderSent) {
   options.audioDriver = "jack";
   options.clientName = client;
   SynthBackend synth(options);
-  ASSERT_TRUE(synth.Open(0)) << synth.LastError();
+  ASSERT_OK(synth.Open(0));
   const Timestamp opened = Clock::now();
   testing::JackAudioRecorder recorder;
   ASSERT_TRUE(recorder.Open(server, 44100 * 12)) << recorder.Error();
@@ -361,7 +362,7 @@ TEST(SynthOnJack, EachNoteSoundsAtItsTimeLateOnesAtOnceAndInTheOrderSent) {
     EXPECT_LE(std::chrono::abs(heard - cases[c].expected), cases[c].tolerance)
         << Ms(heard) << " ms after it was sent";
   }
-  EXPECT_TRUE(synth.Close()) << synth.LastError();
+  EXPECT_OK(synth.Close());
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "midi/files/byte_sink.h"
 #include "midi/files/synth_renderer.h"
 #include "midi/port/midi_port.h"
+#include "support/why.h"
 #include "wav_reader.h"
 
 namespace sonavela::midi {
@@ -82,7 +83,7 @@ TEST_P(SynthRenderTest, ChordIsAudibleAndItsPitchClassesDominate) {
   auto renderer = std::make_shared<SynthRenderer>();
   {
     MidiPort port(std::make_unique<RendererBackend>(renderer, file.sink));
-    ASSERT_TRUE(port.OpenDevice(0, kT)) << port.LastError();
+    ASSERT_OK(port.OpenDevice(0, kT));
     VoicingSettings voicing;
     voicing.mode = GetParam().mode;
     port.SetVoicing(voicing);
@@ -213,8 +214,7 @@ TEST(SynthRenderer, FailuresAreReportedNotHidden) {
   // Through a port: the open fails and the reason reaches the front end.
   MidiPort port(
       std::make_unique<RendererBackend>(std::make_shared<SynthRenderer>(missing), unused));
-  EXPECT_FALSE(port.OpenDevice(0, kT));
-  EXPECT_THAT(port.LastError(), ::testing::HasSubstr("does not exist"));
+  EXPECT_THAT(Why(port.OpenDevice(0, kT)), ::testing::HasSubstr("does not exist"));
 }
 
 }  // namespace

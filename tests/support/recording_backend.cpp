@@ -72,53 +72,49 @@ std::optional<std::string> RecordingBackend::DeviceName(unsigned index) const {
   return devices_[index].name;
 }
 
-bool RecordingBackend::Open(unsigned index) {
+Status RecordingBackend::Open(unsigned index) {
   (void)Close();
   if (index >= devices_.size() || !devices_[index].opens) {
-    lastError_ = "Device " + std::to_string(index) + " cannot be opened.";
     log_->events.push_back({RecordedKind::kOpenFailed, index});
-    return false;
+    return Error::Of(ErrorKind::kOutputNotOpened, "Device " + std::to_string(index));
   }
-  lastError_.clear();
   open_ = index;
   log_->events.push_back({RecordedKind::kOpen, index});
-  return true;
+  return {};
 }
 
-bool RecordingBackend::Send(const MidiMessage& message, Timestamp at) {
+Status RecordingBackend::Send(const MidiMessage& message, Timestamp at) {
   if (!open_) {
     ++log_->sendsWhileClosed;
-    return true;
+    return {};
   }
   if (sendsBeforeFailure_) {
     if (*sendsBeforeFailure_ == 0) {
-      lastError_ = failure_;
-      return false;
+      return Error::Of(ErrorKind::kSystem, {}, failure_);
     }
     --*sendsBeforeFailure_;
   }
   log_->events.push_back({RecordedKind::kSend, *open_, message, at});
-  return true;
+  return {};
 }
 
-bool RecordingBackend::Close() {
+Status RecordingBackend::Close() {
   if (!open_) {
-    return true;
+    return {};
   }
   log_->events.push_back({RecordedKind::kClose, *open_});
   open_.reset();
   const bool failed = sendsBeforeFailure_ && *sendsBeforeFailure_ == 0;
   sendsBeforeFailure_.reset();
-  return !failed;
+  if (failed) {
+    return Error::Of(ErrorKind::kSystem, {}, failure_);
+  }
+  return {};
 }
 
 void RecordingBackend::FailSendsAfter(unsigned sends, std::string why) {
   sendsBeforeFailure_ = sends;
   failure_ = std::move(why);
-}
-
-std::string RecordingBackend::LastError() const {
-  return lastError_;
 }
 
 void RecordingBackend::SetOpenFails(unsigned index, bool fails) {

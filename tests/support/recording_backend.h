@@ -78,10 +78,9 @@ class RecordingBackend final : public MidiBackend {
 
   [[nodiscard]] unsigned DeviceCount() const override;
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
-  [[nodiscard]] bool Open(unsigned index) override;
-  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
-  [[nodiscard]] bool Close() override;
-  [[nodiscard]] std::string LastError() const override;
+  Status Open(unsigned index) override;
+  Status Send(const MidiMessage& message, Timestamp at) override;
+  Status Close() override;
   [[nodiscard]] std::vector<std::string> Unavailable() const override { return unavailable; }
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override { return lookahead; }
 
@@ -102,7 +101,6 @@ class RecordingBackend final : public MidiBackend {
   std::optional<unsigned> open_;
   std::optional<unsigned> sendsBeforeFailure_;
   std::string failure_;
-  std::string lastError_;
 };
 
 }  // namespace sonavela::midi

@@ -12,6 +12,7 @@
 
 #include "dialog_harness.h"
 #include "ui/about_dialog.h"
+#include "ui/error_text.h"
 #include "ui/explanation_window.h"
 #include "ui/language.h"
 #include "ui/sound_dialog.h"
@@ -157,6 +158,27 @@ TEST_F(LanguageTest, EveryTextIsJapaneseOrEnglishAsTheMenuChooses) {
   (*language)->trigger();
   EXPECT_EQ(SavedLanguage(), Language::kJapanese);
   EXPECT_EQ(Std(EveryText()), Std(japanese));
+}
+
+// Every failure the lower layers can report reads as a sentence of the
+// dialog's language, with what caused it on the line below.
+TEST_F(LanguageTest, EveryErrorIsWordedInTheDialogsLanguage) {
+  const auto kinds = static_cast<int>(ErrorKind::kSystem);
+  for (const Language language : {Language::kJapanese, Language::kEnglish}) {
+    ASSERT_TRUE(TestTranslations().Use(language));
+    for (int kind = 0; kind < kinds; ++kind) {
+      const QString text = ErrorText(Error::Of(static_cast<ErrorKind>(kind), "Q-1"));
+      SCOPED_TRACE(text.toStdString());
+      EXPECT_FALSE(text.isEmpty());
+      EXPECT_EQ(HasJapanese(text), language == Language::kJapanese);
+    }
+  }
+  ASSERT_TRUE(TestTranslations().Use(Language::kJapanese));
+  const Error lost = Error::Of(ErrorKind::kOutputNotOpened, "system:midi_playback_1")
+                         .Because(Error::Of(ErrorKind::kJackPortRefused, "out", "port busy"));
+  EXPECT_EQ(ErrorText(lost).toStdString(),
+            "ＭＩＤＩデータ出力先「system:midi_playback_1」を開けません。\n"
+            "JACK がポート「out」を断りました。\nport busy");
 }
 
 }  // namespace

@@ -48,18 +48,19 @@ bool SynthRenderer::Begin(ByteSink& wav) {
     return false;
   }
   if (!engine_) {
-    const SoundFontLookup soundFont = FindSoundFont(options_.soundFont);
-    if (soundFont.path.empty()) {
-      lastError_ = soundFont.error;
+    const Result<std::string> soundFont = FindSoundFont(options_.soundFont);
+    if (!soundFont) {
+      lastError_ = EnglishText(soundFont.error());
       return false;
     }
-    std::string error;
-    engine_ = SynthEngine::Create(soundFont.path, options_.sampleRate, error, options_.sound);
-    if (!engine_) {
-      lastError_ = error;
+    Result<std::unique_ptr<SynthEngine>> made =
+        SynthEngine::Create(*soundFont, options_.sampleRate, options_.sound);
+    if (!made) {
+      lastError_ = EnglishText(made.error());
       return false;
     }
-    soundFontPath_ = soundFont.path;
+    engine_ = std::move(made).value();
+    soundFontPath_ = *soundFont;
   } else {
     // Nothing of a previous file may carry over, not even a reverb tail.
     engine_->Reset();
@@ -155,45 +156,40 @@ std::optional<std::string> RendererBackend::DeviceName(unsigned index) const {
   return std::string(kWavRendererName);
 }
 
-bool RendererBackend::Open(unsigned index) {
+Status RendererBackend::Open(unsigned index) {
   (void)Close();
   if (index != 0) {
-    lastError_ = "The WAV renderer is device 0 only.";
-    return false;
+    return NoSuchDevice(index);
   }
   if (!renderer_->Begin(wav_)) {
-    lastError_ = renderer_->LastError();
-    return false;
+    return Failure();
   }
   origin_.reset();
-  lastError_.clear();
-  return true;
+  return {};
 }
 
-bool RendererBackend::Send(const MidiMessage& message, Timestamp at) {
+Status RendererBackend::Send(const MidiMessage& message, Timestamp at) {
   if (!renderer_->IsRendering()) {
-    return true;
+    return {};
   }
   if (!origin_) {
     origin_ = at;
   }
   if (!renderer_->Send(message, at - *origin_)) {
-    lastError_ = renderer_->LastError();
-    return false;
+    return Failure();
   }
-  return true;
+  return {};
 }
 
-bool RendererBackend::Close() {
+Status RendererBackend::Close() {
   if (renderer_->IsRendering() && (!renderer_->RenderTail() || !renderer_->Finish())) {
-    lastError_ = renderer_->LastError();
-    return false;
+    return Failure();
   }
-  return true;
+  return {};
 }
 
-std::string RendererBackend::LastError() const {
-  return lastError_;
+Error RendererBackend::Failure() const {
+  return Error::Of(ErrorKind::kSystem, {}, renderer_->LastError());
 }
 
 }  // namespace sonavela::midi

@@ -104,16 +104,17 @@ class RendererBackend final : public MidiBackend {
 
   [[nodiscard]] unsigned DeviceCount() const override { return 1; }
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
-  [[nodiscard]] bool Open(unsigned index) override;
-  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
-  [[nodiscard]] bool Close() override;
-  [[nodiscard]] std::string LastError() const override;
+  Status Open(unsigned index) override;
+  Status Send(const MidiMessage& message, Timestamp at) override;
+  Status Close() override;
 
  private:
+  // The renderer's own words for what it could not do.
+  [[nodiscard]] Error Failure() const;
+
   std::shared_ptr<SynthRenderer> renderer_;
   ByteSink& wav_;
   std::optional<Timestamp> origin_;
-  std::string lastError_;
 };
 
 }  // namespace sonavela::midi

@@ -41,50 +41,35 @@ std::optional<std::string> CompositeBackend::DeviceName(unsigned index) const {
   return part->backend->DeviceName(index - part->first);
 }
 
-bool CompositeBackend::Open(unsigned index) {
+Status CompositeBackend::Open(unsigned index) {
   (void)Close();
   const Part* part = PartOf(index);
   if (part == nullptr) {
-    lastError_ = "There is no MIDI output device number " + std::to_string(index) + ".";
-    return false;
+    return NoSuchDevice(index);
   }
   for (Part& other : parts_) {
     if (&other != part) {
       other.backend->Standby();
     }
   }
-  if (!part->backend->Open(index - part->first)) {
-    lastError_ = part->backend->LastError();
-    return false;
+  Status opened = part->backend->Open(index - part->first);
+  if (opened) {
+    open_ = part->backend.get();
   }
-  lastError_.clear();
-  open_ = part->backend.get();
-  return true;
+  return opened;
 }
 
-bool CompositeBackend::Send(const MidiMessage& message, Timestamp at) {
-  if (open_ == nullptr || open_->Send(message, at)) {
-    return true;
-  }
-  lastError_ = open_->LastError();
-  return false;
+Status CompositeBackend::Send(const MidiMessage& message, Timestamp at) {
+  return open_ == nullptr ? Status() : open_->Send(message, at);
 }
 
-bool CompositeBackend::Close() {
+Status CompositeBackend::Close() {
   if (open_ == nullptr) {
-    return true;
+    return {};
   }
   MidiBackend* closing = open_;
   open_ = nullptr;
-  if (closing->Close()) {
-    return true;
-  }
-  lastError_ = closing->LastError();
-  return false;
-}
-
-std::string CompositeBackend::LastError() const {
-  return lastError_;
+  return closing->Close();
 }
 
 std::vector<std::string> CompositeBackend::Unavailable() const {

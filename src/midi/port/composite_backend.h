@@ -25,10 +25,9 @@ class CompositeBackend final : public MidiBackend {
 
   [[nodiscard]] unsigned DeviceCount() const override;
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
-  [[nodiscard]] bool Open(unsigned index) override;
-  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
-  [[nodiscard]] bool Close() override;
-  [[nodiscard]] std::string LastError() const override;
+  Status Open(unsigned index) override;
+  Status Send(const MidiMessage& message, Timestamp at) override;
+  Status Close() override;
   [[nodiscard]] std::vector<std::string> Unavailable() const override;
   [[nodiscard]] std::vector<std::string> TakeNotices() override;
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
@@ -45,7 +44,6 @@ class CompositeBackend final : public MidiBackend {
   std::vector<Part> parts_;
   unsigned total_ = 0;
   MidiBackend* open_ = nullptr;
-  std::string lastError_;
 };
 
 }  // namespace sonavela::midi

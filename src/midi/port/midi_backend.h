@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "midi/port/midi_message.h"
 
 namespace sonavela::midi {
@@ -21,17 +22,16 @@ class MidiBackend {
   [[nodiscard]] virtual unsigned DeviceCount() const = 0;
   // std::nullopt when the name cannot be read.
   [[nodiscard]] virtual std::optional<std::string> DeviceName(unsigned index) const = 0;
-  // On failure nothing is open and LastError() says why.
-  [[nodiscard]] virtual bool Open(unsigned index) = 0;
+  // On failure nothing is open.
+  virtual Status Open(unsigned index) = 0;
   // `at` is when the message is meant to sound; a backend that cannot
   // schedule sends it at once. Sending while nothing is open does nothing and
-  // succeeds. False when the open device failed (it went away, its server
-  // quit, a file could not be written); LastError() says why.
-  [[nodiscard]] virtual bool Send(const MidiMessage& message, Timestamp at) = 0;
-  // Delivers what is still queued and closes the device. False, with
-  // LastError(), when that could not be done completely.
-  [[nodiscard]] virtual bool Close() = 0;
-  [[nodiscard]] virtual std::string LastError() const = 0;
+  // succeeds. Fails when the open device failed (it went away, its server
+  // quit, a file could not be written).
+  virtual Status Send(const MidiMessage& message, Timestamp at) = 0;
+  // Delivers what is still queued and closes the device; fails when that
+  // could not be done completely.
+  virtual Status Close() = 0;
 
   // Why whole kinds of devices are missing from the list ("JACK: no JACK
   // server is running"), one line each, for the user.
@@ -50,5 +50,12 @@ class MidiBackend {
   // every other family when one of them opens a device.
   virtual void Standby() {}
 };
+
+// The failure of a backend asked for a device it does not have.
+[[nodiscard]] inline Error NoSuchDevice(unsigned index) {
+  Error error = Error::Of(ErrorKind::kNoSuchDevice);
+  error.number = index;
+  return error;
+}
 
 }  // namespace sonavela::midi

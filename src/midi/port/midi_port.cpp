@@ -39,37 +39,38 @@ std::vector<std::string> MidiPort::UnavailableDevices() const {
   return backend_->Unavailable();
 }
 
-bool MidiPort::OpenDevice(unsigned index, Timestamp at) {
+Status MidiPort::OpenDevice(unsigned index, Timestamp at) {
   (void)CloseDevice(at);
   failure_.reset();
   failureTaken_ = false;
-  if (!backend_->Open(index)) {
-    return false;
+  Status opened = backend_->Open(index);
+  if (!opened) {
+    return opened;
   }
   isOpen_ = true;
   AllNotesOff(at);
-  return true;
+  return {};
 }
 
-bool MidiPort::CloseDevice(Timestamp at) {
+Status MidiPort::CloseDevice(Timestamp at) {
   if (!isOpen_) {
-    return true;
+    return {};
   }
   // Never before what was sent last: a device that schedules would play a
   // chord sent ahead of its time after this silence, and let it ring.
   AllNotesOff(std::max(at, lastTime_));
   isOpen_ = false;
-  if (!backend_->Close() && !failure_) {
-    Fail(backend_->LastError());
+  Status closed = backend_->Close();
+  if (!closed && !failure_) {
+    Fail(closed.error());
   }
-  return !failure_;
+  if (failure_) {
+    return *failure_;
+  }
+  return {};
 }
 
-std::string MidiPort::LastError() const {
-  return backend_->LastError();
-}
-
-std::optional<std::string> MidiPort::TakeFailure() {
+std::optional<Error> MidiPort::TakeFailure() {
   if (!failure_ || failureTaken_) {
     return std::nullopt;
   }
@@ -197,15 +198,13 @@ void MidiPort::Send(const MidiMessage& message, Timestamp at) {
   if (failure_) {
     return;
   }
-  if (!backend_->Send(message, at)) {
-    Fail(backend_->LastError());
+  Status sent = backend_->Send(message, at);
+  if (!sent) {
+    Fail(sent.error());
   }
 }
 
-void MidiPort::Fail(std::string why) {
-  if (why.empty()) {
-    why = "the MIDI output failed";
-  }
+void MidiPort::Fail(Error why) {
   failure_ = std::move(why);
 }
 

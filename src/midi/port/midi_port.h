@@ -53,14 +53,12 @@ class MidiPort {
   [[nodiscard]] bool DeviceName(unsigned index, std::string& name) const;
   // Why kinds of devices are missing from the list, one line each.
   [[nodiscard]] std::vector<std::string> UnavailableDevices() const;
-  // Silences and closes the open device first. On failure no device is open
-  // and LastError() tells the user why.
-  [[nodiscard]] bool OpenDevice(unsigned index, Timestamp at);
-  // Silences and closes the open device, delivering what is queued. False
+  // Silences and closes the open device first. On failure no device is open.
+  Status OpenDevice(unsigned index, Timestamp at);
+  // Silences and closes the open device, delivering what is queued. Fails
   // when the device failed while open or could not deliver everything.
-  [[nodiscard]] bool CloseDevice(Timestamp at);
+  Status CloseDevice(Timestamp at);
   [[nodiscard]] bool IsOpen() const { return isOpen_; }
-  [[nodiscard]] std::string LastError() const;
 
   // Takes effect at the next chord; the voice leading starts afresh.
   void SetVoicing(const VoicingSettings& settings);
@@ -99,7 +97,7 @@ class MidiPort {
   // True once the open device has failed; false again after OpenDevice.
   [[nodiscard]] bool DeviceFailed() const { return failure_.has_value(); }
   // The failure of the open device, the first time it is asked for.
-  [[nodiscard]] std::optional<std::string> TakeFailure();
+  [[nodiscard]] std::optional<Error> TakeFailure();
   // How long before its time a message must be sent to the open device.
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const { return backend_->Lookahead(); }
   // What the devices want the user to know that is no failure, once.
@@ -110,11 +108,11 @@ class MidiPort {
   void EndNotes(Timestamp at);
   void SendNote(const PatternNote& note);
   void PlayPattern(const harmony::Chord& chord, Timestamp at);
-  void Fail(std::string why);
+  void Fail(Error why);
 
   std::unique_ptr<MidiBackend> backend_;
   bool isOpen_ = false;
-  std::optional<std::string> failure_;
+  std::optional<Error> failure_;
   bool failureTaken_ = false;
   Timestamp lastTime_{};
   VoicingSettings voicing_;

@@ -490,5 +490,205 @@ The progression goes on silently. Pick another output to hear it there.</transla
         <translation>
 The progression plays on, but from here on it cannot be saved.</translation>
     </message>
+    <message>
+        <source>%2 番のＭＩＤＩデータ出力先はありません。</source>
+        <translation>There is no MIDI output number %2.</translation>
+    </message>
+    <message>
+        <source>ＭＩＤＩデータ出力先「%1」はもうありません。</source>
+        <translation>The MIDI output &quot;%1&quot; is no longer available.</translation>
+    </message>
+    <message>
+        <source>ＭＩＤＩデータ出力先「%1」を開けません。</source>
+        <translation>The MIDI output &quot;%1&quot; could not be opened.</translation>
+    </message>
+    <message>
+        <source>ＭＩＤＩデータ出力先に届かなくなりました。</source>
+        <translation>The MIDI output cannot be reached any more.</translation>
+    </message>
+    <message>
+        <source>ＭＩＤＩデータ出力先が動かなくなりました。</source>
+        <translation>The MIDI output failed.</translation>
+    </message>
+    <message>
+        <source>「%1」を作れません。</source>
+        <translation>The %1 could not be created.</translation>
+    </message>
+    <message>
+        <source>「%1」が動かなくなりました。</source>
+        <translation>The %1 failed.</translation>
+    </message>
+    <message>
+        <source>ALSA シーケンサーがありません（/dev/snd/seq がないか、使えません）。</source>
+        <translation>There is no ALSA sequencer (/dev/snd/seq is missing or not accessible).</translation>
+    </message>
+    <message>
+        <source>JACK サーバーが動いていません。</source>
+        <translation>No JACK server is running.</translation>
+    </message>
+    <message>
+        <source>JACK サーバーのプロトコルの版が違います。</source>
+        <translation>The JACK server speaks another protocol version.</translation>
+    </message>
+    <message>
+        <source>JACK サーバーの共有メモリーに届きません。</source>
+        <translation>The JACK server&apos;s shared memory cannot be reached.</translation>
+    </message>
+    <message>
+        <source>JACK サーバーがクライアントを断りました。</source>
+        <translation>The JACK server refused the client.</translation>
+    </message>
+    <message>
+        <source>JACK クライアントを動かせません。</source>
+        <translation>The JACK client could not be activated.</translation>
+    </message>
+    <message>
+        <source>JACK クライアントを用意できません。</source>
+        <translation>The JACK client could not be set up.</translation>
+    </message>
+    <message>
+        <source>JACK サーバーがクライアントを動かしません。</source>
+        <translation>The JACK server does not run the client.</translation>
+    </message>
+    <message>
+        <source>接続先はもうありません。</source>
+        <translation>It is no longer available.</translation>
+    </message>
+    <message>
+        <source>JACK がポート「%1」を断りました。</source>
+        <translation>JACK refused the port &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>JACK が接続を断りました。</source>
+        <translation>JACK refused to connect to it.</translation>
+    </message>
+    <message>
+        <source>接続できません。</source>
+        <translation>It could not be connected.</translation>
+    </message>
+    <message>
+        <source>JACK サーバーがこのプログラムのクライアントを止めました（処理が遅れました）。</source>
+        <translation>The JACK server stopped this program&apos;s client (it fell behind).</translation>
+    </message>
+    <message>
+        <source>JACK サーバーが終了しました。</source>
+        <translation>The JACK server has quit.</translation>
+    </message>
+    <message>
+        <source>ＭＩＤＩ入力「%1」がなくなりました。</source>
+        <translation>The MIDI input &quot;%1&quot; was removed.</translation>
+    </message>
+    <message>
+        <source>JACK サーバーがＭＩＤＩデータを受け取らなくなりました。</source>
+        <translation>The JACK server has stopped taking MIDI messages.</translation>
+    </message>
+    <message>
+        <source>JACK サーバーが最後のＭＩＤＩデータを時間内に届けませんでした。</source>
+        <translation>The JACK server did not deliver the last MIDI messages in time.</translation>
+    </message>
+    <message>
+        <source>このプログラムは JACK なしで作られています。</source>
+        <translation>This build of the program has no JACK.</translation>
+    </message>
+    <message>
+        <source>ＭＩＤＩ入力 %1 はありません（入力は %2 個です）。</source>
+        <translation>There is no MIDI input %1 (there are %2).</translation>
+    </message>
+    <message>
+        <source>ＭＩＤＩ入力「%1」はありません。</source>
+        <translation>There is no MIDI input named &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>ＭＩＤＩ入力「%1」を開けません。</source>
+        <translation>The MIDI input &quot;%1&quot; could not be opened.</translation>
+    </message>
+    <message>
+        <source>Ableton Link のセッションに加われません。</source>
+        <translation>Cannot join an Ableton Link session.</translation>
+    </message>
+    <message>
+        <source>このプログラムは外部の同期元に従えません。</source>
+        <translation>This program follows no master.</translation>
+    </message>
+    <message>
+        <source>内蔵シンセサイザーを用意できません。</source>
+        <translation>The built-in synthesizer could not be set up.</translation>
+    </message>
+    <message>
+        <source>内蔵シンセサイザーを起動できません。</source>
+        <translation>The built-in synthesizer could not be started.</translation>
+    </message>
+    <message>
+        <source>ファイル「%1」はサウンドフォント（SF2、SF3、DLS）ではありません。</source>
+        <translation>The file &quot;%1&quot; is not a SoundFont (SF2, SF3 or DLS).</translation>
+    </message>
+    <message>
+        <source>サウンドフォント「%1」を読み込めません。</source>
+        <translation>The SoundFont &quot;%1&quot; could not be loaded.</translation>
+    </message>
+    <message>
+        <source>内蔵シンセサイザーの音声出力がありません。環境変数 SONAVELA_AUDIO_DRIVER で FluidSynth の音声ドライバーを選べます。</source>
+        <translation>No audio output for the built-in synthesizer. Set SONAVELA_AUDIO_DRIVER to choose a FluidSynth audio driver.</translation>
+    </message>
+    <message>
+        <source>内蔵シンセサイザーの音声出力がなくなりました。</source>
+        <translation>The built-in synthesizer lost its audio output.</translation>
+    </message>
+    <message>
+        <source>音声ドライバー「file」は演奏せず、今のフォルダーに fluidsynth.wav を書き込みます。</source>
+        <translation>The audio driver &quot;file&quot; writes fluidsynth.wav into the current folder instead of playing.</translation>
+    </message>
+    <message>
+        <source>この FluidSynth には音声ドライバー「%1」がありません。</source>
+        <translation>This FluidSynth has no audio driver &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>サウンドフォント「%1」はありません。</source>
+        <translation>The SoundFont &quot;%1&quot; does not exist.</translation>
+    </message>
+    <message>
+        <source>サウンドフォント「%1」を読めません。</source>
+        <translation>The SoundFont &quot;%1&quot; cannot be read.</translation>
+    </message>
+    <message>
+        <source>サウンドフォント「%1」はファイルではなくフォルダーです。</source>
+        <translation>The SoundFont &quot;%1&quot; is a folder, not a file.</translation>
+    </message>
+    <message>
+        <source>サウンドフォント「%1」は通常のファイルではありません。</source>
+        <translation>The SoundFont &quot;%1&quot; is not a regular file.</translation>
+    </message>
+    <message>
+        <source>サウンドフォント「%1」は空です。</source>
+        <translation>The SoundFont &quot;%1&quot; is empty.</translation>
+    </message>
+    <message>
+        <source>General MIDI のサウンドフォントが見つかりません。パッケージ timgm6mb-soundfont などを入れるか、環境変数 SONAVELA_SOUNDFONT で選んでください。探したファイル:</source>
+        <translation>No General MIDI SoundFont found. Install one (for example the package timgm6mb-soundfont) or set SONAVELA_SOUNDFONT. Looked for:</translation>
+    </message>
+    <message>
+        <source>ファイル名がありません。</source>
+        <translation>No file name was given.</translation>
+    </message>
+    <message>
+        <source>フォルダーです。</source>
+        <translation>It is a folder.</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません（デバイス、FIFO、ソケットは置き換えません）。</source>
+        <translation>It is not a regular file (a device, FIFO or socket is never replaced).</translation>
+    </message>
+    <message>
+        <source>%2 MiB より大きく、規則ファイルではありません。</source>
+        <translation>Larger than %2 MiB, not a rule file.</translation>
+    </message>
+    <message>
+        <source>WAV ファイルには 4 GiB までしか入りません。</source>
+        <translation>A WAV file cannot hold more than 4 GiB.</translation>
+    </message>
+    <message>
+        <source>録音の一時ファイルが途中で切れています。</source>
+        <translation>The recording&apos;s temporary file was cut short.</translation>
+    </message>
 </context>
 </TS>

@@ -73,11 +73,10 @@ std::optional<std::string> RtMidiBackend::DeviceName(unsigned index) const {
   return devices_[index].name;
 }
 
-bool RtMidiBackend::Open(unsigned index) {
+Status RtMidiBackend::Open(unsigned index) {
   (void)Close();
   if (index >= devices_.size()) {
-    lastError_ = "There is no MIDI output device number " + std::to_string(index) + ".";
-    return false;
+    return NoSuchDevice(index);
   }
   const Device& device = devices_[index];
   const std::string shownName = device.name.value_or("device " + std::to_string(index));
@@ -98,36 +97,29 @@ bool RtMidiBackend::Open(unsigned index) {
       port = device.port;
     }
     if (!port) {
-      lastError_ = "The MIDI output \"" + shownName + "\" is no longer available.";
-      return false;
+      return Error::Of(ErrorKind::kOutputGone, shownName);
     }
     out->openPort(*port, "out");
     if (!out->isPortOpen()) {
-      lastError_ = "The MIDI output \"" + shownName + "\" could not be opened" +
-                   (rtmidiError_.empty() ? "." : " (" + rtmidiError_ + ").");
-      return false;
+      return Error::Of(ErrorKind::kOutputNotOpened, shownName, rtmidiError_);
     }
     out_ = std::move(out);
   } catch (const RtMidiError& error) {
-    lastError_ =
-        "The MIDI output \"" + shownName + "\" could not be opened (" + error.getMessage() + ").";
-    return false;
+    return Error::Of(ErrorKind::kOutputNotOpened, shownName, error.getMessage());
   }
-  lastError_.clear();
-  return true;
+  return {};
 }
 
-bool RtMidiBackend::Send(const MidiMessage& message, Timestamp /*at*/) {
+Status RtMidiBackend::Send(const MidiMessage& message, Timestamp /*at*/) {
   if (!out_ || SendMessage(*out_, message, rtmidiError_)) {
-    return true;
+    return {};
   }
-  lastError_ = "The MIDI output cannot be reached any more (" + rtmidiError_ + ").";
-  return false;
+  return Error::Of(ErrorKind::kOutputUnreachable, {}, rtmidiError_);
 }
 
-bool RtMidiBackend::Close() {
+Status RtMidiBackend::Close() {
   CloseOutput(out_);
-  return true;
+  return {};
 }
 
 }  // namespace sonavela::midi

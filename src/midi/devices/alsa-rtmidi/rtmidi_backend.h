@@ -32,10 +32,9 @@ class RtMidiBackend final : public MidiBackend {
 
   [[nodiscard]] unsigned DeviceCount() const override;
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
-  [[nodiscard]] bool Open(unsigned index) override;
-  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
-  [[nodiscard]] bool Close() override;
-  [[nodiscard]] std::string LastError() const override { return lastError_; }
+  Status Open(unsigned index) override;
+  Status Send(const MidiMessage& message, Timestamp at) override;
+  Status Close() override;
 
   // One line per API that could not be used.
   [[nodiscard]] std::vector<std::string> Unavailable() const override { return unavailable_; }
@@ -51,7 +50,6 @@ class RtMidiBackend final : public MidiBackend {
   std::vector<Device> devices_;
   std::vector<std::string> unavailable_;
   std::unique_ptr<RtMidiOut> out_;
-  std::string lastError_;
   // Filled by RtMidi's error callback while one of our calls runs.
   std::string rtmidiError_;
 };

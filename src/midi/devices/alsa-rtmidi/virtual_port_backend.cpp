@@ -49,11 +49,10 @@ std::optional<std::string> AlsaVirtualPortBackend::DeviceName(unsigned index) co
   return std::string(kVirtualPortDeviceName);
 }
 
-bool AlsaVirtualPortBackend::Open(unsigned index) {
+Status AlsaVirtualPortBackend::Open(unsigned index) {
   (void)Close();
   if (index >= DeviceCount()) {
-    lastError_ = "There is no MIDI output device number " + std::to_string(index) + ".";
-    return false;
+    return NoSuchDevice(index);
   }
   rtmidiError_.clear();
   try {
@@ -63,31 +62,25 @@ bool AlsaVirtualPortBackend::Open(unsigned index) {
       out->openVirtualPort(portName_);
     }
     if (!rtmidiError_.empty()) {
-      lastError_ = std::string("The ") + kVirtualPortDeviceName + " could not be created (" +
-                   rtmidiError_ + ").";
-      return false;
+      return Error::Of(ErrorKind::kVirtualPortNotCreated, kVirtualPortDeviceName, rtmidiError_);
     }
     out_ = std::move(out);
   } catch (const RtMidiError& error) {
-    lastError_ = std::string("The ") + kVirtualPortDeviceName + " could not be created (" +
-                 error.getMessage() + ").";
-    return false;
+    return Error::Of(ErrorKind::kVirtualPortNotCreated, kVirtualPortDeviceName, error.getMessage());
   }
-  lastError_.clear();
-  return true;
+  return {};
 }
 
-bool AlsaVirtualPortBackend::Send(const MidiMessage& message, Timestamp /*at*/) {
+Status AlsaVirtualPortBackend::Send(const MidiMessage& message, Timestamp /*at*/) {
   if (!out_ || SendMessage(*out_, message, rtmidiError_)) {
-    return true;
+    return {};
   }
-  lastError_ = std::string("The ") + kVirtualPortDeviceName + " failed (" + rtmidiError_ + ").";
-  return false;
+  return Error::Of(ErrorKind::kVirtualPortFailed, kVirtualPortDeviceName, rtmidiError_);
 }
 
-bool AlsaVirtualPortBackend::Close() {
+Status AlsaVirtualPortBackend::Close() {
   CloseOutput(out_);
-  return true;
+  return {};
 }
 
 }  // namespace sonavela::midi

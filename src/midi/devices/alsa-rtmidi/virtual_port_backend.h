@@ -37,16 +37,14 @@ class AlsaVirtualPortBackend final : public MidiBackend {
 
   [[nodiscard]] unsigned DeviceCount() const override { return 1; }
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
-  [[nodiscard]] bool Open(unsigned index) override;
-  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
-  [[nodiscard]] bool Close() override;
-  [[nodiscard]] std::string LastError() const override { return lastError_; }
+  Status Open(unsigned index) override;
+  Status Send(const MidiMessage& message, Timestamp at) override;
+  Status Close() override;
 
  private:
   std::string clientName_;
   std::string portName_;
   std::unique_ptr<RtMidiOut> out_;
-  std::string lastError_;
   // Filled by RtMidi's error callback while one of our calls runs.
   std::string rtmidiError_;
 };

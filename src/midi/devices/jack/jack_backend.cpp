@@ -8,14 +8,6 @@
 
 namespace sonavela::midi {
 
-namespace {
-
-std::string NoSuchDevice(unsigned index) {
-  return "There is no MIDI output device number " + std::to_string(index) + ".";
-}
-
-}  // namespace
-
 JackOutputBackend::JackOutputBackend(std::shared_ptr<JackSession> session, std::string portName)
     : session_(std::move(session)), portName_(std::move(portName)) {}
 
@@ -23,47 +15,35 @@ JackOutputBackend::~JackOutputBackend() {
   (void)Close();
 }
 
-bool JackOutputBackend::OpenPort(const std::string& destination, std::string& why) {
+Status JackOutputBackend::OpenPort(const std::string& destination) {
   (void)Close();
-  if (!session_->OpenOutput(portName_, destination)) {
-    why = session_->LastError();
-    return false;
-  }
-  open_ = true;
-  lastError_.clear();
-  return true;
+  Status opened = session_->OpenOutput(portName_, destination);
+  open_ = opened.ok();
+  return opened;
 }
 
-bool JackOutputBackend::Send(const MidiMessage& message, Timestamp at) {
-  if (!open_ || session_->Send(message, at)) {
-    return true;
-  }
-  lastError_ = session_->LastError();
-  return false;
+Status JackOutputBackend::Send(const MidiMessage& message, Timestamp at) {
+  return open_ ? session_->Send(message, at) : Status();
 }
 
 std::chrono::nanoseconds JackOutputBackend::Lookahead() const {
   return open_ ? session_->Lookahead() : std::chrono::nanoseconds{};
 }
 
-bool JackOutputBackend::Close() {
+Status JackOutputBackend::Close() {
   if (!open_) {
-    return true;
+    return {};
   }
   open_ = false;
-  if (session_->CloseOutput()) {
-    return true;
-  }
-  lastError_ = session_->LastError();
-  return false;
+  return session_->CloseOutput();
 }
 
 JackPortsBackend::JackPortsBackend(std::shared_ptr<JackSession> session, std::string portName)
     : JackOutputBackend(std::move(session), std::move(portName)) {
-  if (Session().Connect()) {
+  if (Status connected = Session().Connect(); connected) {
     devices_ = Session().MidiInputs();
   } else {
-    unavailable_.push_back("JACK: " + Session().ConnectError());
+    unavailable_.push_back("JACK: " + EnglishText(connected.error()));
   }
 }
 
@@ -78,18 +58,15 @@ std::optional<std::string> JackPortsBackend::DeviceName(unsigned index) const {
   return devices_[index];
 }
 
-bool JackPortsBackend::Open(unsigned index) {
+Status JackPortsBackend::Open(unsigned index) {
   if (index >= devices_.size()) {
     (void)Close();
-    SetLastError(NoSuchDevice(index));
-    return false;
+    return NoSuchDevice(index);
   }
-  std::string why;
-  if (!OpenPort(devices_[index], why)) {
-    SetLastError("The MIDI output \"" + devices_[index] + "\" could not be opened: " + why + ".");
-    return false;
+  if (Status opened = OpenPort(devices_[index]); !opened) {
+    return Error::Of(ErrorKind::kOutputNotOpened, devices_[index]).Because(opened.error());
   }
-  return true;
+  return {};
 }
 
 JackVirtualPortBackend::JackVirtualPortBackend(std::shared_ptr<JackSession> session,
@@ -103,19 +80,16 @@ std::optional<std::string> JackVirtualPortBackend::DeviceName(unsigned index) co
   return std::string(kVirtualPortDeviceName);
 }
 
-bool JackVirtualPortBackend::Open(unsigned index) {
+Status JackVirtualPortBackend::Open(unsigned index) {
   if (index >= DeviceCount()) {
     (void)Close();
-    SetLastError(NoSuchDevice(index));
-    return false;
+    return NoSuchDevice(index);
   }
-  std::string why;
-  if (!OpenPort("", why)) {
-    SetLastError(std::string("The ") + kVirtualPortDeviceName + " could not be created: " + why +
-                 ".");
-    return false;
+  if (Status opened = OpenPort(""); !opened) {
+    return Error::Of(ErrorKind::kVirtualPortNotCreated, kVirtualPortDeviceName)
+        .Because(opened.error());
   }
-  return true;
+  return {};
 }
 
 JackFamilyBackend::JackFamilyBackend(std::unique_ptr<MidiBackend> devices,

@@ -20,9 +20,8 @@ class JackOutputBackend : public MidiBackend {
   JackOutputBackend(const JackOutputBackend&) = delete;
   JackOutputBackend& operator=(const JackOutputBackend&) = delete;
 
-  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
-  [[nodiscard]] bool Close() override;
-  [[nodiscard]] std::string LastError() const override { return lastError_; }
+  Status Send(const MidiMessage& message, Timestamp at) override;
+  Status Close() override;
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
 
  protected:
@@ -30,16 +29,14 @@ class JackOutputBackend : public MidiBackend {
 
   [[nodiscard]] JackSession& Session() { return *session_; }
   [[nodiscard]] const JackSession& Session() const { return *session_; }
-  // Registers the port, connected to `destination` unless that is empty.
-  // False with the reason (a clause) in `why`.
-  [[nodiscard]] bool OpenPort(const std::string& destination, std::string& why);
-  void SetLastError(std::string error) { lastError_ = std::move(error); }
+  // Registers the port, connected to `destination` unless that is empty;
+  // the error is a clause.
+  Status OpenPort(const std::string& destination);
 
  private:
   std::shared_ptr<JackSession> session_;
   std::string portName_;
   bool open_ = false;
-  std::string lastError_;
 };
 
 // The MIDI inputs of the running JACK server, by their full names
@@ -52,7 +49,7 @@ class JackPortsBackend final : public JackOutputBackend {
 
   [[nodiscard]] unsigned DeviceCount() const override;
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
-  [[nodiscard]] bool Open(unsigned index) override;
+  Status Open(unsigned index) override;
   [[nodiscard]] std::vector<std::string> Unavailable() const override { return unavailable_; }
 
  private:
@@ -69,7 +66,7 @@ class JackVirtualPortBackend final : public JackOutputBackend {
 
   [[nodiscard]] unsigned DeviceCount() const override { return 1; }
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
-  [[nodiscard]] bool Open(unsigned index) override;
+  Status Open(unsigned index) override;
 };
 
 // The system's MIDI ports and the virtual port (`devices`: the JACK inputs,
@@ -89,12 +86,11 @@ class JackFamilyBackend final : public MidiBackend {
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override {
     return devices_->DeviceName(index);
   }
-  [[nodiscard]] bool Open(unsigned index) override { return devices_->Open(index); }
-  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override {
+  Status Open(unsigned index) override { return devices_->Open(index); }
+  Status Send(const MidiMessage& message, Timestamp at) override {
     return devices_->Send(message, at);
   }
-  [[nodiscard]] bool Close() override { return devices_->Close(); }
-  [[nodiscard]] std::string LastError() const override { return devices_->LastError(); }
+  Status Close() override { return devices_->Close(); }
   [[nodiscard]] std::vector<std::string> Unavailable() const override {
     return devices_->Unavailable();
   }

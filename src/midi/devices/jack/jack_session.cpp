@@ -41,12 +41,16 @@ void ForgetJackMessage() {
   lastJackMessage[0] = '\0';
 }
 
-// The reason libjack gave for what just failed on this thread, " (...)", or
-// nothing; forgotten once taken.
+// The reason libjack gave for what just failed on this thread, or nothing;
+// forgotten once taken.
 std::string TakeJackMessage() {
   std::string message(lastJackMessage);
   ForgetJackMessage();
-  return message.empty() ? message : " (" + message + ")";
+  return message;
+}
+
+Error JackError(ErrorKind kind) {
+  return Error::Of(kind, {}, TakeJackMessage());
 }
 
 void QuietLibjackOnce() {
@@ -57,17 +61,17 @@ void QuietLibjackOnce() {
   });
 }
 
-std::string WhyNoClient(jack_status_t status) {
+Error WhyNoClient(jack_status_t status) {
   if ((status & JackServerFailed) != 0) {
-    return "no JACK server is running";
+    return Error::Of(ErrorKind::kNoJackServer);
   }
   if ((status & JackVersionError) != 0) {
-    return "the JACK server speaks another protocol version" + TakeJackMessage();
+    return JackError(ErrorKind::kJackVersion);
   }
   if ((status & JackShmFailure) != 0) {
-    return "the JACK server's shared memory cannot be reached" + TakeJackMessage();
+    return JackError(ErrorKind::kJackSharedMemory);
   }
-  return "the JACK server refused the client" + TakeJackMessage();
+  return JackError(ErrorKind::kJackClientRefused);
 }
 
 }  // namespace
@@ -119,9 +123,9 @@ JackSession::~JackSession() {
   Disconnect();
 }
 
-bool JackSession::Connect() {
+Status JackSession::Connect() {
   if (connection_) {
-    return true;
+    return {};
   }
   QuietLibjackOnce();
   // Other libjack users in this process (the synthesizer's audio driver)
@@ -131,21 +135,19 @@ bool JackSession::Connect() {
   jack_status_t status{};
   jack_client_t* client = jack_client_open(clientName_.c_str(), JackNoStartServer, &status);
   if (client == nullptr) {
-    connectError_ = WhyNoClient(status);
-    return false;
+    return WhyNoClient(status);
   }
   auto connection = std::make_unique<JackConnection>(client);
   if (jack_set_process_callback(client, &JackMidiStream::Process, &connection->stream) != 0 ||
       jack_set_port_registration_callback(client, &JackConnection::OnPortRegistration,
                                           connection.get()) != 0) {
-    connectError_ = "the JACK client could not be set up" + TakeJackMessage();
+    Error error = JackError(ErrorKind::kJackClientNotSetUp);
     jack_client_close(client);
-    return false;
+    return error;
   }
   jack_on_info_shutdown(client, &JackConnection::OnShutdown, connection.get());
   connection_ = std::move(connection);
-  connectError_.clear();
-  return true;
+  return {};
 }
 
 void JackSession::Disconnect() {
@@ -186,106 +188,100 @@ std::vector<std::string> JackSession::MidiInputs() const {
   return names;
 }
 
-bool JackSession::Activate() {
+Status JackSession::Activate() {
   JackConnection& connection = *connection_;
   if (connection.active) {
-    return true;
+    return {};
   }
   // Only an output needs the process thread; listing alone does without.
   if (jack_activate(connection.client) != 0) {
-    lastError_ = "the JACK client could not be activated" + TakeJackMessage();
-    return false;
+    return JackError(ErrorKind::kJackNotActivated);
   }
   connection.active = true;
   // Read now: once the server has gone, libjack must not be asked.
   connection.rate = jack_get_sample_rate(connection.client);
   connection.frames = jack_get_buffer_size(connection.client);
-  return true;
+  return {};
 }
 
-bool JackSession::OpenOutput(const std::string& portName, const std::string& destination) {
+Status JackSession::OpenOutput(const std::string& portName, const std::string& destination) {
   (void)CloseOutput();
   failure_.reset();
-  lastError_.clear();
   if (connection_ && connection_->serverGone.load()) {
     Disconnect();  // a new server may have started since
   }
-  if (!Connect()) {
-    lastError_ = connectError_;
-    return false;
+  if (Status connected = Connect(); !connected) {
+    return connected;
   }
   JackConnection& connection = *connection_;
   jack_port_t* target = nullptr;
   if (!destination.empty()) {
     target = jack_port_by_name(connection.client, destination.c_str());
     if (target == nullptr || (jack_port_flags(target) & JackPortIsInput) == 0) {
-      lastError_ = "it is no longer available";
-      return false;
+      return Error::Of(ErrorKind::kJackPortGone);
     }
   }
   ForgetJackMessage();
   jack_port_t* out = jack_port_register(connection.client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
                                         JackPortIsOutput, 0);
   if (out == nullptr) {
-    lastError_ = "JACK refused the port \"" + portName + "\"" + TakeJackMessage();
-    return false;
+    return Error::Of(ErrorKind::kJackPortRefused, portName, TakeJackMessage());
   }
   // Watched from before the connection, so that a removal in between is
   // noticed too.
   connection.destinationRemoved.store(false);
   connection.destination.store(target, std::memory_order_release);
   destinationName_ = destination;
-  if (!Activate()) {
+  if (Status active = Activate(); !active) {
     connection.destination.store(nullptr);
     jack_port_unregister(connection.client, out);
-    return false;
+    return active;
   }
   connection.stream.Attach(out);
   if (target != nullptr) {
     const int result = jack_connect(connection.client, jack_port_name(out), destination.c_str());
     if (result != 0 && result != EEXIST) {
-      lastError_ = "JACK refused to connect to it" + TakeJackMessage();
+      Error refused = JackError(ErrorKind::kJackConnectRefused);
       connection.destination.store(nullptr);
       if (connection.stream.Detach(DeliveryTimeout(), connection.serverGone) ==
           JackMidiStream::Wait::kDone) {
         jack_port_unregister(connection.client, out);
       }
-      return false;
+      return refused;
     }
   }
   out_ = out;
-  return true;
+  return {};
 }
 
-std::optional<std::string> JackSession::Failure() const {
+std::optional<Error> JackSession::Failure() const {
   if (!connection_) {
     return std::nullopt;
   }
   if (connection_->serverGone.load(std::memory_order_acquire)) {
     if ((connection_->shutdownCode.load() & JackClientZombie) != 0) {
-      return "the JACK server stopped this program's client (it fell behind)";
+      return Error::Of(ErrorKind::kJackClientStopped);
     }
-    return "the JACK server has quit";
+    return Error::Of(ErrorKind::kJackServerQuit);
   }
   if (connection_->destinationRemoved.load(std::memory_order_acquire)) {
-    return "the MIDI input \"" + destinationName_ + "\" was removed";
+    return Error::Of(ErrorKind::kJackInputRemoved, destinationName_);
   }
   return std::nullopt;
 }
 
-void JackSession::Fail(std::string why) {
-  lastError_ = why;
+void JackSession::Fail(Error why) {
   failure_ = std::move(why);
 }
 
-bool JackSession::Send(const MidiMessage& message, Timestamp at) {
+Status JackSession::Send(const MidiMessage& message, Timestamp at) {
   if (out_ == nullptr) {
-    return true;
+    return {};
   }
   if (failure_) {
-    return false;
+    return *failure_;
   }
-  if (std::optional<std::string> why = Failure()) {
+  if (std::optional<Error> why = Failure()) {
     Fail(std::move(*why));
     if (connection_->serverGone.load()) {
       // At once: libjack breaks a dead client that is still open when
@@ -293,14 +289,14 @@ bool JackSession::Send(const MidiMessage& message, Timestamp at) {
       // open a client of their own.
       Disconnect();
     }
-    return false;
+    return *failure_;
   }
   if (!connection_->stream.Push(message, at)) {
-    Fail("the JACK server has stopped taking MIDI messages");
-    return false;
+    Fail(Error::Of(ErrorKind::kJackNotTaking));
+    return *failure_;
   }
   latest_ = std::max(latest_, at);
-  return true;
+  return {};
 }
 
 std::chrono::nanoseconds JackSession::Period() const {
@@ -327,19 +323,19 @@ std::chrono::nanoseconds JackSession::DeliveryTimeout() const {
   return 10 * Period() + std::chrono::milliseconds(200);
 }
 
-bool JackSession::CloseOutput() {
+Status JackSession::CloseOutput() {
   if (out_ == nullptr) {
-    return true;
+    return {};
   }
   jack_port_t* out = std::exchange(out_, nullptr);
   const Timestamp latest = std::exchange(latest_, Timestamp{});
   if (!connection_) {
-    return !failure_;  // let go of when its server died
+    return Outcome();  // let go of when its server died
   }
   JackConnection& connection = *connection_;
   const auto notDelivered = [this] {
     if (!failure_) {
-      Fail("the JACK server did not deliver the last MIDI messages in time");
+      Fail(Error::Of(ErrorKind::kJackLate));
     }
   };
   if (!failure_ && !connection.serverGone.load()) {
@@ -356,7 +352,7 @@ bool JackSession::CloseOutput() {
     }
   }
   if (!failure_) {
-    if (std::optional<std::string> why = Failure()) {
+    if (std::optional<Error> why = Failure()) {
       Fail(std::move(*why));
     }
   }
@@ -364,7 +360,7 @@ bool JackSession::CloseOutput() {
   destinationName_.clear();
   if (connection.serverGone.load()) {
     Disconnect();
-    return !failure_;
+    return Outcome();
   }
   switch (connection.stream.Detach(DeliveryTimeout(), connection.serverGone)) {
     case JackMidiStream::Wait::kDone:
@@ -381,7 +377,14 @@ bool JackSession::CloseOutput() {
       Abandon();
       break;
   }
-  return !failure_;
+  return Outcome();
+}
+
+Status JackSession::Outcome() const {
+  if (failure_) {
+    return *failure_;
+  }
+  return {};
 }
 
 }  // namespace sonavela::midi

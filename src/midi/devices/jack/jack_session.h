@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "midi/port/midi_message.h"
 
 namespace sonavela::midi {
@@ -39,12 +40,9 @@ class JackSession {
   JackSession(const JackSession&) = delete;
   JackSession& operator=(const JackSession&) = delete;
 
-  // Opens the client unless it is open. False, with ConnectError(), when no
-  // server answers.
-  [[nodiscard]] bool Connect();
+  // Opens the client unless it is open; fails when no server answers.
+  Status Connect();
   [[nodiscard]] bool Connected() const { return connection_ != nullptr; }
-  // Why the last Connect failed, such as "no JACK server is running".
-  [[nodiscard]] const std::string& ConnectError() const { return connectError_; }
   // The full names ("client:port") of the MIDI inputs, in JACK's order.
   [[nodiscard]] std::vector<std::string> MidiInputs() const;
 
@@ -53,42 +51,40 @@ class JackSession {
   void Standby();
 
   // Registers the output port `portName`, connected to the input
-  // `destination` unless that is empty. False when that cannot be done;
-  // nothing is registered then, and LastError() says why as a clause ("it
-  // is no longer available", "no JACK server is running").
-  [[nodiscard]] bool OpenOutput(const std::string& portName, const std::string& destination);
-  // Queues a message for the cycle that plays its time. False, with
-  // LastError(), once the output has failed.
-  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at);
+  // `destination` unless that is empty. When that cannot be done nothing is
+  // registered, and the error is a clause ("it is no longer available", "no
+  // JACK server is running").
+  Status OpenOutput(const std::string& portName, const std::string& destination);
+  // Queues a message for the cycle that plays its time; fails once the
+  // output has failed.
+  Status Send(const MidiMessage& message, Timestamp at);
   // How long before its time a message must be sent to be placed at its
   // frame; zero while no output is open.
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const;
   // Waits for JACK to deliver what is queued, also what is meant for later,
-  // then removes the port. False, with LastError(), when the output had
-  // failed or could not deliver.
-  [[nodiscard]] bool CloseOutput();
-  [[nodiscard]] const std::string& LastError() const { return lastError_; }
+  // then removes the port. Fails when the output had failed or could not
+  // deliver.
+  Status CloseOutput();
 
  private:
   void Disconnect();
   // Lets go of a client whose server has stopped processing: closing it
   // would wait for that server, maybe for ever.
   void Abandon();
-  [[nodiscard]] bool Activate();
-  [[nodiscard]] std::optional<std::string> Failure() const;
+  Status Activate();
+  [[nodiscard]] std::optional<Error> Failure() const;
+  [[nodiscard]] Status Outcome() const;
   [[nodiscard]] std::chrono::nanoseconds Period() const;
   [[nodiscard]] std::chrono::nanoseconds DeliveryTimeout() const;
-  void Fail(std::string why);
+  void Fail(Error why);
 
   std::string clientName_;
   std::unique_ptr<JackConnection> connection_;
-  std::string connectError_;
 
   // The open output.
   jack_port_t* out_ = nullptr;
   std::string destinationName_;
-  std::optional<std::string> failure_;
-  std::string lastError_;
+  std::optional<Error> failure_;
   Timestamp latest_{};  // of the messages sent to the open output
 };
 

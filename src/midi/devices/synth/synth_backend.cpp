@@ -20,27 +20,24 @@ std::optional<std::string> SynthBackend::DeviceName(unsigned index) const {
   return std::string(kBuiltInSynthName);
 }
 
-bool SynthBackend::Open(unsigned index) {
+Status SynthBackend::Open(unsigned index) {
   (void)Close();
   notices_.clear();
   if (index != 0) {
-    lastError_ = "The built-in synthesizer is device 0 only.";
-    return false;
+    return NoSuchDevice(index);
   }
   // Refused before the SoundFont is loaded, which takes a while.
   const std::string named = NamedAudioDriver(options_.audioDriver);
   if (!named.empty()) {
-    lastError_ = RefusedAudioDriver(named, SynthEngine::AudioDrivers());
-    if (!lastError_.empty()) {
-      return false;
+    if (Status accepted = AcceptAudioDriver(named, SynthEngine::AudioDrivers()); !accepted) {
+      return accepted;
     }
   }
   const SynthChoice chosen =
       options_.choice ? *options_.choice : SynthChoice{options_.soundFont, options_.sound};
-  const SoundFontLookup soundFont = FindSoundFont(chosen.soundFont);
-  if (soundFont.path.empty()) {
-    lastError_ = soundFont.error;
-    return false;
+  const Result<std::string> soundFont = FindSoundFont(chosen.soundFont);
+  if (!soundFont) {
+    return soundFont.error();
   }
   const std::vector<std::string> drivers = AudioDriverCandidates(options_.audioDriver);
   // JACK runs at a rate of its own. A synthesizer made for another rate has
@@ -53,13 +50,15 @@ bool SynthBackend::Open(unsigned index) {
       sampleRate = jack->sampleRate;
     }
   }
-  std::string error;
   const bool shared = std::any_of(drivers.begin(), drivers.end(), &SynthEngine::RendersOnItsOwn);
-  std::unique_ptr<SynthEngine> engine =
-      SynthEngine::Create(soundFont.path, sampleRate, error, chosen.sound, shared);
-  if (!engine || !engine->StartAudio(drivers, options_.clientName, jack, error)) {
-    lastError_ = error;
-    return false;
+  Result<std::unique_ptr<SynthEngine>> made =
+      SynthEngine::Create(*soundFont, sampleRate, chosen.sound, shared);
+  if (!made) {
+    return made.error();
+  }
+  std::unique_ptr<SynthEngine> engine = std::move(made).value();
+  if (Status started = engine->StartAudio(drivers, options_.clientName, jack); !started) {
+    return started;
   }
   if (engine->AudioDriver() == "jack" && jack && !jack->hasPlaybackPorts) {
     notices_.push_back(
@@ -67,43 +66,41 @@ bool SynthBackend::Open(unsigned index) {
         "connect " +
         options_.clientName + ":left and " + options_.clientName + ":right yourself");
   }
-  lastError_.clear();
   engine_ = std::move(engine);
-  return true;
+  return {};
 }
 
-bool SynthBackend::Failed() {
+Status SynthBackend::Health() const {
   if (!engine_) {
-    return false;
+    return {};
   }
-  std::optional<std::string> failure = engine_->AudioFailure();
-  if (!failure) {
-    return false;
+  if (std::optional<Error> failure = engine_->AudioFailure()) {
+    return *failure;
   }
-  lastError_ = std::move(*failure);
-  return true;
+  return {};
 }
 
-bool SynthBackend::Send(const MidiMessage& message, Timestamp at) {
+Status SynthBackend::Send(const MidiMessage& message, Timestamp at) {
   if (!engine_) {
-    return true;
+    return {};
   }
   // A synthesizer without output only queues the messages until its queue
   // overflows; nothing it is sent now would be heard.
-  if (Failed()) {
-    return false;
+  if (Status healthy = Health(); !healthy) {
+    return healthy;
   }
-  return engine_->Schedule(message, at) && !Failed();
+  (void)engine_->Schedule(message, at);  // an overflow is an AudioFailure
+  return Health();
 }
 
 std::chrono::nanoseconds SynthBackend::Lookahead() const {
   return engine_ ? engine_->Lookahead() : std::chrono::nanoseconds{};
 }
 
-bool SynthBackend::Close() {
-  const bool failed = Failed();
+Status SynthBackend::Close() {
+  Status health = Health();
   engine_.reset();
-  return !failed;
+  return health;
 }
 
 std::vector<std::string> SynthBackend::TakeNotices() {

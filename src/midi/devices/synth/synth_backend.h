@@ -31,7 +31,7 @@ struct SynthBackendOptions {
 
 // The built-in synthesizer as a single device that plays through the
 // computer's audio output. Opening it loads the SoundFont and starts an audio
-// driver; when either is impossible Open fails and LastError says why. Once
+// driver; when either is impossible Open fails and says why. Once
 // the audio output is lost (its sound server quit), Send fails.
 //
 // Each message sounds at its time, after the audio output's own constant
@@ -46,20 +46,18 @@ class SynthBackend final : public MidiBackend {
 
   [[nodiscard]] unsigned DeviceCount() const override { return 1; }
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
-  [[nodiscard]] bool Open(unsigned index) override;
-  [[nodiscard]] bool Send(const MidiMessage& message, Timestamp at) override;
-  [[nodiscard]] bool Close() override;
+  Status Open(unsigned index) override;
+  Status Send(const MidiMessage& message, Timestamp at) override;
+  Status Close() override;
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
-  [[nodiscard]] std::string LastError() const override { return lastError_; }
   [[nodiscard]] std::vector<std::string> TakeNotices() override;
 
  private:
-  // True, with LastError, once the open synthesizer has lost its output.
-  [[nodiscard]] bool Failed();
+  // Fails once the open synthesizer has lost its output.
+  [[nodiscard]] Status Health() const;
 
   SynthBackendOptions options_;
   std::unique_ptr<SynthEngine> engine_;
-  std::string lastError_;
   std::vector<std::string> notices_;
 };
 

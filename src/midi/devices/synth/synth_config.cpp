@@ -23,29 +23,34 @@ std::string ErrnoText(int error) {
   return std::error_code(error, std::generic_category()).message();
 }
 
-// Empty when `path` is a file that can be read, else what it is instead, to
-// follow "The SoundFont "<path>"".
-std::string WhyNoFile(const std::string& path) {
+Error Unreadable(const std::string& path, const std::string& origin, int error) {
+  return Error::Of(ErrorKind::kSoundFontUnreadable, path, origin)
+      .Because(Error::Of(ErrorKind::kSystem, {}, ErrnoText(error)));
+}
+
+// Fails when `path` is no file that can be read, saying what it is instead;
+// `origin` says where it was named.
+Status CheckFile(const std::string& path, const std::string& origin) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) {
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) {
-      return "does not exist";
+      return Error::Of(ErrorKind::kSoundFontMissing, path, origin);
     }
-    return "cannot be read: " + ErrnoText(error);
+    return Unreadable(path, origin, error);
   }
   if (S_ISDIR(info.st_mode)) {
-    return "is a folder, not a file";
+    return Error::Of(ErrorKind::kSoundFontIsFolder, path, origin);
   }
   if (!S_ISREG(info.st_mode)) {
-    return "is not a regular file";
+    return Error::Of(ErrorKind::kSoundFontNotAFile, path, origin);
   }
   if (info.st_size == 0) {
-    return "is empty";
+    return Error::Of(ErrorKind::kSoundFontEmpty, path, origin);
   }
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    return "cannot be read: " + ErrnoText(errno);
+    return Unreadable(path, origin, errno);
   }
   (void)close(fd);
   return {};
@@ -62,7 +67,7 @@ std::vector<std::string> DefaultSoundFontCandidates() {
   };
 }
 
-SoundFontLookup FindSoundFont(const std::string& explicitPath) {
+Result<std::string> FindSoundFont(const std::string& explicitPath) {
   std::string chosen = explicitPath;
   std::string origin = "the given SoundFont";
   if (chosen.empty()) {
@@ -70,49 +75,42 @@ SoundFontLookup FindSoundFont(const std::string& explicitPath) {
     origin = "SONAVELA_SOUNDFONT";
   }
   if (!chosen.empty()) {
-    const std::string why = WhyNoFile(chosen);
-    if (why.empty()) {
-      return {chosen, {}};
+    Status usable = CheckFile(chosen, origin);
+    if (!usable) {
+      return usable.error();
     }
-    return {{}, "The SoundFont \"" + chosen + "\" (" + origin + ") " + why + "."};
+    return chosen;
   }
   for (const std::string& candidate : DefaultSoundFontCandidates()) {
-    if (WhyNoFile(candidate).empty()) {
-      return {candidate, {}};
+    if (CheckFile(candidate, {})) {
+      return candidate;
     }
   }
-  std::string error =
-      "No General MIDI SoundFont found. Install one (for example the package "
-      "timgm6mb-soundfont or fluid-soundfont-gm) or set SONAVELA_SOUNDFONT. Looked for:";
+  std::string lookedFor;
   for (const std::string& candidate : DefaultSoundFontCandidates()) {
-    error += " " + candidate;
+    lookedFor += " " + candidate;
   }
-  return {{}, error};
+  return Error::Of(ErrorKind::kNoSoundFont, {}, lookedFor);
 }
 
 std::string NamedAudioDriver(const std::string& explicitDriver) {
   return explicitDriver.empty() ? Environment("SONAVELA_AUDIO_DRIVER") : explicitDriver;
 }
 
-std::string RefusedAudioDriver(const std::string& name, const std::vector<std::string>& offered) {
+Status AcceptAudioDriver(const std::string& name, const std::vector<std::string>& offered) {
   if (name == "file") {
-    return "The audio driver \"file\" writes fluidsynth.wav into the current folder instead of "
-           "playing; to render into a WAV file, use sonavela-cli --wav.";
+    return Error::Of(ErrorKind::kAudioDriverIsFile);
   }
   if (std::find(offered.begin(), offered.end(), name) != offered.end()) {
     return {};
   }
-  std::string error = "This FluidSynth has no audio driver \"" + name + "\"";
   std::string names;
   for (const std::string& option : offered) {
     if (option != "file") {
       names += (names.empty() ? "" : ", ") + option;
     }
   }
-  if (names.empty()) {
-    return error + ", nor any other to play live.";
-  }
-  return error + ". Set SONAVELA_AUDIO_DRIVER to one of: " + names + ".";
+  return Error::Of(ErrorKind::kNoSuchAudioDriver, name, names);
 }
 
 std::vector<std::string> AudioDriverCandidates(const std::string& explicitDriver) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace sonavela::midi {
 
 // Where the built-in synthesizer looks for a General MIDI SoundFont when no
@@ -33,26 +35,20 @@ struct SynthChoice {
 inline constexpr double kMinGainDb = -40.0;
 inline constexpr double kMaxGainDb = 20.0;
 
-struct SoundFontLookup {
-  std::string path;   // empty when nothing usable was found
-  std::string error;  // why, for the user, when `path` is empty
-};
-
 // `explicitPath`, else the environment variable SONAVELA_SOUNDFONT, else the
 // first existing default candidate. A path the user named explicitly is never
 // silently replaced by another: if it is no readable file, the lookup fails
 // and says what it is instead. Whether the file holds a SoundFont is for the
 // synthesizer to find out.
-[[nodiscard]] SoundFontLookup FindSoundFont(const std::string& explicitPath);
+Result<std::string> FindSoundFont(const std::string& explicitPath);
 
 // The audio driver the user named: `explicitDriver`, else the environment
 // variable SONAVELA_AUDIO_DRIVER; empty when none is named.
 [[nodiscard]] std::string NamedAudioDriver(const std::string& explicitDriver);
 
-// Why the named driver cannot play live, or empty when it can. `offered` is
-// what this FluidSynth was built with.
-[[nodiscard]] std::string RefusedAudioDriver(const std::string& name,
-                                             const std::vector<std::string>& offered);
+// Fails with why the named driver cannot play live. `offered` is what this
+// FluidSynth was built with.
+Status AcceptAudioDriver(const std::string& name, const std::vector<std::string>& offered);
 
 // The FluidSynth audio drivers to try, in order: `explicitDriver`, else the
 // environment variable SONAVELA_AUDIO_DRIVER, else the platform's usual

@@ -64,13 +64,6 @@ class ScopedGLibQuiet {
 class ScopedGLibQuiet {};
 #endif
 
-std::string WithReason(std::string what, const std::string& reason) {
-  if (!reason.empty()) {
-    what += " (" + reason + ")";
-  }
-  return what;
-}
-
 // Room for minutes of chords sent ahead; when it is full, the callback has
 // long stopped taking them.
 constexpr std::size_t kScheduleCapacity = 4096;
@@ -123,15 +116,14 @@ std::optional<JackOutput> SynthEngine::ProbeJack() {
 #endif
 }
 
-std::unique_ptr<SynthEngine> SynthEngine::Create(const std::string& soundFont, double sampleRate,
-                                                 std::string& error, const SynthSound& sound,
-                                                 bool shared) {
+Result<std::unique_ptr<SynthEngine>> SynthEngine::Create(const std::string& soundFont,
+                                                         double sampleRate, const SynthSound& sound,
+                                                         bool shared) {
   std::unique_ptr<SynthEngine> engine(new SynthEngine());
   SynthLog& log = engine->log_;
   engine->settings_.reset(new_fluid_settings());
   if (!engine->settings_) {
-    error = WithReason("The built-in synthesizer could not be set up", log.Reasons());
-    return nullptr;
+    return Error::Of(ErrorKind::kSynthNotSetUp, {}, log.Reasons());
   }
   fluid_settings_setnum(engine->settings_.get(), "synth.sample-rate", sampleRate);
   // Off where only our callback renders: it takes every note from a lock-free
@@ -148,19 +140,16 @@ std::unique_ptr<SynthEngine> SynthEngine::Create(const std::string& soundFont, d
   }
   engine->synth_.reset(new_fluid_synth(engine->settings_.get()));
   if (!engine->synth_) {
-    error = WithReason("The built-in synthesizer could not be started", log.Reasons());
-    return nullptr;
+    return Error::Of(ErrorKind::kSynthNotStarted, {}, log.Reasons());
   }
   const ScopedGLibQuiet quietGLib;
   log.Clear();
   if (fluid_is_soundfont(soundFont.c_str()) == 0) {
-    error = "The file \"" + soundFont + "\" is not a SoundFont (SF2, SF3 or DLS).";
-    return nullptr;
+    return Error::Of(ErrorKind::kNotASoundFont, soundFont);
   }
   log.Clear();
   if (fluid_synth_sfload(engine->synth_.get(), soundFont.c_str(), 1) == FLUID_FAILED) {
-    error = WithReason("The SoundFont \"" + soundFont + "\" could not be loaded", log.Reasons());
-    return nullptr;
+    return Error::Of(ErrorKind::kSoundFontNotLoaded, soundFont, log.Reasons());
   }
   return engine;
 }
@@ -205,8 +194,9 @@ void SynthEngine::Reset() {
   (void)fluid_synth_system_reset(synth_.get());
 }
 
-bool SynthEngine::StartAudio(const std::vector<std::string>& drivers, const std::string& clientName,
-                             const std::optional<JackOutput>& jack, std::string& error) {
+Status SynthEngine::StartAudio(const std::vector<std::string>& drivers,
+                               const std::string& clientName,
+                               const std::optional<JackOutput>& jack) {
   // Neither FluidSynth's JACK driver nor anything it loads may launch a
   // sound server behind the user's back.
   setenv("JACK_NO_START_SERVER", "1", 0);
@@ -244,7 +234,7 @@ bool SynthEngine::StartAudio(const std::vector<std::string>& drivers, const std:
         expectedCycleFrames_ =
             name == "jack" && jack && jack->bufferFrames > 0 ? jack->bufferFrames : periodFrames;
         log_.WatchAudio();
-        return true;
+        return {};
       }
       schedule_.reset();
       reason = log_.Reasons();
@@ -254,12 +244,10 @@ bool SynthEngine::StartAudio(const std::vector<std::string>& drivers, const std:
     }
     reasons += (reasons.empty() ? "" : "; ") + name + ": " + reason;
   }
-  error = "No audio output for the built-in synthesizer (" + reasons +
-          "). Set SONAVELA_AUDIO_DRIVER to choose a FluidSynth audio driver.";
-  return false;
+  return Error::Of(ErrorKind::kNoAudioOutput, {}, reasons);
 }
 
-std::optional<std::string> SynthEngine::AudioFailure() const {
+std::optional<Error> SynthEngine::AudioFailure() const {
   std::optional<std::string> loss = log_.AudioLoss();
   if (!loss && scheduleOverflowed_) {
     loss = "its audio callback stopped taking notes";
@@ -267,7 +255,7 @@ std::optional<std::string> SynthEngine::AudioFailure() const {
   if (!loss) {
     return std::nullopt;
   }
-  return "the built-in synthesizer lost its audio output (" + *loss + ")";
+  return Error::Of(ErrorKind::kAudioLost, {}, *loss);
 }
 
 void SynthEngine::Render(std::span<std::int16_t> interleavedStereo) {

@@ -47,13 +47,13 @@ class SynthEngine {
   // at any moment.
   [[nodiscard]] static bool RendersOnItsOwn(const std::string& name);
 
-  // nullptr, and `error` says why, when the synthesizer or the SoundFont
-  // cannot be set up. `shared` turns on FluidSynth's API lock: a synthesizer
-  // that a driver renders on its own thread gets notes from another.
-  [[nodiscard]] static std::unique_ptr<SynthEngine> Create(const std::string& soundFont,
-                                                           double sampleRate, std::string& error,
-                                                           const SynthSound& sound = {},
-                                                           bool shared = false);
+  // Fails when the synthesizer or the SoundFont cannot be set up. `shared`
+  // turns on FluidSynth's API lock: a synthesizer that a driver renders on
+  // its own thread gets notes from another.
+  static Result<std::unique_ptr<SynthEngine>> Create(const std::string& soundFont,
+                                                     double sampleRate,
+                                                     const SynthSound& sound = {},
+                                                     bool shared = false);
   ~SynthEngine();
   SynthEngine(const SynthEngine&) = delete;
   SynthEngine& operator=(const SynthEngine&) = delete;
@@ -71,17 +71,16 @@ class SynthEngine {
   // their power-on state.
   void Reset();
 
-  // Tries the drivers in order and keeps the first that starts; false, with
-  // every driver's reason in `error`, when none does. On JACK the outputs are
-  // connected to the system's playback ports; `jack` is what a probe of the
-  // server found, if it was probed.
-  [[nodiscard]] bool StartAudio(const std::vector<std::string>& drivers,
-                                const std::string& clientName,
-                                const std::optional<JackOutput>& jack, std::string& error);
+  // Tries the drivers in order and keeps the first that starts; fails, with
+  // every driver's reason, when none does. On JACK the outputs are connected
+  // to the system's playback ports; `jack` is what a probe of the server
+  // found, if it was probed.
+  Status StartAudio(const std::vector<std::string>& drivers, const std::string& clientName,
+                    const std::optional<JackOutput>& jack);
   [[nodiscard]] const std::string& AudioDriver() const { return audioDriverName_; }
   // Why the sound stopped, once the running audio driver has lost its
   // output (its sound server went away) or sent notes are being dropped.
-  [[nodiscard]] std::optional<std::string> AudioFailure() const;
+  [[nodiscard]] std::optional<Error> AudioFailure() const;
 
   // Fills interleaved 16-bit stereo frames (two samples per frame).
   void Render(std::span<std::int16_t> interleavedStereo);

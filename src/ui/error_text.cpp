@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/error_text.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+namespace sonavela::ui {
+
+namespace {
+
+// %1 is the subject (a device, port, input or file), %2 a number.
+const char* Sentence(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::kNoSuchDevice:
+      return QT_TRANSLATE_NOOP("Sonavela", "%2 番のＭＩＤＩデータ出力先はありません。");
+    case ErrorKind::kOutputGone:
+      return QT_TRANSLATE_NOOP("Sonavela", "ＭＩＤＩデータ出力先「%1」はもうありません。");
+    case ErrorKind::kOutputNotOpened:
+      return QT_TRANSLATE_NOOP("Sonavela", "ＭＩＤＩデータ出力先「%1」を開けません。");
+    case ErrorKind::kOutputUnreachable:
+      return QT_TRANSLATE_NOOP("Sonavela", "ＭＩＤＩデータ出力先に届かなくなりました。");
+    case ErrorKind::kOutputFailed:
+      return QT_TRANSLATE_NOOP("Sonavela", "ＭＩＤＩデータ出力先が動かなくなりました。");
+    case ErrorKind::kVirtualPortNotCreated:
+      return QT_TRANSLATE_NOOP("Sonavela", "「%1」を作れません。");
+    case ErrorKind::kVirtualPortFailed:
+      return QT_TRANSLATE_NOOP("Sonavela", "「%1」が動かなくなりました。");
+    case ErrorKind::kNoAlsaSequencer:
+      return QT_TRANSLATE_NOOP(
+          "Sonavela", "ALSA シーケンサーがありません（/dev/snd/seq がないか、使えません）。");
+    case ErrorKind::kNoJackServer:
+      return QT_TRANSLATE_NOOP("Sonavela", "JACK サーバーが動いていません。");
+    case ErrorKind::kJackVersion:
+      return QT_TRANSLATE_NOOP("Sonavela", "JACK サーバーのプロトコルの版が違います。");
+    case ErrorKind::kJackSharedMemory:
+      return QT_TRANSLATE_NOOP("Sonavela", "JACK サーバーの共有メモリーに届きません。");
+    case ErrorKind::kJackClientRefused:
+      return QT_TRANSLATE_NOOP("Sonavela", "JACK サーバーがクライアントを断りました。");
+    case ErrorKind::kJackNotActivated:
+      return QT_TRANSLATE_NOOP("Sonavela", "JACK クライアントを動かせません。");
+    case ErrorKind::kJackClientNotSetUp:
+      return QT_TRANSLATE_NOOP("Sonavela", "JACK クライアントを用意できません。");
+    case ErrorKind::kJackClientNotRun:
+      return QT_TRANSLATE_NOOP("Sonavela", "JACK サーバーがクライアントを動かしません。");
+    case ErrorKind::kJackPortGone:
+      return QT_TRANSLATE_NOOP("Sonavela", "接続先はもうありません。");
+    case ErrorKind::kJackPortRefused:
+      return QT_TRANSLATE_NOOP("Sonavela", "JACK がポート「%1」を断りました。");
+    case ErrorKind::kJackConnectRefused:
+      return QT_TRANSLATE_NOOP("Sonavela", "JACK が接続を断りました。");
+    case ErrorKind::kJackNotConnected:
+      return QT_TRANSLATE_NOOP("Sonavela", "接続できません。");
+    case ErrorKind::kJackClientStopped:
+      return QT_TRANSLATE_NOOP(
+          "Sonavela",
+          "JACK サーバーがこのプログラムのクライアントを止めました（処理が遅れました）。");
+    case ErrorKind::kJackServerQuit:
+      return QT_TRANSLATE_NOOP("Sonavela", "JACK サーバーが終了しました。");
+    case ErrorKind::kJackInputRemoved:
+      return QT_TRANSLATE_NOOP("Sonavela", "ＭＩＤＩ入力「%1」がなくなりました。");
+    case ErrorKind::kJackNotTaking:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "JACK サーバーがＭＩＤＩデータを受け取らなくなりました。");
+    case ErrorKind::kJackLate:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "JACK サーバーが最後のＭＩＤＩデータを時間内に届けませんでした。");
+    case ErrorKind::kNoJackInBuild:
+      return QT_TRANSLATE_NOOP("Sonavela", "このプログラムは JACK なしで作られています。");
+    case ErrorKind::kNoMidiInputNumber:
+      return QT_TRANSLATE_NOOP("Sonavela", "ＭＩＤＩ入力 %1 はありません（入力は %2 個です）。");
+    case ErrorKind::kNoMidiInputNamed:
+      return QT_TRANSLATE_NOOP("Sonavela", "ＭＩＤＩ入力「%1」はありません。");
+    case ErrorKind::kInputNotOpened:
+      return QT_TRANSLATE_NOOP("Sonavela", "ＭＩＤＩ入力「%1」を開けません。");
+    case ErrorKind::kLinkNotJoined:
+      return QT_TRANSLATE_NOOP("Sonavela", "Ableton Link のセッションに加われません。");
+    case ErrorKind::kNoMaster:
+      return QT_TRANSLATE_NOOP("Sonavela", "このプログラムは外部の同期元に従えません。");
+    case ErrorKind::kSynthNotSetUp:
+      return QT_TRANSLATE_NOOP("Sonavela", "内蔵シンセサイザーを用意できません。");
+    case ErrorKind::kSynthNotStarted:
+      return QT_TRANSLATE_NOOP("Sonavela", "内蔵シンセサイザーを起動できません。");
+    case ErrorKind::kNotASoundFont:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "ファイル「%1」はサウンドフォント（SF2、SF3、DLS）ではありません。");
+    case ErrorKind::kSoundFontNotLoaded:
+      return QT_TRANSLATE_NOOP("Sonavela", "サウンドフォント「%1」を読み込めません。");
+    case ErrorKind::kNoAudioOutput:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "内蔵シンセサイザーの音声出力がありません。環境変数 "
+                               "SONAVELA_AUDIO_DRIVER で FluidSynth の音声ドライバーを選べます。");
+    case ErrorKind::kAudioLost:
+      return QT_TRANSLATE_NOOP("Sonavela", "内蔵シンセサイザーの音声出力がなくなりました。");
+    case ErrorKind::kAudioDriverIsFile:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "音声ドライバー「file」は演奏せず、今のフォルダーに fluidsynth.wav "
+                               "を書き込みます。");
+    case ErrorKind::kNoSuchAudioDriver:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "この FluidSynth には音声ドライバー「%1」がありません。");
+    case ErrorKind::kSoundFontMissing:
+      return QT_TRANSLATE_NOOP("Sonavela", "サウンドフォント「%1」はありません。");
+    case ErrorKind::kSoundFontUnreadable:
+      return QT_TRANSLATE_NOOP("Sonavela", "サウンドフォント「%1」を読めません。");
+    case ErrorKind::kSoundFontIsFolder:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "サウンドフォント「%1」はファイルではなくフォルダーです。");
+    case ErrorKind::kSoundFontNotAFile:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "サウンドフォント「%1」は通常のファイルではありません。");
+    case ErrorKind::kSoundFontEmpty:
+      return QT_TRANSLATE_NOOP("Sonavela", "サウンドフォント「%1」は空です。");
+    case ErrorKind::kNoSoundFont:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "General MIDI のサウンドフォントが見つかりません。パッケージ "
+                               "timgm6mb-soundfont などを入れるか、環境変数 SONAVELA_SOUNDFONT "
+                               "で選んでください。探したファイル:");
+    case ErrorKind::kNoFileName:
+      return QT_TRANSLATE_NOOP("Sonavela", "ファイル名がありません。");
+    case ErrorKind::kIsFolder:
+      return QT_TRANSLATE_NOOP("Sonavela", "フォルダーです。");
+    case ErrorKind::kNotRegularFile:
+      return QT_TRANSLATE_NOOP(
+          "Sonavela", "通常のファイルではありません（デバイス、FIFO、ソケットは置き換えません）。");
+    case ErrorKind::kFileTooLarge:
+      return QT_TRANSLATE_NOOP("Sonavela", "%2 MiB より大きく、規則ファイルではありません。");
+    case ErrorKind::kWavTooLarge:
+      return QT_TRANSLATE_NOOP("Sonavela", "WAV ファイルには 4 GiB までしか入りません。");
+    case ErrorKind::kCutShort:
+      return QT_TRANSLATE_NOOP("Sonavela", "録音の一時ファイルが途中で切れています。");
+    case ErrorKind::kSystem:
+    case ErrorKind::kBadUse:
+      return nullptr;  // only the system's words
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+QString ErrorText(const Error& error) {
+  QStringList lines;
+  if (const char* sentence = Sentence(error.kind)) {
+    lines << QCoreApplication::translate("Sonavela", sentence)
+                 .replace(QStringLiteral("%1"), QString::fromStdString(error.subject))
+                 .replace(QStringLiteral("%2"), QString::number(error.number));
+  }
+  if (error.cause) {
+    lines << ErrorText(*error.cause);
+  }
+  // Where a SoundFont was named: here, in the dialog.
+  const bool saysWhereNamed =
+      error.kind >= ErrorKind::kSoundFontMissing && error.kind <= ErrorKind::kSoundFontEmpty;
+  if (!error.detail.empty() && !saysWhereNamed) {
+    lines << QString::fromStdString(error.detail);
+  }
+  return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace sonavela::ui
