@@ -62,9 +62,11 @@ Figures Record(Recording& recording, long chords, midi::ByteSink* stream) {
   const harmony::Chord cMajor{{'C', 0}, harmony::kMajorTriad};
   const harmony::Chord aMinor{{'A', 0}, harmony::kMinorTriad};
   recorder->Restart(timing::Meter::FromPeriod(milliseconds{2000}));
-  if (stream != nullptr && !recorder->StreamTo(*stream)) {
-    std::fprintf(stderr, "cannot stream: %s\n", stream->LastError().c_str());
-    std::exit(1);
+  if (stream != nullptr) {
+    if (Status streaming = recorder->StreamTo(*stream); !streaming) {
+      std::fprintf(stderr, "cannot stream: %s\n", EnglishText(streaming.error()).c_str());
+      std::exit(1);
+    }
   }
   const double before = ResidentMiB();
   const auto start = Clock::now();
@@ -76,8 +78,8 @@ Figures Record(Recording& recording, long chords, midi::ByteSink* stream) {
     port->PlayChord(i % 2 == 0 ? cMajor : aMinor, at);
     recorder->AddMarker(i % 2 == 0 ? "C   : C" : "C   : Am");
     recorder->SetNextChordDue(at + milliseconds{2000});
-    if (!recorder->Flush()) {
-      std::fprintf(stderr, "cannot write: %s\n", stream->LastError().c_str());
+    if (Status flushed = recorder->Flush(); !flushed) {
+      std::fprintf(stderr, "cannot write: %s\n", EnglishText(flushed.error()).c_str());
       std::exit(1);
     }
   }
@@ -96,24 +98,27 @@ int main(int argc, char** argv) {
   const Figures memory = Record(inMemory, chords, nullptr);
   const auto saveStart = Clock::now();
   const std::vector<std::uint8_t> bytes = inMemory.recorder->Encode(true);
-  const std::optional<std::string> error = playback::WriteFileAtomically(
+  const Status saved = playback::WriteFileAtomically(
       path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   const double saveMs = MillisecondsSince(saveStart);
-  if (error) {
-    std::fprintf(stderr, "%s\n", error->c_str());
+  if (!saved) {
+    std::fprintf(stderr, "%s\n", EnglishText(saved.error()).c_str());
     return 1;
   }
 
-  std::string why;
-  std::unique_ptr<playback::AtomicFile> file = playback::AtomicFile::Create(path, why);
+  Result<std::unique_ptr<playback::AtomicFile>> file = playback::AtomicFile::Create(path);
   if (!file) {
-    std::fprintf(stderr, "%s\n", why.c_str());
+    std::fprintf(stderr, "%s\n", EnglishText(file.error()).c_str());
     return 1;
   }
   Recording toFile;
-  const Figures streamed = Record(toFile, chords, file.get());
-  if (!toFile.recorder->Finish() || !file->Commit()) {
-    std::fprintf(stderr, "%s\n", file->LastError().c_str());
+  const Figures streamed = Record(toFile, chords, file->get());
+  Status written = toFile.recorder->Finish();
+  if (written) {
+    written = (*file)->Commit();
+  }
+  if (!written) {
+    std::fprintf(stderr, "%s\n", EnglishText(written.error()).c_str());
     return 1;
   }
   const auto streamedSize = std::filesystem::file_size(path);

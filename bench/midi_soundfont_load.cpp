@@ -38,9 +38,8 @@ double Milliseconds(Clock::duration d) {
 // The rendered sound is not the point here.
 class DiscardingSink final : public sonavela::midi::ByteSink {
  public:
-  bool Append(std::span<const std::uint8_t>) override { return true; }
-  bool Overwrite(std::uint64_t, std::span<const std::uint8_t>) override { return true; }
-  std::string LastError() const override { return {}; }
+  sonavela::Status Append(std::span<const std::uint8_t>) override { return {}; }
+  sonavela::Status Overwrite(std::uint64_t, std::span<const std::uint8_t>) override { return {}; }
 };
 
 }  // namespace
@@ -59,8 +58,8 @@ int main(int argc, char** argv) {
     const double before = ResidentMiB();
     const auto start = Clock::now();
     SynthRenderer renderer(options);
-    if (!renderer.Begin(discard)) {
-      std::fprintf(stderr, "%s\n", renderer.LastError().c_str());
+    if (sonavela::Status begun = renderer.Begin(discard); !begun) {
+      std::fprintf(stderr, "%s\n", sonavela::EnglishText(begun.error()).c_str());
       return 1;
     }
     loads.push_back(Milliseconds(Clock::now() - start));
@@ -90,8 +89,10 @@ int main(int argc, char** argv) {
   const auto start = Clock::now();
   for (int i = 0; i < kChords; ++i) {
     port.PlayChord(chords[i % 2], start0 + i * std::chrono::milliseconds(2000));
-    if (!renderer->RenderUntil((i + 1) * std::chrono::milliseconds(2000))) {
-      std::fprintf(stderr, "%s\n", renderer->LastError().c_str());
+    if (sonavela::Status rendered =
+            renderer->RenderUntil((i + 1) * std::chrono::milliseconds(2000));
+        !rendered) {
+      std::fprintf(stderr, "%s\n", sonavela::EnglishText(rendered.error()).c_str());
       return 1;
     }
   }

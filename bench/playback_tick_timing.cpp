@@ -35,9 +35,8 @@ using Micros = std::chrono::duration<double, std::micro>;
 
 class DiscardingSink final : public midi::ByteSink {
  public:
-  bool Append(std::span<const std::uint8_t>) override { return true; }
-  bool Overwrite(std::uint64_t, std::span<const std::uint8_t>) override { return true; }
-  std::string LastError() const override { return {}; }
+  Status Append(std::span<const std::uint8_t>) override { return {}; }
+  Status Overwrite(std::uint64_t, std::span<const std::uint8_t>) override { return {}; }
 };
 
 struct Figures {

@@ -68,7 +68,10 @@ enum class ErrorKind : std::uint8_t {
   kFileTooLarge,  // number: the limit in MiB
   kWavTooLarge,
   kCutShort,
-  kBadUse,  // detail: what a caller did wrong (a fault of this program)
+  kMidiFileNotSaved,  // subject: the file; cause
+  kRuleFileNotSaved,  // subject: the file, printable; cause, or detail: the lines it cannot hold
+  kUsage,             // detail: the command line's own sentence
+  kBadUse,            // detail: what a caller did wrong (a fault of this program)
 };
 
 // A failure: its kind and what the sentence names. `cause` is the failure

@@ -160,6 +160,12 @@ std::string EnglishText(const Error& error) {
       return "a WAV file cannot hold more than 4 GiB";
     case ErrorKind::kCutShort:
       return "the recording's temporary file was cut short";
+    case ErrorKind::kMidiFileNotSaved:
+      return "Cannot save the MIDI file " + Quoted(error.subject) + Ending(error);
+    case ErrorKind::kRuleFileNotSaved:
+      return error.subject +
+             ": cannot save: " + (error.cause ? EnglishText(*error.cause) : error.detail);
+    case ErrorKind::kUsage:
     case ErrorKind::kBadUse:
       return error.detail;
   }

@@ -233,14 +233,21 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   }
   (void)session.CloseDevice();
 
-  if (files.wav && !session.DeviceFailed() && !files.wav->Commit()) {
-    Complain(env.err, "cannot write " + Quoted(*options.wavFile) + ": " + files.wav->LastError());
-    failed = true;
+  if (files.wav && !session.DeviceFailed()) {
+    if (Status committed = files.wav->Commit(); !committed) {
+      Complain(env.err,
+               "cannot write " + Quoted(*options.wavFile) + ": " + EnglishText(committed.error()));
+      failed = true;
+    }
   }
   if (files.midi && !session.RecordingFailed()) {
-    if (!session.FinishRecording() || !files.midi->Commit()) {
+    Status written = session.FinishRecording();
+    if (written) {
+      written = files.midi->Commit();
+    }
+    if (!written) {
       Complain(env.err,
-               "cannot write " + Quoted(*options.midiFile) + ": " + files.midi->LastError());
+               "cannot write " + Quoted(*options.midiFile) + ": " + EnglishText(written.error()));
       failed = true;
     }
   }
@@ -251,12 +258,12 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
 }  // namespace
 
 int RunCli(std::span<const std::string_view> args, Environment& env) {
-  auto parsed = ParseOptions(args);
-  if (auto* error = std::get_if<UsageError>(&parsed)) {
-    Complain(env.err, error->message);
+  const Result<Options> parsed = ParseOptions(args);
+  if (!parsed) {
+    Complain(env.err, EnglishText(parsed.error()));
     return kExitUsage;
   }
-  const Options& options = std::get<Options>(parsed);
+  const Options& options = *parsed;
 
   switch (options.action) {
     case Action::kHelp:

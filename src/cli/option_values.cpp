@@ -45,10 +45,11 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text, std::uint64_t mi
   return value;
 }
 
-UsageError BadNumber(std::string_view option, std::string_view text, std::uint64_t min,
-                     std::uint64_t max) {
-  return {std::string(option) + ": '" + std::string(text) + "' is not a whole number from " +
-          std::to_string(min) + " to " + std::to_string(max)};
+Error BadNumber(std::string_view option, std::string_view text, std::uint64_t min,
+                std::uint64_t max) {
+  return UsageError(std::string(option) + ": '" + std::string(text) +
+                    "' is not a whole number from " + std::to_string(min) + " to " +
+                    std::to_string(max));
 }
 
 std::string NameList(std::span<const std::string_view> names) {

@@ -22,7 +22,7 @@ namespace sonavela::cli {
 // "a, b, c": the names a value may take, as a refusal lists them.
 [[nodiscard]] std::string NameList(std::span<const std::string_view> names);
 
-[[nodiscard]] UsageError BadNumber(std::string_view option, std::string_view text,
-                                   std::uint64_t min, std::uint64_t max);
+[[nodiscard]] Error BadNumber(std::string_view option, std::string_view text, std::uint64_t min,
+                              std::uint64_t max);
 
 }  // namespace sonavela::cli

@@ -88,7 +88,7 @@ std::string_view ActionOption(Action action) {
 
 }  // namespace
 
-std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view> args) {
+Result<Options> ParseOptions(std::span<const std::string_view> args) {
   Options options;
   bool deviceGiven = false;
   bool intervalGiven = false;
@@ -96,7 +96,7 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (arg.size() < 2 || arg[0] != '-') {
-      return UsageError{"unexpected argument '" + std::string(arg) + "' (see --help)"};
+      return UsageError("unexpected argument '" + std::string(arg) + "' (see --help)");
     }
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
@@ -108,14 +108,14 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
     }
     const std::optional<bool> soundTakesValue = SoundOptionTakesValue(name);
     if (known == nullptr && !soundTakesValue) {
-      return UsageError{"unknown option '" + std::string(name) + "' (see --help)"};
+      return UsageError("unknown option '" + std::string(name) + "' (see --help)");
     }
     std::string_view value;
     if (known != nullptr && known->id == Id::kCheckRules) {
       if (equals != std::string_view::npos) {
         value = arg.substr(equals + 1);
         if (value.empty()) {
-          return UsageError{"--check-rules: the file name is empty"};
+          return UsageError("--check-rules: the file name is empty");
         }
       } else if (i + 1 < args.size() && !args[i + 1].starts_with('-')) {
         value = args[++i];
@@ -129,14 +129,14 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        return UsageError{"option '" + std::string(name) + "' needs a value"};
+        return UsageError("option '" + std::string(name) + "' needs a value");
       }
     } else if (equals != std::string_view::npos) {
-      return UsageError{"option '" + std::string(name) + "' takes no value"};
+      return UsageError("option '" + std::string(name) + "' takes no value");
     }
     if (known == nullptr) {
-      if (std::optional<UsageError> error = ApplySoundOption(name, value, options)) {
-        return *error;
+      if (Status applied = ApplySoundOption(name, value, options); !applied) {
+        return applied.error();
       }
       continue;
     }
@@ -157,8 +157,8 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
                               : known->id == Id::kCheckRules ? Action::kCheckRules
                                                              : Action::kPrintRules;
         if (options.action != Action::kPlay && options.action != action) {
-          return UsageError{std::string(ActionOption(options.action)) + " and " +
-                            std::string(name) + " cannot be combined"};
+          return UsageError(std::string(ActionOption(options.action)) + " and " +
+                            std::string(name) + " cannot be combined");
         }
         options.action = action;
         break;
@@ -170,8 +170,8 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         } else if (auto n = ParseNumber(value, 0, std::numeric_limits<unsigned>::max() - 1)) {
           options.device = static_cast<unsigned>(*n);
         } else {
-          return UsageError{"--device: '" + std::string(value) +
-                            "' is neither a device index nor 'none' (see --list-devices)"};
+          return UsageError("--device: '" + std::string(value) +
+                            "' is neither a device index nor 'none' (see --list-devices)");
         }
         break;
       case Id::kInstrument:
@@ -189,7 +189,7 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         break;
       case Id::kRules:
         if (value.empty()) {
-          return UsageError{"--rules: the file name is empty"};
+          return UsageError("--rules: the file name is empty");
         }
         options.rulesFile = std::string(value);
         break;
@@ -217,17 +217,17 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         break;
       case Id::kWav:
         if (value.empty()) {
-          return UsageError{"--wav: the file name is empty"};
+          return UsageError("--wav: the file name is empty");
         }
         if (value != kStandardOutput && !midi::AudioFormatOfName(value)) {
-          return UsageError{"--wav: '" + std::string(value) +
-                            "' ends in none of .wav, .flac, .rf64 (or give no extension for WAV)"};
+          return UsageError("--wav: '" + std::string(value) +
+                            "' ends in none of .wav, .flac, .rf64 (or give no extension for WAV)");
         }
         options.wavFile = std::string(value);
         break;
       case Id::kMidi:
         if (value.empty()) {
-          return UsageError{"--midi: the file name is empty"};
+          return UsageError("--midi: the file name is empty");
         }
         options.midiFile = std::string(value);
         break;
@@ -236,8 +236,8 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         if (auto bpm = ParseDecimal(value, kMinTempo, kMaxTempo)) {
           options.tempo = *bpm;
         } else {
-          return UsageError{"--tempo: '" + std::string(value) +
-                            "' is not a number of beats per minute from 20 to 400"};
+          return UsageError("--tempo: '" + std::string(value) +
+                            "' is not a number of beats per minute from 20 to 400");
         }
         break;
       case Id::kBeatsPerChord:
@@ -254,14 +254,14 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
         if (sync == kSyncs.end()) {
           std::array<std::string_view, kSyncs.size()> names{};
           std::transform(kSyncs.begin(), kSyncs.end(), names.begin(), SyncName);
-          return UsageError{"--sync: '" + std::string(value) + "' is none of " + NameList(names)};
+          return UsageError("--sync: '" + std::string(value) + "' is none of " + NameList(names));
         }
         options.sync = *sync;
         break;
       }
       case Id::kClockFrom:
         if (value.empty()) {
-          return UsageError{"--clock-from: the input is empty (see --list-inputs)"};
+          return UsageError("--clock-from: the input is empty (see --list-inputs)");
         }
         options.clockFrom = std::string(value);
         break;
@@ -272,46 +272,46 @@ std::variant<Options, UsageError> ParseOptions(std::span<const std::string_view>
   }
 
   if (options.minor && options.homeKey) {
-    return UsageError{"--minor is the home key Am: it cannot be combined with --key"};
+    return UsageError("--minor is the home key Am: it cannot be combined with --key");
   }
   if (intervalGiven && tempoGiven) {
-    return UsageError{"--interval cannot be combined with --tempo or --beats-per-chord"};
+    return UsageError("--interval cannot be combined with --tempo or --beats-per-chord");
   }
   if (intervalGiven && options.interval.count() == 0 &&
       (options.voicing.pattern != midi::ChordPattern::kBlock || options.voicing.humanizeMs > 0)) {
-    return UsageError{
-        "--pattern and --humanize spread a chord over its length: --interval 0 has none"};
+    return UsageError(
+        "--pattern and --humanize spread a chord over its length: --interval 0 has none");
   }
   if (tempoGiven && !options.tempo) {
     options.tempo = timing::kDefaultTempo;
   }
   if (options.clockFrom && options.sync != Sync::kMidiClock) {
-    return UsageError{"--clock-from needs --sync midi-clock"};
+    return UsageError("--clock-from needs --sync midi-clock");
   }
   if (options.sync == Sync::kMidiClock && !options.clockFrom && options.action == Action::kPlay) {
-    return UsageError{"--sync midi-clock needs --clock-from PORT (see --list-inputs)"};
+    return UsageError("--sync midi-clock needs --clock-from PORT (see --list-inputs)");
   }
   if (options.wavFile && options.sync != Sync::kInternal) {
-    return UsageError{"--wav renders on its own clock and cannot follow --sync " +
-                      std::string(SyncName(options.sync))};
+    return UsageError("--wav renders on its own clock and cannot follow --sync " +
+                      std::string(SyncName(options.sync)));
   }
 
   if (options.wavFile && options.action == Action::kPlay) {
     if (!options.steps) {
-      return UsageError{"--wav needs --steps, so that the recording has an end"};
+      return UsageError("--wav needs --steps, so that the recording has an end");
     }
     if (deviceGiven) {
-      return UsageError{
-          "--wav renders the built-in synthesizer and cannot be combined with --device"};
+      return UsageError(
+          "--wav renders the built-in synthesizer and cannot be combined with --device");
     }
     if (intervalGiven && options.interval.count() == 0) {
-      return UsageError{"--wav needs an --interval above 0: each chord lasts the interval"};
+      return UsageError("--wav needs an --interval above 0: each chord lasts the interval");
     }
   }
   if (options.wavFile && options.midiFile && *options.wavFile != kStandardOutput &&
       std::filesystem::path(*options.wavFile).lexically_normal() ==
           std::filesystem::path(*options.midiFile).lexically_normal()) {
-    return UsageError{"--wav and --midi name the same file"};
+    return UsageError("--wav and --midi name the same file");
   }
   return options;
 }

@@ -11,8 +11,7 @@
 namespace sonavela::cli {
 
 // `args` excludes the program name. Accepts "--name value" and "--name=value".
-[[nodiscard]] std::variant<Options, UsageError> ParseOptions(
-    std::span<const std::string_view> args);
+Result<Options> ParseOptions(std::span<const std::string_view> args);
 
 [[nodiscard]] std::string_view SyncName(Sync sync);
 [[nodiscard]] std::string HelpText();

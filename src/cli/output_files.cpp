@@ -14,12 +14,13 @@ bool MakeOutputFile(const char* option, const std::optional<std::string>& path, 
   if (!path) {
     return true;
   }
-  std::string error;
-  file = playback::AtomicFile::Create(*path, error);
-  if (!file) {
-    Complain(err, std::string(option) + ": cannot write " + Quoted(*path) + ": " + error);
+  Result<std::unique_ptr<playback::AtomicFile>> made = playback::AtomicFile::Create(*path);
+  if (!made) {
+    Complain(err, std::string(option) + ": cannot write " + Quoted(*path) + ": " +
+                      EnglishText(made.error()));
     return false;
   }
+  file = std::move(made).value();
   return true;
 }
 

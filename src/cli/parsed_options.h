@@ -82,8 +82,9 @@ struct Options {
 };
 
 // One line for standard error, without the program name and the newline.
-struct UsageError {
-  std::string message;
-};
+// A command line that cannot be run, with the sentence that says why.
+[[nodiscard]] inline Error UsageError(std::string message) {
+  return Error::Of(ErrorKind::kUsage, {}, std::move(message));
+}
 
 }  // namespace sonavela::cli

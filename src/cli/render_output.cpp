@@ -29,21 +29,15 @@ std::string MinutesAndSeconds(std::chrono::nanoseconds time) {
 
 }  // namespace
 
-bool PipeSink::Append(std::span<const std::uint8_t> bytes) {
+Status PipeSink::Append(std::span<const std::uint8_t> bytes) {
   if (out_.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
-    return true;
+    return {};
   }
-  lastError_ = std::system_category().message(out_.Error());
-  return false;
+  return Error::Of(ErrorKind::kSystem, {}, std::system_category().message(out_.Error()));
 }
 
-bool PipeSink::Overwrite(std::uint64_t, std::span<const std::uint8_t>) {
-  lastError_ = "standard output cannot go back to what it wrote";
-  return false;
-}
-
-std::string PipeSink::LastError() const {
-  return lastError_;
+Status PipeSink::Overwrite(std::uint64_t, std::span<const std::uint8_t>) {
+  return Error::Of(ErrorKind::kBadUse, {}, "standard output cannot go back to what it wrote");
 }
 
 bool PipeSink::ReaderLeft() const {

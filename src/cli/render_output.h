@@ -19,15 +19,13 @@ class PipeSink final : public midi::ByteSink {
  public:
   explicit PipeSink(FdWriter& out) : out_(out) {}
 
-  [[nodiscard]] bool Append(std::span<const std::uint8_t> bytes) override;
-  [[nodiscard]] bool Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
-  [[nodiscard]] std::string LastError() const override;
+  Status Append(std::span<const std::uint8_t> bytes) override;
+  Status Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
   // The reader went away: `| head -c` had enough; no failure of the program.
   [[nodiscard]] bool ReaderLeft() const;
 
  private:
   FdWriter& out_;
-  std::string lastError_;
 };
 
 // "rendering x.wav: chord 12 of 100, 0:24 of 3:20" on one line of a terminal,

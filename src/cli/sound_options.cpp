@@ -67,22 +67,21 @@ std::optional<bool> SoundOptionTakesValue(std::string_view name) {
   return std::nullopt;
 }
 
-std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_view value,
-                                           Options& options) {
+Status ApplySoundOption(std::string_view name, std::string_view value, Options& options) {
   midi::VoicingSettings& voicing = options.voicing;
   if (name == "--voicing") {
     const std::optional<midi::VoicingMode> mode = midi::ParseVoicingMode(value);
     if (!mode) {
-      return UsageError{"--voicing: '" + std::string(value) + "' is none of " +
-                        NameList(midi::VoicingModeNames())};
+      return UsageError("--voicing: '" + std::string(value) + "' is none of " +
+                        NameList(midi::VoicingModeNames()));
     }
     voicing.mode = *mode;
   } else if (name == "--register") {
     const std::optional<midi::NoteRange> range = ParseRegister(value);
     if (!range) {
-      return UsageError{"--register: '" + std::string(value) +
+      return UsageError("--register: '" + std::string(value) +
                         "' is not LOW-HIGH, two MIDI notes from 0 to 127 at least " +
-                        std::to_string(midi::kNarrowestRegister) + " apart"};
+                        std::to_string(midi::kNarrowestRegister) + " apart");
     }
     voicing.upper = *range;
   } else if (name == "--channel" || name == "--bass-channel") {
@@ -100,8 +99,8 @@ std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_vi
   } else if (name == "--pattern") {
     const std::optional<midi::ChordPattern> pattern = midi::ParseChordPattern(value);
     if (!pattern) {
-      return UsageError{"--pattern: '" + std::string(value) + "' is none of " +
-                        NameList(midi::ChordPatternNames())};
+      return UsageError("--pattern: '" + std::string(value) + "' is none of " +
+                        NameList(midi::ChordPatternNames()));
     }
     voicing.pattern = *pattern;
   } else if (name == "--humanize") {
@@ -112,31 +111,31 @@ std::optional<UsageError> ApplySoundOption(std::string_view name, std::string_vi
     voicing.humanizeMs = static_cast<int>(*ms);
   } else if (name == "--soundfont") {
     if (value.empty()) {
-      return UsageError{"--soundfont: the file name is empty"};
+      return UsageError("--soundfont: the file name is empty");
     }
     options.soundFont = std::string(value);
   } else if (name == "--gain") {
     const std::optional<double> db = ParseDecibels(value);
     if (!db) {
-      return UsageError{"--gain: '" + std::string(value) +
-                        "' is not a number of decibels from -40 to 20"};
+      return UsageError("--gain: '" + std::string(value) +
+                        "' is not a number of decibels from -40 to 20");
     }
     options.synth.gainDb = *db;
   } else if (name == "--reverb" || name == "--chorus") {
     const std::optional<bool> on = ParseSwitch(value);
     if (!on) {
-      return UsageError{std::string(name) + ": '" + std::string(value) + "' is neither on nor off"};
+      return UsageError(std::string(name) + ": '" + std::string(value) + "' is neither on nor off");
     }
     (name == "--reverb" ? options.synth.reverb : options.synth.chorus) = *on;
   } else if (name == "--key") {
     options.homeKey = generator::CandidateKeyNamed(value);
     if (!options.homeKey) {
-      return UsageError{"--key: '" + std::string(value) +
+      return UsageError("--key: '" + std::string(value) +
                         "' is none of the 32 keys (C, G, ..., Gb; Am, Em, ..., Ebm; as the "
-                        "result lines write them)"};
+                        "result lines write them)");
     }
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace sonavela::cli

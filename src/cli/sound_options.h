@@ -16,7 +16,6 @@ namespace sonavela::cli {
 [[nodiscard]] std::optional<bool> SoundOptionTakesValue(std::string_view name);
 
 // Sets the option `name` (one of these) from `value`.
-[[nodiscard]] std::optional<UsageError> ApplySoundOption(std::string_view name,
-                                                         std::string_view value, Options& options);
+Status ApplySoundOption(std::string_view name, std::string_view value, Options& options);
 
 }  // namespace sonavela::cli

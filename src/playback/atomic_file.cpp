@@ -21,8 +21,12 @@ namespace fs = std::filesystem;
 constexpr std::string_view kTag = ".sonavela-";
 constexpr std::string_view kSuffix = ".part";
 
-std::string Reason(int error) {
-  return std::system_category().message(error);
+Error Reason(int error) {
+  return Error::Of(ErrorKind::kSystem, {}, std::system_category().message(error));
+}
+
+Error Complete() {
+  return Error::Of(ErrorKind::kBadUse, {}, "the file is already complete");
 }
 
 fs::path FolderOf(const fs::path& target) {
@@ -94,47 +98,40 @@ int MakeTemporary(const fs::path& folder, const std::string& name, std::string& 
 
 }  // namespace
 
-std::unique_ptr<AtomicFile> AtomicFile::Create(const fs::path& path, std::string& error) {
+Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& path) {
   if (path.empty()) {
-    error = "no file name was given";
-    return nullptr;
+    return Error::Of(ErrorKind::kNoFileName);
   }
   fs::path target = path;
   mode_t mode = 0;
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
-      error = "is a folder";
-      return nullptr;
+      return Error::Of(ErrorKind::kIsFolder);
     }
     if (!S_ISREG(st.st_mode)) {
-      error = "is not a regular file (a device, FIFO or socket is never replaced)";
-      return nullptr;
+      return Error::Of(ErrorKind::kNotRegularFile);
     }
     std::error_code ec;
     target = fs::canonical(path, ec);
     if (ec) {
-      error = ec.message();
-      return nullptr;
+      return Reason(ec.value());
     }
     mode = st.st_mode & 07777;
   } else if (errno == ENOENT) {
     if (!path.has_filename()) {
-      error = "is a folder";
-      return nullptr;
+      return Error::Of(ErrorKind::kIsFolder);
     }
     std::error_code ec;
     target = fs::weakly_canonical(path, ec);
     if (ec) {
-      error = ec.message();
-      return nullptr;
+      return Reason(ec.value());
     }
     const mode_t mask = ::umask(0);
     ::umask(mask);
     mode = 0666 & ~mask;
   } else {
-    error = Reason(errno);
-    return nullptr;
+    return Reason(errno);
   }
 
   const fs::path folder = FolderOf(target);
@@ -143,15 +140,13 @@ std::unique_ptr<AtomicFile> AtomicFile::Create(const fs::path& path, std::string
   std::string temporary;
   const int fd = MakeTemporary(folder, name, temporary);
   if (fd < 0) {
-    error = Reason(errno);
-    return nullptr;
+    return Reason(errno);
   }
   auto file = std::make_unique<AtomicFile>(Token{}, target, temporary, fd);
   // mkstemp makes the file private; a replaced file keeps its permissions
   // and a new one gets the usual ones.
   if (::fchmod(fd, mode) != 0) {
-    error = Reason(errno);
-    return nullptr;
+    return Reason(errno);
   }
   return file;
 }
@@ -168,55 +163,46 @@ AtomicFile::~AtomicFile() {
   }
 }
 
-bool AtomicFile::Fail(int error) {
-  lastError_ = Reason(error);
-  return false;
-}
-
-bool AtomicFile::Append(std::span<const std::uint8_t> bytes) {
+Status AtomicFile::Append(std::span<const std::uint8_t> bytes) {
   if (fd_ < 0) {
-    lastError_ = "the file is already complete";
-    return false;
+    return Complete();
   }
   if (!WriteAll(fd_, bytes, std::nullopt)) {
-    return Fail(errno);
+    return Reason(errno);
   }
   size_ += bytes.size();
-  return true;
+  return {};
 }
 
-bool AtomicFile::Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+Status AtomicFile::Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   if (fd_ < 0) {
-    lastError_ = "the file is already complete";
-    return false;
+    return Complete();
   }
   if (offset > size_ || bytes.size() > size_ - offset) {
-    lastError_ = "cannot overwrite bytes that were never written";
-    return false;
+    return midi::NeverWritten();
   }
   if (!WriteAll(fd_, bytes, offset)) {
-    return Fail(errno);
+    return Reason(errno);
   }
-  return true;
+  return {};
 }
 
-bool AtomicFile::Commit() {
+Status AtomicFile::Commit() {
   if (fd_ < 0) {
-    lastError_ = "the file is already complete";
-    return false;
+    return Complete();
   }
   const int fd = std::exchange(fd_, -1);
   if (::fsync(fd) != 0) {
     const int error = errno;
     ::close(fd);
-    return Fail(error);
+    return Reason(error);
   }
   // Closing reports what NFS or a quota held back until now.
   if (::close(fd) != 0) {
-    return Fail(errno);
+    return Reason(errno);
   }
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-    return Fail(errno);
+    return Reason(errno);
   }
   committed_ = true;
   // Makes the rename itself durable; the file is complete already, so a
@@ -226,7 +212,7 @@ bool AtomicFile::Commit() {
     ::fsync(folder);
     ::close(folder);
   }
-  return true;
+  return {};
 }
 
 bool SameFile(const fs::path& a, const fs::path& b) {
@@ -242,26 +228,24 @@ bool SameFile(const fs::path& a, const fs::path& b) {
   return !ea && !eb ? ca == cb : a.lexically_normal() == b.lexically_normal();
 }
 
-std::optional<std::string> WriteFileAtomically(const fs::path& path, std::string_view bytes) {
-  std::string error;
-  std::unique_ptr<AtomicFile> file = AtomicFile::Create(path, error);
+Status WriteFileAtomically(const fs::path& path, std::string_view bytes) {
+  Result<std::unique_ptr<AtomicFile>> file = AtomicFile::Create(path);
   if (!file) {
-    return error;
+    return file.error();
   }
   const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                            bytes.size());
-  if (!file->Append(data) || !file->Commit()) {
-    return file->LastError();
+  if (Status written = (*file)->Append(data); !written) {
+    return written;
   }
-  return std::nullopt;
+  return (*file)->Commit();
 }
 
-std::unique_ptr<SpillFile> SpillFile::Create(std::string& error) {
+Result<std::unique_ptr<SpillFile>> SpillFile::Create() {
   std::error_code ec;
   const fs::path folder = fs::temp_directory_path(ec);
   if (ec) {
-    error = ec.message();
-    return nullptr;
+    return Reason(ec.value());
   }
   int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (fd < 0) {
@@ -273,8 +257,7 @@ std::unique_ptr<SpillFile> SpillFile::Create(std::string& error) {
     }
   }
   if (fd < 0) {
-    error = Reason(errno);
-    return nullptr;
+    return Reason(errno);
   }
   return std::make_unique<SpillFile>(fd);
 }
@@ -283,28 +266,25 @@ SpillFile::~SpillFile() {
   (void)::close(fd_);
 }
 
-bool SpillFile::Append(std::span<const std::uint8_t> bytes) {
+Status SpillFile::Append(std::span<const std::uint8_t> bytes) {
   if (!WriteAll(fd_, bytes, size_)) {
-    lastError_ = Reason(errno);
-    return false;
+    return Reason(errno);
   }
   size_ += bytes.size();
-  return true;
+  return {};
 }
 
-bool SpillFile::Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+Status SpillFile::Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   if (offset > size_ || bytes.size() > size_ - offset) {
-    lastError_ = "cannot overwrite bytes that were never written";
-    return false;
+    return midi::NeverWritten();
   }
   if (!WriteAll(fd_, bytes, offset)) {
-    lastError_ = Reason(errno);
-    return false;
+    return Reason(errno);
   }
-  return true;
+  return {};
 }
 
-bool SpillFile::CopyTo(midi::ByteSink& out, std::string& error) {
+Status SpillFile::CopyTo(midi::ByteSink& out) {
   std::vector<std::uint8_t> chunk(1 << 16);
   for (std::uint64_t at = 0; at < size_;) {
     const ssize_t n = ::pread(fd_, chunk.data(), chunk.size(), static_cast<off_t>(at));
@@ -312,16 +292,16 @@ bool SpillFile::CopyTo(midi::ByteSink& out, std::string& error) {
       continue;
     }
     if (n <= 0) {
-      error = n < 0 ? Reason(errno) : std::string("the recording's temporary file was cut short");
-      return false;
+      return n < 0 ? Reason(errno) : Error::Of(ErrorKind::kCutShort);
     }
-    if (!out.Append(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(n)))) {
-      error = out.LastError();
-      return false;
+    if (Status written =
+            out.Append(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(n)));
+        !written) {
+      return written;
     }
     at += static_cast<std::uint64_t>(n);
   }
-  return true;
+  return {};
 }
 
 }  // namespace sonavela::playback

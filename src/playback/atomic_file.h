@@ -26,10 +26,9 @@ namespace sonavela::playback {
 // was killed is removed by the next save to the same path.
 class AtomicFile final : public midi::ByteSink {
  public:
-  // nullptr, with the reason in `error` ("is not a regular file", "No such
-  // file or directory"), when the file cannot be made.
-  [[nodiscard]] static std::unique_ptr<AtomicFile> Create(const std::filesystem::path& path,
-                                                          std::string& error);
+  // Fails ("is not a regular file", "No such file or directory") when the
+  // file cannot be made.
+  static Result<std::unique_ptr<AtomicFile>> Create(const std::filesystem::path& path);
   struct Token {
    private:
     Token() = default;
@@ -41,26 +40,22 @@ class AtomicFile final : public midi::ByteSink {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  [[nodiscard]] bool Append(std::span<const std::uint8_t> bytes) override;
-  [[nodiscard]] bool Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
-  [[nodiscard]] std::string LastError() const override { return lastError_; }
+  Status Append(std::span<const std::uint8_t> bytes) override;
+  Status Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
 
   // Makes the bytes durable and puts them in place of the target.
-  [[nodiscard]] bool Commit();
+  Status Commit();
 
   // The file that is replaced: the path with its symbolic links resolved.
   [[nodiscard]] const std::filesystem::path& Target() const { return target_; }
   [[nodiscard]] const std::filesystem::path& TemporaryPath() const { return temporary_; }
 
  private:
-  [[nodiscard]] bool Fail(int error);
-
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   int fd_ = -1;
   std::uint64_t size_ = 0;
   bool committed_ = false;
-  std::string lastError_;
 };
 
 // A temporary file without a name, in the system's temporary folder: a
@@ -68,33 +63,29 @@ class AtomicFile final : public midi::ByteSink {
 // when it is closed, also when the program is killed.
 class SpillFile final : public midi::ByteSink {
  public:
-  // nullptr, with the reason in `error`, when none can be made.
-  [[nodiscard]] static std::unique_ptr<SpillFile> Create(std::string& error);
+  // Fails when none can be made.
+  static Result<std::unique_ptr<SpillFile>> Create();
   explicit SpillFile(int fd) : fd_(fd) {}
   ~SpillFile() override;
   SpillFile(const SpillFile&) = delete;
   SpillFile& operator=(const SpillFile&) = delete;
 
-  [[nodiscard]] bool Append(std::span<const std::uint8_t> bytes) override;
-  [[nodiscard]] bool Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
-  [[nodiscard]] std::string LastError() const override { return lastError_; }
+  Status Append(std::span<const std::uint8_t> bytes) override;
+  Status Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
 
-  // Appends everything written here to `out`; on failure LastError() of
-  // the one that failed says why.
-  [[nodiscard]] bool CopyTo(midi::ByteSink& out, std::string& error);
+  // Appends everything written here to `out`.
+  Status CopyTo(midi::ByteSink& out);
 
  private:
   int fd_;
   std::uint64_t size_ = 0;
-  std::string lastError_;
 };
 
 // Whether two paths name the same file, once links are followed.
 [[nodiscard]] bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// Replaces the file at `path` with `bytes` through an AtomicFile.
-// std::nullopt on success, else the reason ("No space left on device").
-[[nodiscard]] std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path,
-                                                             std::string_view bytes);
+// Replaces the file at `path` with `bytes` through an AtomicFile; fails with
+// the reason ("No space left on device").
+Status WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 }  // namespace sonavela::playback

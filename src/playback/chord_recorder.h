@@ -56,10 +56,10 @@ class ChordRecorder final : public midi::MidiBackend {
   [[nodiscard]] std::vector<std::uint8_t> Encode(bool playing) const;
 
   // Streams the recording into `sink` (see MidiFileRecording::StreamTo).
-  [[nodiscard]] bool StreamTo(midi::ByteSink& sink) { return recording_.StreamTo(sink); }
+  Status StreamTo(midi::ByteSink& sink) { return recording_.StreamTo(sink); }
   [[nodiscard]] bool Streaming() const { return recording_.Streaming(); }
-  [[nodiscard]] bool Flush() { return recording_.Flush(); }
-  [[nodiscard]] bool Finish() { return recording_.Finish(End(false)); }
+  Status Flush() { return recording_.Flush(); }
+  Status Finish() { return recording_.Finish(End(false)); }
   [[nodiscard]] std::size_t Buffered() const { return recording_.Buffered(); }
   // What completes the streamed bytes into the file Encode would give.
   [[nodiscard]] midi::MidiFileRecording::Ending EndingOfStream(bool playing) const {

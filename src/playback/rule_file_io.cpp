@@ -81,20 +81,21 @@ generator::RuleFileReading ReadRuleFile(const std::string& path) {
   return generator::ParseRuleFile(text, path);
 }
 
-std::optional<std::string> WriteRuleFile(const std::string& path, const RuleLists& lists) {
+Status WriteRuleFile(const std::string& path, const RuleLists& lists) {
   const generator::RuleFileWriting writing =
       generator::FormatRuleFile(lists.connection, lists.substitution);
   if (!writing.Ok()) {
-    std::string message = generator::Printable(path) + ": cannot save: ";
+    std::string problems;
     for (std::size_t i = 0; i < writing.problems.size(); ++i) {
-      message += (i == 0 ? "" : "; ") + writing.problems[i];
+      problems += (i == 0 ? "" : "; ") + writing.problems[i];
     }
-    return message;
+    return Error::Of(ErrorKind::kRuleFileNotSaved, generator::Printable(path), problems);
   }
-  if (const std::optional<std::string> reason = WriteFileAtomically(path, writing.text)) {
-    return generator::Printable(path) + ": cannot save: " + *reason;
+  if (Status written = WriteFileAtomically(path, writing.text); !written) {
+    return Error::Of(ErrorKind::kRuleFileNotSaved, generator::Printable(path))
+        .Because(written.error());
   }
-  return std::nullopt;
+  return {};
 }
 
 }  // namespace sonavela::playback

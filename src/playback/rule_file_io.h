@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "base/result.h"
 #include "generator/rule_file.h"
 
 namespace sonavela::playback {
@@ -19,10 +20,9 @@ using RuleLists = generator::RuleTables;
 
 // Writes the file so that it is either completely replaced or left as it was:
 // the text goes to a temporary file next to it, is flushed to the disk and
-// then renamed over the old file. std::nullopt on success, else a message for
-// the user ("rules.txt: cannot save: No space left on device"); lines that a
-// rule file cannot hold are refused the same way, before anything is written.
-[[nodiscard]] std::optional<std::string> WriteRuleFile(const std::string& path,
-                                                       const RuleLists& lists);
+// then renamed over the old file. Fails ("rules.txt: cannot save: No space
+// left on device"); lines that a rule file cannot hold are refused the same
+// way, before anything is written.
+Status WriteRuleFile(const std::string& path, const RuleLists& lists);
 
 }  // namespace sonavela::playback

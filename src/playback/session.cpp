@@ -136,8 +136,8 @@ void PlaybackSession::Report() {
   if (std::optional<Error> why = port_.TakeFailure()) {
     sink_(Failure{Failure::What::kDevice, std::move(*why)});
   }
-  if (std::optional<std::string> why = TakeRecordingFailure()) {
-    sink_(Failure{Failure::What::kRecording, Error::Of(ErrorKind::kSystem, {}, std::move(*why))});
+  if (std::optional<Error> why = TakeRecordingFailure()) {
+    sink_(Failure{Failure::What::kRecording, std::move(*why)});
   }
   const SessionState now = CurrentState();
   if (now != state_) {
@@ -230,8 +230,10 @@ void PlaybackSession::StartAt(Timestamp at) {
   spillRefused_ = false;
   recordingFailure_.reset();
   recordingFailureTaken_ = false;
-  if (stream_ != nullptr && !recorder_->StreamTo(*stream_)) {
-    FailRecording(stream_->LastError());
+  if (stream_ != nullptr) {
+    if (Status streaming = recorder_->StreamTo(*stream_); !streaming) {
+      FailRecording(streaming.error());
+    }
   }
   if (clockOut_) {
     port_.SendRealTime(midi::MidiMessage::Start(), at);
@@ -269,9 +271,7 @@ void PlaybackSession::ChordPlayed() {
   if (const std::optional<Timestamp> next = clock_->NextChord()) {
     recorder_->SetNextChordDue(*next);
   }
-  if (!recordingFailure_ && !recorder_->Flush()) {
-    FailRecording(stream_ != nullptr ? stream_->LastError() : spill_ ? spill_->LastError() : "");
-  }
+  FlushRecording();
   SpillWhenLarge();
 }
 
@@ -296,9 +296,7 @@ void PlaybackSession::SilenceAt(Timestamp at) {
   }
   control_.Stop(at);
   running_ = false;
-  if (!recordingFailure_ && !recorder_->Flush()) {
-    FailRecording(stream_ != nullptr ? stream_->LastError() : std::string());
-  }
+  FlushRecording();
 }
 
 std::optional<Timestamp> PlaybackSession::NextPulse() const {

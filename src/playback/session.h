@@ -140,17 +140,15 @@ class PlaybackSession {
   // Whether anything was recorded since the last Start.
   [[nodiscard]] bool HasRecording() const;
   // Saves what was played since the last Start as a Standard MIDI File, one
-  // 4/4 bar per chord; a chord still playing ends where its bar ends. Empty
-  // on success, else a line for the user.
-  [[nodiscard]] std::string SaveMidiFile(const std::filesystem::path& path) const;
+  // 4/4 bar per chord; a chord still playing ends where its bar ends.
+  Status SaveMidiFile(const std::filesystem::path& path) const;
   // The recording of the next Start goes into `sink` as it is played, which
   // keeps the memory flat however long it plays; `sink` must outlive the
   // session. Complete it with FinishRecording after Stop.
   void RecordInto(midi::ByteSink& sink) { stream_ = &sink; }
-  [[nodiscard]] bool FinishRecording();
-  // A recording that could not be written (a full disk), once, as for
-  // devices; the recording stops there.
-  [[nodiscard]] std::optional<std::string> TakeRecordingFailure();
+  Status FinishRecording();
+  // A recording that could not be written (a full disk) is told once, as an
+  // event; the recording stops there.
   [[nodiscard]] bool RecordingFailed() const { return recordingFailure_.has_value(); }
 
  private:
@@ -162,13 +160,15 @@ class PlaybackSession {
   void DueBefore(Timestamp end);
   [[nodiscard]] std::optional<Timestamp> NextPulse() const;
   void ChordPlayed();
-  void FailRecording(const std::string& why);
+  void FailRecording(Error why);
+  void FlushRecording();
+  [[nodiscard]] std::optional<Error> TakeRecordingFailure();
   void SpillWhenLarge();
   void ReopenFailedDevice();
   // Tells the sink what happened since it was last told.
   void Report();
   [[nodiscard]] SessionState CurrentState() const;
-  [[nodiscard]] std::optional<std::string> SaveSpilled(const std::filesystem::path& path) const;
+  Status SaveSpilled(const std::filesystem::path& path) const;
 
   std::function<StartInputs()> inputs_;
   std::unique_ptr<timing::ChordClock> clock_;
@@ -201,7 +201,7 @@ class PlaybackSession {
   SessionEventSink sink_;
   SessionState state_ = SessionState::kStopped;
   midi::ByteSink* stream_ = nullptr;
-  std::optional<std::string> recordingFailure_;
+  std::optional<Error> recordingFailure_;
   bool recordingFailureTaken_ = false;
 };
 

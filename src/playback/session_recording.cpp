@@ -14,15 +14,15 @@ void PlaybackSession::SpillWhenLarge() {
       recorder_->Buffered() < spillAfter_) {
     return;
   }
-  std::string error;
-  spill_ = SpillFile::Create(error);
-  if (!spill_) {
+  Result<std::unique_ptr<SpillFile>> spill = SpillFile::Create();
+  if (!spill) {
     // Kept in memory then, as it always was.
     spillRefused_ = true;
     return;
   }
-  if (!recorder_->StreamTo(*spill_)) {
-    FailRecording(spill_->LastError());
+  spill_ = std::move(spill).value();
+  if (Status streaming = recorder_->StreamTo(*spill_); !streaming) {
+    FailRecording(streaming.error());
   }
 }
 
@@ -30,70 +30,72 @@ bool PlaybackSession::HasRecording() const {
   return !recorder_->Empty();
 }
 
-std::string PlaybackSession::SaveMidiFile(const std::filesystem::path& path) const {
-  std::string why;
+Status PlaybackSession::SaveMidiFile(const std::filesystem::path& path) const {
+  Status saved;
   if (path.empty() || !path.has_filename()) {
-    why = "no file name was given";
+    saved = Error::Of(ErrorKind::kNoFileName);
+  } else if (spill_) {
+    saved = SaveSpilled(path);
   } else {
-    std::optional<std::string> failed;
-    if (spill_) {
-      failed = SaveSpilled(path);
-    } else {
-      const std::vector<std::uint8_t> bytes = recorder_->Encode(running_);
-      failed = WriteFileAtomically(
-          path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    }
-    if (!failed) {
-      return {};
-    }
-    why = *failed;
+    const std::vector<std::uint8_t> bytes = recorder_->Encode(running_);
+    saved = WriteFileAtomically(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   }
-  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about a chain
-  // of string operator+ at -O3.
-  std::string message = "Cannot save the MIDI file \"";
-  message += path.string();
-  message += "\": ";
-  message += why;
-  message += '.';
-  return message;
+  if (!saved) {
+    return Error::Of(ErrorKind::kMidiFileNotSaved, path.string()).Because(saved.error());
+  }
+  return {};
 }
 
-std::optional<std::string> PlaybackSession::SaveSpilled(const std::filesystem::path& path) const {
-  std::string error;
-  const std::unique_ptr<AtomicFile> file = AtomicFile::Create(path, error);
+Status PlaybackSession::SaveSpilled(const std::filesystem::path& path) const {
+  Result<std::unique_ptr<AtomicFile>> file = AtomicFile::Create(path);
   if (!file) {
-    return error;
+    return file.error();
   }
-  if (!recorder_->Flush()) {
-    return spill_->LastError();
+  if (Status flushed = recorder_->Flush(); !flushed) {
+    return flushed;
   }
   const midi::MidiFileRecording::Ending ending = recorder_->EndingOfStream(running_);
-  if (!spill_->CopyTo(*file, error)) {
-    return error;
+  if (Status copied = spill_->CopyTo(**file); !copied) {
+    return copied;
   }
-  if (!file->Append(ending.tail) || !file->Overwrite(ending.lengthAt, ending.length) ||
-      !file->Commit()) {
-    return file->LastError();
+  if (Status written = (*file)->Append(ending.tail); !written) {
+    return written;
   }
-  return std::nullopt;
+  if (Status written = (*file)->Overwrite(ending.lengthAt, ending.length); !written) {
+    return written;
+  }
+  return (*file)->Commit();
 }
 
-bool PlaybackSession::FinishRecording() {
+Status PlaybackSession::FinishRecording() {
   if (recordingFailure_) {
-    return false;
+    return *recordingFailure_;
   }
-  if (!recorder_->Streaming() || !recorder_->Finish()) {
-    FailRecording(stream_ != nullptr ? stream_->LastError() : std::string());
-    return false;
+  if (!recorder_->Streaming()) {
+    return Error::Of(ErrorKind::kBadUse, {}, "nothing is being recorded into a file");
   }
-  return true;
+  if (Status finished = recorder_->Finish(); !finished) {
+    FailRecording(finished.error());
+    return finished;
+  }
+  return {};
 }
 
-void PlaybackSession::FailRecording(const std::string& why) {
-  recordingFailure_ = why.empty() ? std::string("the recording could not be written") : why;
+void PlaybackSession::FlushRecording() {
+  if (recordingFailure_) {
+    return;
+  }
+  if (Status flushed = recorder_->Flush(); !flushed) {
+    FailRecording(flushed.error());
+  }
 }
 
-std::optional<std::string> PlaybackSession::TakeRecordingFailure() {
+void PlaybackSession::FailRecording(Error why) {
+  recordingFailure_ = std::move(why);
+}
+
+std::optional<Error> PlaybackSession::TakeRecordingFailure() {
   if (!recordingFailure_ || recordingFailureTaken_) {
     return std::nullopt;
   }

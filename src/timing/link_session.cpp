@@ -191,10 +191,13 @@ class AbletonLinkSession final : public LinkSession {
 
 }  // namespace
 
-std::optional<std::string> CheckLinkNetwork() {
+Status CheckLinkNetwork() {
+  const auto refused = [](std::string why) {
+    return Error::Of(ErrorKind::kLinkNotJoined, {}, std::move(why));
+  };
   ifaddrs* list = nullptr;
   if (::getifaddrs(&list) != 0) {
-    return "cannot list the network interfaces: " + Reason(errno);
+    return refused("cannot list the network interfaces: " + Reason(errno));
   }
   const std::unique_ptr<ifaddrs, decltype(&::freeifaddrs)> owned(list, &::freeifaddrs);
   std::optional<std::string> failure;
@@ -209,18 +212,18 @@ std::optional<std::string> CheckLinkNetwork() {
     std::memcpy(&address, entry->ifa_addr, sizeof address);
     std::optional<std::string> why = TryInterface(address.sin_addr);
     if (!why) {
-      return std::nullopt;
+      return {};
     }
     if (!failure) {
       failure = std::move(why);
     }
   }
-  return up ? failure : "no network interface with an IPv4 address is up";
+  return refused(up ? *failure : "no network interface with an IPv4 address is up");
 }
 
 Result<std::unique_ptr<LinkSession>> OpenLinkSession(double tempo) {
-  if (const std::optional<std::string> why = CheckLinkNetwork()) {
-    return Error::Of(ErrorKind::kLinkNotJoined, {}, *why);
+  if (Status network = CheckLinkNetwork(); !network) {
+    return network.error();
   }
   return std::unique_ptr<LinkSession>(std::make_unique<AbletonLinkSession>(tempo));
 }

@@ -128,7 +128,12 @@ const char* Sentence(ErrorKind kind) {
       return QT_TRANSLATE_NOOP("Sonavela", "WAV ファイルには 4 GiB までしか入りません。");
     case ErrorKind::kCutShort:
       return QT_TRANSLATE_NOOP("Sonavela", "録音の一時ファイルが途中で切れています。");
+    case ErrorKind::kMidiFileNotSaved:
+      return QT_TRANSLATE_NOOP("Sonavela", "MIDI ファイル「%1」を保存できません。");
+    case ErrorKind::kRuleFileNotSaved:
+      return QT_TRANSLATE_NOOP("Sonavela", "規則ファイル「%1」を保存できません。");
     case ErrorKind::kSystem:
+    case ErrorKind::kUsage:
     case ErrorKind::kBadUse:
       return nullptr;  // only the system's words
   }

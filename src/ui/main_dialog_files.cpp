@@ -11,6 +11,7 @@
 #include <string>
 
 #include "playback/rule_file_io.h"
+#include "ui/error_text.h"
 #include "ui/main_dialog.h"
 #include "ui/notifier.h"
 #include "ui/rule_list.h"
@@ -63,12 +64,12 @@ void MainDialog::OnSaveMidiFile() {
     return;
   }
   // Ticks go on while the file dialog is open: what they played is saved too.
-  const std::string error = session_->SaveMidiFile(std::filesystem::path(path->toStdU16String()));
-  if (!error.empty()) {
+  const Status saved = session_->SaveMidiFile(std::filesystem::path(path->toStdU16String()));
+  if (!saved) {
     notifier_.Show(this, Notice{ProgramName(),
                                 QCoreApplication::translate("Sonavela",
                                                             "MIDIファイルを保存できませんでした。"),
-                                QString::fromStdString(error), QMessageBox::Warning});
+                                ErrorText(saved.error()), QMessageBox::Warning});
   }
 }
 
@@ -108,11 +109,14 @@ void MainDialog::OnSaveRuleFile() {
     return;
   }
   const playback::RuleLists lists{connRules_->RuleLines(), substRules_->RuleLines()};
-  if (const auto error = playback::WriteRuleFile(QFile::encodeName(*path).toStdString(), lists)) {
+  const Status saved = playback::WriteRuleFile(QFile::encodeName(*path).toStdString(), lists);
+  if (!saved) {
+    Error why = saved.error();
+    why.subject = QFileInfo(*path).fileName().toStdString();
     notifier_.Show(this,
                    Notice{ProgramName(),
                           QCoreApplication::translate("Sonavela", "規則表を保存できませんでした。"),
-                          ForUser(*error, *path), QMessageBox::Warning});
+                          ErrorText(why), QMessageBox::Warning});
   }
 }
 

@@ -14,23 +14,23 @@ namespace {
 
 using ::testing::HasSubstr;
 
-std::variant<Options, UsageError> Parse(std::vector<std::string_view> args) {
+Result<Options> Parse(std::vector<std::string_view> args) {
   return ParseOptions(args);
 }
 
 Options ParseOk(std::vector<std::string_view> args) {
   auto result = Parse(args);
-  if (auto* error = std::get_if<UsageError>(&result)) {
-    ADD_FAILURE() << "unexpected usage error: " << error->message;
+  if (!result) {
+    ADD_FAILURE() << "unexpected usage error: " << EnglishText(result.error());
     return {};
   }
-  return std::get<Options>(result);
+  return *result;
 }
 
 std::string ParseError(std::vector<std::string_view> args) {
   auto result = Parse(args);
-  if (auto* error = std::get_if<UsageError>(&result)) {
-    return error->message;
+  if (!result) {
+    return EnglishText(result.error());
   }
   ADD_FAILURE() << "accepted although it should not be";
   return {};

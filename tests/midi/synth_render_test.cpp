@@ -18,6 +18,7 @@
 #include "midi/files/byte_sink.h"
 #include "midi/files/synth_renderer.h"
 #include "midi/port/midi_port.h"
+#include "support/byte_sinks.h"
 #include "support/why.h"
 #include "wav_reader.h"
 
@@ -51,9 +52,10 @@ struct TempFile {
 // Refuses every byte, as a disk that is full from the start.
 class FullSink final : public ByteSink {
  public:
-  bool Append(std::span<const std::uint8_t>) override { return false; }
-  bool Overwrite(std::uint64_t, std::span<const std::uint8_t>) override { return false; }
-  std::string LastError() const override { return "No space left on device"; }
+  Status Append(std::span<const std::uint8_t>) override { return FillingSink::Full(); }
+  Status Overwrite(std::uint64_t, std::span<const std::uint8_t>) override {
+    return FillingSink::Full();
+  }
 };
 
 std::set<int> StrongestPitchClasses(const std::vector<double>& power, std::size_t count) {
@@ -89,7 +91,7 @@ TEST_P(SynthRenderTest, ChordIsAudibleAndItsPitchClassesDominate) {
     port.SetVoicing(voicing);
     port.ProgramChange(GetParam().instrument, kT);
     port.PlayChord(GetParam().chord, kT);
-    ASSERT_TRUE(renderer->RenderUntil(2000ms)) << renderer->LastError();
+    ASSERT_OK(renderer->RenderUntil(2000ms));
   }
   EXPECT_FALSE(renderer->IsRendering());
 
@@ -156,10 +158,10 @@ TEST(SynthRenderer, ShortAdvancesAddUpWithoutDrift) {
   TempFile a("sonavela_drift_a");
   TempFile b("sonavela_drift_b");
   SynthRenderer renderer;
-  ASSERT_TRUE(renderer.Begin(a.sink)) << renderer.LastError();
+  ASSERT_OK(renderer.Begin(a.sink));
   ASSERT_TRUE(renderer.Advance(999ms));
   const std::uint64_t once = renderer.FramesRendered();
-  ASSERT_TRUE(renderer.Begin(b.sink)) << renderer.LastError();  // finishes the first file
+  ASSERT_OK(renderer.Begin(b.sink));  // finishes the first file
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(renderer.Advance(333ms));
   }
@@ -174,11 +176,11 @@ TEST(SynthRenderer, SilenceBeforeAnyNoteAndNothingCarriesIntoTheNextFile) {
   TempFile a("sonavela_carry_a");
   TempFile b("sonavela_carry_b");
   SynthRenderer renderer;
-  ASSERT_TRUE(renderer.Begin(a.sink)) << renderer.LastError();
+  ASSERT_OK(renderer.Begin(a.sink));
   // Loud and never released; sent at 100 ms, so the first 100 ms are silent.
   ASSERT_TRUE(renderer.Send(MidiMessage::NoteOn(1, 60, 127), 100ms));
   ASSERT_TRUE(renderer.Advance(400ms));
-  ASSERT_TRUE(renderer.Begin(b.sink)) << renderer.LastError();
+  ASSERT_OK(renderer.Begin(b.sink));
   ASSERT_TRUE(renderer.Advance(500ms));
   ASSERT_TRUE(renderer.Finish());
 
@@ -202,14 +204,12 @@ TEST(SynthRenderer, FailuresAreReportedNotHidden) {
   missing.soundFont = "/nonexistent/sonavela.sf2";
   SynthRenderer noFont(missing);
   MemorySink unused;
-  EXPECT_FALSE(noFont.Begin(unused));
-  EXPECT_THAT(noFont.LastError(), ::testing::HasSubstr("/nonexistent/sonavela.sf2"));
+  EXPECT_THAT(Why(noFont.Begin(unused)), ::testing::HasSubstr("/nonexistent/sonavela.sf2"));
   EXPECT_FALSE(noFont.Advance(10ms));
 
   FullSink full;
   SynthRenderer fullDisk;
-  EXPECT_FALSE(fullDisk.Begin(full));
-  EXPECT_THAT(fullDisk.LastError(), ::testing::HasSubstr("No space left"));
+  EXPECT_THAT(Why(fullDisk.Begin(full)), ::testing::HasSubstr("No space left"));
 
   // Through a port: the open fails and the reason reaches the front end.
   MidiPort port(

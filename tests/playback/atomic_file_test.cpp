@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/atomic_file.h"
+#include "support/why.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -61,7 +62,7 @@ TEST_F(AtomicFileTest, ReplacesARegularFileKeepingItsPermissions) {
   const fs::path path = dir_ / "song.mid";
   Write(path, "old");
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-  EXPECT_EQ(WriteFileAtomically(path, "new bytes"), std::nullopt);
+  EXPECT_OK(WriteFileAtomically(path, "new bytes"));
   EXPECT_EQ(Read(path), "new bytes");
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
@@ -74,7 +75,7 @@ TEST_F(AtomicFileTest, ASymbolicLinkIsFollowedAndKept) {
   const fs::path link = dir_ / "link.mid";
   Write(real, "old");
   fs::create_symlink(real, link);
-  EXPECT_EQ(WriteFileAtomically(link, "new"), std::nullopt);
+  EXPECT_OK(WriteFileAtomically(link, "new"));
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(Read(real), "new");
   EXPECT_TRUE(SameFile(link, real));
@@ -103,9 +104,7 @@ TEST_F(AtomicFileTest, WhatIsNoRegularFileIsRefusedAndLeftAlone) {
     cases.push_back({device, "not a regular file"});
   }
   for (const Case& c : cases) {
-    std::string error;
-    EXPECT_EQ(AtomicFile::Create(c.path, error), nullptr) << c.path;
-    EXPECT_THAT(error, HasSubstr(c.reason)) << c.path;
+    EXPECT_THAT(Why(AtomicFile::Create(c.path)), HasSubstr(c.reason)) << c.path;
   }
   // Nothing was created or replaced beside them.
   struct stat st {};
@@ -131,12 +130,11 @@ TEST_F(AtomicFileTest, AFailedWriteLeavesTheOldFileAndNoTemporary) {
   rlimit small = old;
   small.rlim_cur = 64;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const std::optional<std::string> error = WriteFileAtomically(path, std::string(1000, 'x'));
+  const std::string error = Why(WriteFileAtomically(path, std::string(1000, 'x')));
   setrlimit(RLIMIT_FSIZE, &old);
   sigaction(SIGXFSZ, &previous, nullptr);
 
-  ASSERT_TRUE(error.has_value());
-  EXPECT_THAT(*error, HasSubstr("too large"));
+  EXPECT_THAT(error, HasSubstr("too large"));
   EXPECT_EQ(Read(path), "old");
   EXPECT_THAT(Entries(), ElementsAre("song.mid"));
 }
@@ -144,9 +142,9 @@ TEST_F(AtomicFileTest, AFailedWriteLeavesTheOldFileAndNoTemporary) {
 TEST_F(AtomicFileTest, StreamsAndPatchesBeforeCommitAndOnlyThenReplaces) {
   const fs::path path = dir_ / "take.wav";
   Write(path, "old");
-  std::string error;
-  std::unique_ptr<AtomicFile> file = AtomicFile::Create(path, error);
-  ASSERT_NE(file, nullptr) << error;
+  Result<std::unique_ptr<AtomicFile>> made = AtomicFile::Create(path);
+  ASSERT_OK(made);
+  std::unique_ptr<AtomicFile> file = std::move(made).value();
   const std::vector<std::uint8_t> head{'0', '0', '0', '0'};
   const std::vector<std::uint8_t> body{'b', 'o', 'd', 'y'};
   const std::vector<std::uint8_t> size{'4'};
@@ -167,10 +165,9 @@ TEST_F(AtomicFileTest, TheTemporaryOfAKilledSaveIsClearedByTheNextSave) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    std::string error;
-    std::unique_ptr<AtomicFile> file = AtomicFile::Create(path, error);
+    Result<std::unique_ptr<AtomicFile>> file = AtomicFile::Create(path);
     const std::vector<std::uint8_t> bytes(1000, 'x');
-    _exit(file != nullptr && file->Append(bytes) ? 0 : 1);  // as if killed: no destructor
+    _exit(file && (*file)->Append(bytes) ? 0 : 1);  // as if killed: no destructor
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -182,7 +179,7 @@ TEST_F(AtomicFileTest, TheTemporaryOfAKilledSaveIsClearedByTheNextSave) {
   // A temporary of a program that still runs (this one) is not touched.
   const fs::path alive = dir_ / ("mk.mid.sonavela-" + std::to_string(getpid()) + "-abcdef.part");
   Write(alive, "busy");
-  EXPECT_EQ(WriteFileAtomically(path, "new"), std::nullopt);
+  EXPECT_OK(WriteFileAtomically(path, "new"));
   EXPECT_THAT(Entries(), ElementsAre("mk.mid", alive.filename().string()));
 }
 

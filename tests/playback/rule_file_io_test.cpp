@@ -14,6 +14,7 @@
 #include <string>
 
 #include "generator/rules.h"
+#include "support/why.h"
 
 namespace sonavela::playback {
 namespace {
@@ -75,7 +76,7 @@ TEST_F(RuleFileIoTest, WrittenListsReadBackUnchanged) {
   const RuleLists cases[] = {Defaults(), RuleLists{}, odd};
   for (const RuleLists& lists : cases) {
     const std::string path = (dir_ / "rules.txt").string();
-    ASSERT_EQ(WriteRuleFile(path, lists), std::nullopt);
+    ASSERT_OK(WriteRuleFile(path, lists));
     const generator::RuleFileReading read = ReadRuleFile(path);
     EXPECT_THAT(read.problems, IsEmpty());
     EXPECT_EQ(read.tables, lists);
@@ -124,12 +125,11 @@ TEST_F(RuleFileIoTest, AFailedSaveLeavesTheOldFileAndNoLeftovers) {
   rlimit tiny = saved;
   tiny.rlim_cur = 64;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
-  const auto error = WriteRuleFile(path.string(), Defaults());
+  const std::string error = Why(WriteRuleFile(path.string(), Defaults()));
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous);
 
-  ASSERT_TRUE(error.has_value());
-  EXPECT_THAT(*error, StartsWith(path.string() + ": cannot save: "));
+  EXPECT_THAT(error, StartsWith(path.string() + ": cannot save: "));
   EXPECT_EQ(Contents(path), old);
   EXPECT_THAT(Strays({"rules.txt"}), IsEmpty());
 }
@@ -139,18 +139,16 @@ TEST_F(RuleFileIoTest, LinesAFileCannotHoldAreRefusedBeforeAnythingIsWritten) {
   std::ofstream(path) << "# old\n";
   RuleLists lists = Defaults();
   lists.connection.push_back("# a comment is no rule");
-  const auto error = WriteRuleFile(path.string(), lists);
-  ASSERT_TRUE(error.has_value());
-  EXPECT_THAT(*error, StartsWith(path.string() + ": cannot save: "));
+  EXPECT_THAT(Why(WriteRuleFile(path.string(), lists)),
+              StartsWith(path.string() + ": cannot save: "));
   EXPECT_EQ(Contents(path), "# old\n");
   EXPECT_THAT(Strays({"rules.txt"}), IsEmpty());
 }
 
 TEST_F(RuleFileIoTest, SavingIntoAMissingDirectoryFailsClearly) {
   const fs::path path = dir_ / "no-such-dir" / "rules.txt";
-  const auto error = WriteRuleFile(path.string(), Defaults());
-  ASSERT_TRUE(error.has_value());
-  EXPECT_EQ(*error, path.string() + ": cannot save: No such file or directory");
+  EXPECT_EQ(Why(WriteRuleFile(path.string(), Defaults())),
+            path.string() + ": cannot save: No such file or directory");
 }
 
 }  // namespace

@@ -15,18 +15,18 @@ namespace sonavela::midi {
 class FillingSink final : public ByteSink {
  public:
   explicit FillingSink(std::size_t budget) : budget_(budget) {}
-  bool Append(std::span<const std::uint8_t> bytes) override {
+  Status Append(std::span<const std::uint8_t> bytes) override {
     if (bytes.size() > budget_) {
-      return false;
+      return Full();
     }
     budget_ -= bytes.size();
     written_ += bytes.size();
-    return true;
+    return {};
   }
-  bool Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
-    return offset + bytes.size() <= written_;
+  Status Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    return offset + bytes.size() <= written_ ? Status() : NeverWritten();
   }
-  std::string LastError() const override { return "No space left on device"; }
+  static Error Full() { return Error::Of(ErrorKind::kSystem, {}, "No space left on device"); }
 
  private:
   std::size_t budget_;

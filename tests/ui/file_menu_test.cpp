@@ -165,8 +165,8 @@ TEST_F(FileMenuTest, AFileThatCannotBeSavedIsReported) {
     const char* detail;
   } cases[] = {
       {kSaveRuleFileCommand, "規則表を保存できませんでした。",
-       "rules.txt: cannot save: No such file or directory"},
-      {kSaveMidiFileCommand, "MIDIファイルを保存できませんでした。", "Cannot save the MIDI file"},
+       "規則ファイル「rules.txt」を保存できません。\nNo such file or directory"},
+      {kSaveMidiFileCommand, "MIDIファイルを保存できませんでした。", "MIDI ファイル「"},
   };
   Open();
   Click(kIdStart);

@@ -32,15 +32,14 @@ class AudioWriter {
   virtual ~AudioWriter() = default;
 
   // Begins the file. `sink` must outlive the writer.
-  [[nodiscard]] virtual bool Open(ByteSink& sink, int sampleRate, int channels) = 0;
+  virtual Status Open(ByteSink& sink, int sampleRate, int channels) = 0;
   // Interleaved samples; their count must be a multiple of the channel count.
-  [[nodiscard]] virtual bool Append(std::span<const std::int16_t> samples) = 0;
+  virtual Status Append(std::span<const std::int16_t> samples) = 0;
   // Completes the file; the writer is closed afterwards, whatever happens.
-  [[nodiscard]] virtual bool Finish() = 0;
+  virtual Status Finish() = 0;
 
   [[nodiscard]] virtual bool IsOpen() const = 0;
   [[nodiscard]] virtual std::uint64_t FramesWritten() const = 0;
-  [[nodiscard]] virtual const std::string& LastError() const = 0;
 };
 
 [[nodiscard]] std::unique_ptr<AudioWriter> MakeAudioWriter(AudioFormat format);

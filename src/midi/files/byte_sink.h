@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace sonavela::midi {
 
 // Where a file format writes its bytes: a file being saved, or memory. The
@@ -14,28 +16,29 @@ class ByteSink {
  public:
   virtual ~ByteSink() = default;
 
-  // Appends; false, with LastError(), when not all bytes could be written.
-  [[nodiscard]] virtual bool Append(std::span<const std::uint8_t> bytes) = 0;
+  // Appends; fails ("No space left on device") when not all bytes could be
+  // written.
+  virtual Status Append(std::span<const std::uint8_t> bytes) = 0;
   // Replaces bytes appended before, `offset` bytes from the start, so that a
   // header can be completed once the length of what follows is known.
-  [[nodiscard]] virtual bool Overwrite(std::uint64_t offset,
-                                       std::span<const std::uint8_t> bytes) = 0;
-  // Why the last call failed ("No space left on device").
-  [[nodiscard]] virtual std::string LastError() const = 0;
+  virtual Status Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
 };
+
+// The failure of a sink asked to overwrite what it was never given.
+[[nodiscard]] inline Error NeverWritten() {
+  return Error::Of(ErrorKind::kBadUse, {}, "cannot overwrite bytes that were never written");
+}
 
 // A sink that keeps everything in memory.
 class MemorySink final : public ByteSink {
  public:
-  [[nodiscard]] bool Append(std::span<const std::uint8_t> bytes) override;
-  [[nodiscard]] bool Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
-  [[nodiscard]] std::string LastError() const override { return lastError_; }
+  Status Append(std::span<const std::uint8_t> bytes) override;
+  Status Overwrite(std::uint64_t offset, std::span<const std::uint8_t> bytes) override;
 
   [[nodiscard]] const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
 
  private:
   std::vector<std::uint8_t> bytes_;
-  std::string lastError_;
 };
 
 }  // namespace sonavela::midi

@@ -184,26 +184,29 @@ std::vector<std::uint8_t> MidiFileRecording::Encode(std::chrono::microseconds en
   return file;
 }
 
-bool MidiFileRecording::StreamTo(ByteSink& sink) {
+Status MidiFileRecording::StreamTo(ByteSink& sink) {
   sink_ = &sink;
   const Track head = Head();
-  if (!sink.Append(FileHeader(options_.ticksPerQuarter, 0)) || !sink.Append(head.bytes)) {
-    return false;
+  if (Status written = sink.Append(FileHeader(options_.ticksPerQuarter, 0)); !written) {
+    return written;
+  }
+  if (Status written = sink.Append(head.bytes); !written) {
+    return written;
   }
   streamed_ = head.bytes.size();
   return Flush();
 }
 
-bool MidiFileRecording::Flush() {
+Status MidiFileRecording::Flush() {
   if (sink_ == nullptr || track_.bytes.empty()) {
-    return true;
+    return {};
   }
-  if (!sink_->Append(track_.bytes)) {
-    return false;
+  if (Status written = sink_->Append(track_.bytes); !written) {
+    return written;
   }
   streamed_ += track_.bytes.size();
   track_.bytes.clear();
-  return true;
+  return {};
 }
 
 MidiFileRecording::Ending MidiFileRecording::EndingAt(std::chrono::microseconds end) const {
@@ -215,12 +218,18 @@ MidiFileRecording::Ending MidiFileRecording::EndingAt(std::chrono::microseconds 
   return ending;
 }
 
-bool MidiFileRecording::Finish(std::chrono::microseconds end) {
-  if (sink_ == nullptr || !Flush()) {
-    return false;
+Status MidiFileRecording::Finish(std::chrono::microseconds end) {
+  if (sink_ == nullptr) {
+    return Error::Of(ErrorKind::kBadUse, {}, "nothing is being streamed");
+  }
+  if (Status flushed = Flush(); !flushed) {
+    return flushed;
   }
   const Ending ending = EndingAt(end);
-  return sink_->Append(ending.tail) && sink_->Overwrite(ending.lengthAt, ending.length);
+  if (Status written = sink_->Append(ending.tail); !written) {
+    return written;
+  }
+  return sink_->Overwrite(ending.lengthAt, ending.length);
 }
 
 }  // namespace sonavela::midi

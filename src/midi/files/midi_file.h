@@ -61,12 +61,12 @@ class MidiFileRecording {
 
   // From now on the file goes into `sink`, which must outlive the recording:
   // the header and everything recorded so far at once, later events at each
-  // Flush. False, with the sink's LastError(), when writing failed.
-  [[nodiscard]] bool StreamTo(ByteSink& sink);
-  [[nodiscard]] bool Flush();
+  // Flush. Fails when writing failed.
+  Status StreamTo(ByteSink& sink);
+  Status Flush();
   // Ends the streamed file: the notes still sounding end at `end`, the end
   // of track follows and the header gets the track's length.
-  [[nodiscard]] bool Finish(std::chrono::microseconds end);
+  Status Finish(std::chrono::microseconds end);
   [[nodiscard]] bool Streaming() const { return sink_ != nullptr; }
   // Bytes of the track held in memory, not yet in a sink.
   [[nodiscard]] std::size_t Buffered() const { return track_.bytes.size(); }

@@ -54,7 +54,7 @@ SndfileWriter::~SndfileWriter() {
   }
 }
 
-bool SndfileWriter::Open(ByteSink& sink, int sampleRate, int channels) {
+Status SndfileWriter::Open(ByteSink& sink, int sampleRate, int channels) {
   if (file_ != nullptr) {
     sf_close(file_);
     file_ = nullptr;
@@ -63,7 +63,7 @@ bool SndfileWriter::Open(ByteSink& sink, int sampleRate, int channels) {
   size_ = 0;
   position_ = 0;
   frames_ = 0;
-  sinkError_.clear();
+  sinkError_.reset();
   channels_ = channels;
   SF_INFO info{};
   info.samplerate = sampleRate;
@@ -72,44 +72,47 @@ bool SndfileWriter::Open(ByteSink& sink, int sampleRate, int channels) {
   SF_VIRTUAL_IO io = SinkIo();
   file_ = sf_open_virtual(&io, SFM_WRITE, &info, this);
   if (file_ == nullptr) {
-    return Fail(sinkError_.empty() ? sf_strerror(nullptr) : sinkError_);
+    return Failure(sf_strerror(nullptr));
   }
   // The header now, so that a sink that cannot be written is found at once.
   sf_command(file_, SFC_UPDATE_HEADER_NOW, nullptr, 0);
-  if (!sinkError_.empty()) {
+  if (sinkError_) {
     sf_close(file_);
     file_ = nullptr;
-    return Fail(sinkError_);
+    return *sinkError_;
   }
-  lastError_.clear();
-  return true;
+  return {};
 }
 
-bool SndfileWriter::Append(std::span<const std::int16_t> samples) {
+Status SndfileWriter::Append(std::span<const std::int16_t> samples) {
   if (file_ == nullptr) {
-    return Fail("no sound file is open");
+    return Error::Of(ErrorKind::kBadUse, {}, "no sound file is open");
   }
   const auto count = static_cast<sf_count_t>(samples.size());
   if (sf_write_short(file_, samples.data(), count) != count) {
-    return Fail(sinkError_.empty() ? sf_strerror(file_) : sinkError_);
+    return Failure(sf_strerror(file_));
   }
   frames_ += samples.size() / static_cast<std::size_t>(channels_);
-  return true;
+  return {};
 }
 
-bool SndfileWriter::Finish() {
+Status SndfileWriter::Finish() {
   if (file_ == nullptr) {
-    return true;
+    return {};
   }
   const int closed = sf_close(file_);
   file_ = nullptr;
-  if (!sinkError_.empty()) {
-    return Fail(sinkError_);
+  if (sinkError_) {
+    return *sinkError_;
   }
   if (closed != 0) {
-    return Fail(sf_error_number(closed));
+    return Error::Of(ErrorKind::kSystem, {}, sf_error_number(closed));
   }
-  return true;
+  return {};
+}
+
+Error SndfileWriter::Failure(const char* library) const {
+  return sinkError_ ? *sinkError_ : Error::Of(ErrorKind::kSystem, {}, library);
 }
 
 std::int64_t SndfileWriter::Seek(std::int64_t offset, int whence) {
@@ -127,7 +130,7 @@ std::int64_t SndfileWriter::Seek(std::int64_t offset, int whence) {
 }
 
 std::int64_t SndfileWriter::Write(const void* data, std::int64_t count) {
-  if (sink_ == nullptr || count < 0 || !sinkError_.empty()) {
+  if (sink_ == nullptr || count < 0 || sinkError_) {
     return 0;
   }
   const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -135,30 +138,30 @@ std::int64_t SndfileWriter::Write(const void* data, std::int64_t count) {
   // A position beyond the end is a hole, zeros as in a file.
   if (position_ > size_) {
     const std::vector<std::uint8_t> zeros(static_cast<std::size_t>(position_ - size_), 0);
-    if (!sink_->Append(zeros)) {
-      sinkError_ = sink_->LastError();
+    if (Status written = sink_->Append(zeros); !written) {
+      sinkError_ = written.error();
       return 0;
     }
     size_ = position_;
   }
   const std::uint64_t inside = std::min(length, size_ - position_);
-  if (inside > 0 && !sink_->Overwrite(position_, {bytes, static_cast<std::size_t>(inside)})) {
-    sinkError_ = sink_->LastError();
-    return 0;
+  if (inside > 0) {
+    if (Status written = sink_->Overwrite(position_, {bytes, static_cast<std::size_t>(inside)});
+        !written) {
+      sinkError_ = written.error();
+      return 0;
+    }
   }
-  if (length > inside &&
-      !sink_->Append({bytes + inside, static_cast<std::size_t>(length - inside)})) {
-    sinkError_ = sink_->LastError();
-    return 0;
+  if (length > inside) {
+    if (Status written = sink_->Append({bytes + inside, static_cast<std::size_t>(length - inside)});
+        !written) {
+      sinkError_ = written.error();
+      return 0;
+    }
   }
   position_ += length;
   size_ = std::max(size_, position_);
   return count;
-}
-
-bool SndfileWriter::Fail(const std::string& what) {
-  lastError_ = what;
-  return false;
 }
 
 }  // namespace sonavela::midi

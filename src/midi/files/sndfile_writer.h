@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -20,13 +21,12 @@ class SndfileWriter final : public AudioWriter {
   SndfileWriter(const SndfileWriter&) = delete;
   SndfileWriter& operator=(const SndfileWriter&) = delete;
 
-  [[nodiscard]] bool Open(ByteSink& sink, int sampleRate, int channels) override;
-  [[nodiscard]] bool Append(std::span<const std::int16_t> samples) override;
-  [[nodiscard]] bool Finish() override;
+  Status Open(ByteSink& sink, int sampleRate, int channels) override;
+  Status Append(std::span<const std::int16_t> samples) override;
+  Status Finish() override;
 
   [[nodiscard]] bool IsOpen() const override { return file_ != nullptr; }
   [[nodiscard]] std::uint64_t FramesWritten() const override { return frames_; }
-  [[nodiscard]] const std::string& LastError() const override { return lastError_; }
 
   // libsndfile's view of the sink: a file with a position.
   [[nodiscard]] std::int64_t Length() const { return static_cast<std::int64_t>(size_); }
@@ -35,7 +35,8 @@ class SndfileWriter final : public AudioWriter {
   [[nodiscard]] std::int64_t Tell() const { return static_cast<std::int64_t>(position_); }
 
  private:
-  [[nodiscard]] bool Fail(const std::string& what);
+  // The sink's failure if it failed, else libsndfile's words.
+  [[nodiscard]] Error Failure(const char* library) const;
 
   AudioFormat format_;
   sf_private_tag* file_ = nullptr;
@@ -44,8 +45,7 @@ class SndfileWriter final : public AudioWriter {
   std::uint64_t size_ = 0;
   std::uint64_t position_ = 0;
   std::uint64_t frames_ = 0;
-  std::string sinkError_;
-  std::string lastError_;
+  std::optional<Error> sinkError_;
 };
 
 }  // namespace sonavela::midi

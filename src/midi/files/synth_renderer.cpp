@@ -43,21 +43,19 @@ SynthRenderer::SynthRenderer(SynthRendererOptions options)
 
 SynthRenderer::~SynthRenderer() = default;
 
-bool SynthRenderer::Begin(ByteSink& wav) {
-  if (!Finish()) {
-    return false;
+Status SynthRenderer::Begin(ByteSink& wav) {
+  if (Status finished = Finish(); !finished) {
+    return finished;
   }
   if (!engine_) {
     const Result<std::string> soundFont = FindSoundFont(options_.soundFont);
     if (!soundFont) {
-      lastError_ = EnglishText(soundFont.error());
-      return false;
+      return soundFont.error();
     }
     Result<std::unique_ptr<SynthEngine>> made =
         SynthEngine::Create(*soundFont, options_.sampleRate, options_.sound);
     if (!made) {
-      lastError_ = EnglishText(made.error());
-      return false;
+      return made.error();
     }
     engine_ = std::move(made).value();
     soundFontPath_ = *soundFont;
@@ -66,33 +64,30 @@ bool SynthRenderer::Begin(ByteSink& wav) {
     engine_->Reset();
     DrainTail(*engine_, options_.sampleRate);
   }
-  if (!writer_->Open(wav, options_.sampleRate, kChannels)) {
-    lastError_ = writer_->LastError();
-    return false;
+  if (Status opened = writer_->Open(wav, options_.sampleRate, kChannels); !opened) {
+    return opened;
   }
   position_ = std::chrono::nanoseconds(0);
-  lastError_.clear();
-  return true;
+  return {};
 }
 
-bool SynthRenderer::Send(const MidiMessage& message, std::chrono::nanoseconds position) {
+Status SynthRenderer::Send(const MidiMessage& message, std::chrono::nanoseconds position) {
   if (!IsRendering()) {
-    return true;
+    return {};
   }
-  if (!RenderUntil(position)) {
-    return false;
+  if (Status rendered = RenderUntil(position); !rendered) {
+    return rendered;
   }
   engine_->Send(message);
-  return true;
+  return {};
 }
 
-bool SynthRenderer::RenderUntil(std::chrono::nanoseconds position) {
+Status SynthRenderer::RenderUntil(std::chrono::nanoseconds position) {
   if (!IsRendering()) {
-    lastError_ = "no WAV file is being rendered";
-    return false;
+    return Error::Of(ErrorKind::kBadUse, {}, "no WAV file is being rendered");
   }
   if (position <= position_) {
-    return true;
+    return {};
   }
   const std::uint64_t target = FramesAt(position, options_.sampleRate);
   std::vector<std::int16_t> block;
@@ -100,18 +95,17 @@ bool SynthRenderer::RenderUntil(std::chrono::nanoseconds position) {
     const std::uint64_t frames = std::min(kFramesPerBlock, target - writer_->FramesWritten());
     block.assign(static_cast<std::size_t>(frames) * kChannels, 0);
     engine_->Render(block);
-    if (!writer_->Append(block)) {
-      lastError_ = writer_->LastError();
-      return false;
+    if (Status written = writer_->Append(block); !written) {
+      return written;
     }
   }
   position_ = position;
-  return true;
+  return {};
 }
 
-bool SynthRenderer::RenderTail() {
+Status SynthRenderer::RenderTail() {
   if (!IsRendering()) {
-    return true;
+    return {};
   }
   // Blocks of about 23 ms: short enough that the file ends soon after the
   // sound does, long enough to hold a period of the lowest notes.
@@ -122,9 +116,8 @@ bool SynthRenderer::RenderTail() {
   std::vector<std::int16_t> block(kTailBlock * kChannels);
   for (std::uint64_t rendered = 0; rendered < longest; rendered += kTailBlock) {
     engine_->Render(block);
-    if (!writer_->Append(block)) {
-      lastError_ = writer_->LastError();
-      return false;
+    if (Status written = writer_->Append(block); !written) {
+      return written;
     }
     position_ += std::chrono::nanoseconds(static_cast<std::int64_t>(
         kTailBlock * 1'000'000'000ULL / static_cast<std::uint64_t>(SampleRate())));
@@ -133,15 +126,11 @@ bool SynthRenderer::RenderTail() {
       break;
     }
   }
-  return true;
+  return {};
 }
 
-bool SynthRenderer::Finish() {
-  if (!writer_->Finish()) {
-    lastError_ = writer_->LastError();
-    return false;
-  }
-  return true;
+Status SynthRenderer::Finish() {
+  return writer_->Finish();
 }
 
 RendererBackend::RendererBackend(std::shared_ptr<SynthRenderer> renderer, ByteSink& wav)
@@ -161,8 +150,8 @@ Status RendererBackend::Open(unsigned index) {
   if (index != 0) {
     return NoSuchDevice(index);
   }
-  if (!renderer_->Begin(wav_)) {
-    return Failure();
+  if (Status begun = renderer_->Begin(wav_); !begun) {
+    return begun;
   }
   origin_.reset();
   return {};
@@ -175,21 +164,17 @@ Status RendererBackend::Send(const MidiMessage& message, Timestamp at) {
   if (!origin_) {
     origin_ = at;
   }
-  if (!renderer_->Send(message, at - *origin_)) {
-    return Failure();
-  }
-  return {};
+  return renderer_->Send(message, at - *origin_);
 }
 
 Status RendererBackend::Close() {
-  if (renderer_->IsRendering() && (!renderer_->RenderTail() || !renderer_->Finish())) {
-    return Failure();
+  if (!renderer_->IsRendering()) {
+    return {};
   }
-  return {};
-}
-
-Error RendererBackend::Failure() const {
-  return Error::Of(ErrorKind::kSystem, {}, renderer_->LastError());
+  if (Status tail = renderer_->RenderTail(); !tail) {
+    return tail;
+  }
+  return renderer_->Finish();
 }
 
 }  // namespace sonavela::midi

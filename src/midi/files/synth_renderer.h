@@ -35,11 +35,11 @@ inline constexpr double kTailEndsBelow = 0.001;
 // caller says so:
 //
 //   SynthRenderer renderer;
-//   if (!renderer.Begin(sink)) { report(renderer.LastError()); }
+//   if (Status begun = renderer.Begin(sink); !begun) { report(begun.error()); }
 //   (void)renderer.Send(MidiMessage::NoteOn(1, 60, 64), 0ms);
 //   (void)renderer.Send(MidiMessage::AllNotesOff(1), 2000ms);  // 2 s of sound first
 //   (void)renderer.RenderUntil(3000ms);                        // let it ring out
-//   if (!renderer.Finish()) { report(renderer.LastError()); }
+//   if (Status done = renderer.Finish(); !done) { report(done.error()); }
 //
 // A message takes effect at the sample frame of its position: the sound up to
 // there is rendered first. Positions are kept in nanoseconds and frames are
@@ -54,21 +54,19 @@ class SynthRenderer {
 
   // Loads the SoundFont (the first time only) and begins the WAV file in
   // `wav`, which must outlive the rendering, with the synthesizer reset and
-  // the position at 0. False, with LastError, on failure.
-  [[nodiscard]] bool Begin(ByteSink& wav);
+  // the position at 0.
+  Status Begin(ByteSink& wav);
   // Renders up to `position`, then applies the message there; a position
   // already passed means now. Ignored unless a file is being rendered.
-  [[nodiscard]] bool Send(const MidiMessage& message, std::chrono::nanoseconds position);
+  Status Send(const MidiMessage& message, std::chrono::nanoseconds position);
   // Renders the sound up to `position` from the start and appends it.
-  [[nodiscard]] bool RenderUntil(std::chrono::nanoseconds position);
-  [[nodiscard]] bool Advance(std::chrono::nanoseconds duration) {
-    return RenderUntil(position_ + duration);
-  }
+  Status RenderUntil(std::chrono::nanoseconds position);
+  Status Advance(std::chrono::nanoseconds duration) { return RenderUntil(position_ + duration); }
   // Renders on until the sound has died away (see kTailEndsBelow), at most
   // kLongestTail: the release and the reverb of the last notes.
-  [[nodiscard]] bool RenderTail();
-  // Completes the file. True when nothing was being rendered.
-  [[nodiscard]] bool Finish();
+  Status RenderTail();
+  // Completes the file; succeeds when nothing was being rendered.
+  Status Finish();
 
   [[nodiscard]] bool IsRendering() const { return writer_->IsOpen(); }
   [[nodiscard]] std::chrono::nanoseconds Position() const { return position_; }
@@ -76,7 +74,6 @@ class SynthRenderer {
   [[nodiscard]] int SampleRate() const { return options_.sampleRate; }
   // The SoundFont actually loaded; empty before the first successful Begin.
   [[nodiscard]] const std::string& SoundFontPath() const { return soundFontPath_; }
-  [[nodiscard]] const std::string& LastError() const { return lastError_; }
 
  private:
   SynthRendererOptions options_;
@@ -84,7 +81,6 @@ class SynthRenderer {
   std::string soundFontPath_;
   std::unique_ptr<AudioWriter> writer_;
   std::chrono::nanoseconds position_{0};
-  std::string lastError_;
 };
 
 inline constexpr const char* kWavRendererName = "Built-in synthesizer (FluidSynth) to WAV file";
@@ -109,9 +105,6 @@ class RendererBackend final : public MidiBackend {
   Status Close() override;
 
  private:
-  // The renderer's own words for what it could not do.
-  [[nodiscard]] Error Failure() const;
-
   std::shared_ptr<SynthRenderer> renderer_;
   ByteSink& wav_;
   std::optional<Timestamp> origin_;

@@ -55,36 +55,33 @@ Header MakeHeader(int sampleRate, int channelCount, std::uint32_t dataBytes) {
 
 }  // namespace
 
-bool WavWriter::Open(ByteSink& sink, int sampleRate, int channels) {
+Status WavWriter::Open(ByteSink& sink, int sampleRate, int channels) {
   sink_ = nullptr;
   if (sampleRate <= 0 || channels <= 0) {
-    lastError_ = "invalid WAV format";
-    return false;
+    return Error::Of(ErrorKind::kBadUse, {}, "invalid WAV format");
   }
   sampleRate_ = sampleRate;
   channels_ = channels;
   frames_ = 0;
-  if (!sink.Append(
-          MakeHeader(sampleRate_, channels_, sizes_ == Sizes::kUnknown ? kUnknownSize : 0))) {
-    lastError_ = sink.LastError();
-    return false;
+  if (Status written = sink.Append(
+          MakeHeader(sampleRate_, channels_, sizes_ == Sizes::kUnknown ? kUnknownSize : 0));
+      !written) {
+    return written;
   }
   sink_ = &sink;
-  lastError_.clear();
-  return true;
+  return {};
 }
 
-bool WavWriter::Append(std::span<const std::int16_t> samples) {
+Status WavWriter::Append(std::span<const std::int16_t> samples) {
   if (!IsOpen()) {
-    lastError_ = "no WAV file is open";
-    return false;
+    return Error::Of(ErrorKind::kBadUse, {}, "no WAV file is open");
   }
   const auto channels = static_cast<std::size_t>(channels_);
   const std::uint64_t dataBytes =
       (frames_ + samples.size() / channels) * channels * kBytesPerSample;
   if (sizes_ == Sizes::kCompleted &&
       dataBytes > std::numeric_limits<std::uint32_t>::max() - kHeaderBytes) {
-    return Fail("a WAV file cannot hold more than 4 GiB");
+    return Error::Of(ErrorKind::kWavTooLarge);
   }
   std::vector<std::uint8_t> bytes;
   bytes.reserve(samples.size() * kBytesPerSample);
@@ -93,34 +90,26 @@ bool WavWriter::Append(std::span<const std::int16_t> samples) {
     bytes.push_back(static_cast<std::uint8_t>(bits & 0xFF));
     bytes.push_back(static_cast<std::uint8_t>(bits >> 8));
   }
-  if (!sink_->Append(bytes)) {
-    return Fail(sink_->LastError());
+  if (Status written = sink_->Append(bytes); !written) {
+    return written;
   }
   frames_ += samples.size() / channels;
-  return true;
+  return {};
 }
 
-bool WavWriter::Finish() {
+Status WavWriter::Finish() {
   if (!IsOpen()) {
-    return true;
+    return {};
   }
   if (sizes_ == Sizes::kUnknown) {
     sink_ = nullptr;
-    return true;
+    return {};
   }
   const auto dataBytes =
       static_cast<std::uint32_t>(frames_ * static_cast<std::uint64_t>(channels_) * kBytesPerSample);
-  const bool written = sink_->Overwrite(0, MakeHeader(sampleRate_, channels_, dataBytes));
-  if (!written) {
-    lastError_ = sink_->LastError();
-  }
+  Status written = sink_->Overwrite(0, MakeHeader(sampleRate_, channels_, dataBytes));
   sink_ = nullptr;
   return written;
-}
-
-bool WavWriter::Fail(const std::string& what) {
-  lastError_ = what;
-  return false;
 }
 
 }  // namespace sonavela::midi

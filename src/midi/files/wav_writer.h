@@ -20,23 +20,19 @@ class WavWriter final : public AudioWriter {
   enum class Sizes { kCompleted, kUnknown };
   explicit WavWriter(Sizes sizes = Sizes::kCompleted) : sizes_(sizes) {}
 
-  [[nodiscard]] bool Open(ByteSink& sink, int sampleRate, int channels) override;
-  [[nodiscard]] bool Append(std::span<const std::int16_t> samples) override;
-  [[nodiscard]] bool Finish() override;
+  Status Open(ByteSink& sink, int sampleRate, int channels) override;
+  Status Append(std::span<const std::int16_t> samples) override;
+  Status Finish() override;
 
   [[nodiscard]] bool IsOpen() const override { return sink_ != nullptr; }
   [[nodiscard]] std::uint64_t FramesWritten() const override { return frames_; }
-  [[nodiscard]] const std::string& LastError() const override { return lastError_; }
 
  private:
-  [[nodiscard]] bool Fail(const std::string& what);
-
   Sizes sizes_;
   ByteSink* sink_ = nullptr;
   int sampleRate_ = 0;
   int channels_ = 0;
   std::uint64_t frames_ = 0;
-  std::string lastError_;
 };
 
 }  // namespace sonavela::midi

@@ -111,10 +111,13 @@ Status RtMidiBackend::Open(unsigned index) {
 }
 
 Status RtMidiBackend::Send(const MidiMessage& message, Timestamp /*at*/) {
-  if (!out_ || SendMessage(*out_, message, rtmidiError_)) {
+  if (!out_) {
     return {};
   }
-  return Error::Of(ErrorKind::kOutputUnreachable, {}, rtmidiError_);
+  if (Status sent = SendMessage(*out_, message, rtmidiError_); !sent) {
+    return Error::Of(ErrorKind::kOutputUnreachable, {}, sent.error().detail);
+  }
+  return {};
 }
 
 Status RtMidiBackend::Close() {

@@ -13,10 +13,13 @@ void CollectRtMidiError(RtMidiError::Type /*type*/, const std::string& text, voi
   *collected += text;
 }
 
-bool SendMessage(RtMidiOut& out, const MidiMessage& message, std::string& errors) {
-  errors.clear();
+Status SendMessage(RtMidiOut& out, const MidiMessage& message, std::string& collected) {
+  collected.clear();
   out.sendMessage(message.Bytes().data(), message.Size());
-  return errors.empty();
+  if (!collected.empty()) {
+    return Error::Of(ErrorKind::kSystem, {}, collected);
+  }
+  return {};
 }
 
 void CloseOutput(std::unique_ptr<RtMidiOut>& out) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "base/result.h"
 #include "midi/port/midi_message.h"
 
 #include <rtmidi/RtMidi.h>
@@ -18,9 +19,9 @@ namespace sonavela::midi {
 // `data` points to, so that a failure lands in one line instead of stderr.
 void CollectRtMidiError(RtMidiError::Type type, const std::string& text, void* data);
 
-// False when RtMidi complained (into `errors`, see CollectRtMidiError) while
-// sending.
-[[nodiscard]] bool SendMessage(RtMidiOut& out, const MidiMessage& message, std::string& errors);
+// Fails with what RtMidi complained while sending; `collected` is the text
+// its error callback appends to (see CollectRtMidiError).
+Status SendMessage(RtMidiOut& out, const MidiMessage& message, std::string& collected);
 
 // The ALSA sequencer takes each message as it is sent, so nothing is left to
 // wait for. Resets `out`.

@@ -72,10 +72,13 @@ Status AlsaVirtualPortBackend::Open(unsigned index) {
 }
 
 Status AlsaVirtualPortBackend::Send(const MidiMessage& message, Timestamp /*at*/) {
-  if (!out_ || SendMessage(*out_, message, rtmidiError_)) {
+  if (!out_) {
     return {};
   }
-  return Error::Of(ErrorKind::kVirtualPortFailed, kVirtualPortDeviceName, rtmidiError_);
+  if (Status sent = SendMessage(*out_, message, rtmidiError_); !sent) {
+    return Error::Of(ErrorKind::kVirtualPortFailed, kVirtualPortDeviceName, sent.error().detail);
+  }
+  return {};
 }
 
 Status AlsaVirtualPortBackend::Close() {
