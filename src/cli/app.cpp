@@ -201,7 +201,7 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   };
   session.SetEventSink([&](const playback::SessionEvent& event) {
     if (const auto* notice = std::get_if<playback::Notice>(&event)) {
-      Complain(env.err, "note: " + notice->text);
+      Complain(env.err, "note: " + EnglishText(*notice));
     } else if (const auto* failure = std::get_if<playback::Failure>(&event)) {
       onFailure(*failure);
     } else if (const auto* chord = std::get_if<playback::PlayedChord>(&event)) {

@@ -121,8 +121,8 @@ std::chrono::nanoseconds ChordRecorder::Lookahead() const {
   return inner_ ? inner_->Lookahead() : std::chrono::nanoseconds{};
 }
 
-std::vector<std::string> ChordRecorder::TakeNotices() {
-  return inner_ ? inner_->TakeNotices() : std::vector<std::string>{};
+std::vector<Notice> ChordRecorder::TakeNotices() {
+  return inner_ ? inner_->TakeNotices() : std::vector<Notice>{};
 }
 
 void ChordRecorder::Standby() {

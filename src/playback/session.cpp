@@ -127,11 +127,11 @@ void PlaybackSession::Report() {
   if (!sink_) {
     return;
   }
-  for (std::string& notice : port_.TakeNotices()) {
-    sink_(Notice{std::move(notice)});
+  for (Notice& notice : port_.TakeNotices()) {
+    sink_(std::move(notice));
   }
-  if (std::optional<std::string> notice = clock_->TakeNotice()) {
-    sink_(Notice{std::move(*notice)});
+  if (std::optional<Notice> notice = clock_->TakeNotice()) {
+    sink_(std::move(*notice));
   }
   if (std::optional<Error> why = port_.TakeFailure()) {
     sink_(Failure{Failure::What::kDevice, std::move(*why)});

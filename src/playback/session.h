@@ -83,8 +83,6 @@ class PlaybackSession {
   // delivered. Fails when the device failed (told once, as an event).
   Status CloseDevice();
   [[nodiscard]] bool DeviceFailed() const { return port_.DeviceFailed(); }
-  // What the devices want the user to know that is no failure, once.
-  [[nodiscard]] std::vector<std::string> TakeDeviceNotices() { return port_.TakeNotices(); }
 
   // Plays from now on: on the session's own grid the first chord at once,
   // with a master when the master says.

@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "base/error.h"
+#include "base/notice.h"
 
 namespace sonavela::playback {
 
@@ -28,9 +29,7 @@ struct PlayedChord {
 };
 
 // Something the user should know that is no failure.
-struct Notice {
-  std::string text;
-};
+using Notice = ::sonavela::Notice;
 
 // Something that failed; told once.
 struct Failure {

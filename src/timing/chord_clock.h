@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "base/notice.h"
 #include "midi/port/midi_message.h"
 
 namespace sonavela::timing {
@@ -96,7 +97,7 @@ class ChordClock {
   // gear that follows this program's clock when it goes on.
   [[nodiscard]] virtual std::optional<double> LastEventBeats() const { return std::nullopt; }
   // Something the user should hear about (a master that went silent), once.
-  [[nodiscard]] virtual std::optional<std::string> TakeNotice() { return std::nullopt; }
+  [[nodiscard]] virtual std::optional<Notice> TakeNotice() { return std::nullopt; }
   // Whether the chords come when a master says, rather than at once.
   [[nodiscard]] virtual bool FollowsMaster() const { return false; }
   // Whether that master has gone away (its server quit, its input was

@@ -22,12 +22,6 @@ constexpr std::chrono::milliseconds kPoll{1};
 constexpr double kBeatSlack = 1e-3;
 constexpr int kPulsesPerBeat = 24;
 
-std::string Bpm(double tempo) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.6g BPM", tempo);
-  return text;
-}
-
 }  // namespace
 
 LinkClock::LinkClock(std::unique_ptr<LinkSession> session, int beatsPerChord)
@@ -65,13 +59,12 @@ void LinkClock::Disengage() {
   session_->Leave();
 }
 
-std::string LinkClock::Joined() const {
+Notice LinkClock::Joined() const {
   const std::size_t peers = session_->Peers();
-  if (peers == 0) {
-    return "no other Link peer answered; leading a session at " + Bpm(session_->Tempo());
-  }
-  return "joined a Link session of " + std::to_string(peers) +
-         (peers == 1 ? " other peer at " : " other peers at ") + Bpm(session_->Tempo());
+  Notice joined = Notice::Of(peers == 0 ? NoticeKind::kLinkAlone : NoticeKind::kLinkJoined);
+  joined.number = static_cast<std::int64_t>(peers);
+  joined.tempo = session_->Tempo();
+  return joined;
 }
 
 std::optional<ClockEvent> LinkClock::Poll(Timestamp horizon) {
@@ -99,7 +92,7 @@ std::optional<ClockEvent> LinkClock::Poll(Timestamp horizon) {
     sessionPlaying_ = true;
     startPending_ = true;
     startFrom_ = session_->PlayingChangedAt();
-    notices_.emplace_back("a Link peer started the session");
+    notices_.push_back(Notice::Of(NoticeKind::kLinkStarted));
   }
   return StartOrChord(horizon);
 }
@@ -128,7 +121,7 @@ std::optional<ClockEvent> LinkClock::TowardsStop(Timestamp horizon) {
   if (sessionPlaying_) {
     sessionPlaying_ = false;
     startPending_ = false;
-    notices_.emplace_back("a Link peer stopped the session; waiting for it to start again");
+    notices_.push_back(Notice::Of(NoticeKind::kLinkStopped));
   }
   if (!playing_) {
     return std::nullopt;
@@ -233,11 +226,11 @@ std::optional<Timestamp> LinkClock::PulseAfter(Timestamp after) const {
   return pulseTime(pulse);
 }
 
-std::optional<std::string> LinkClock::TakeNotice() {
+std::optional<Notice> LinkClock::TakeNotice() {
   if (notices_.empty()) {
     return std::nullopt;
   }
-  std::string notice = std::move(notices_.front());
+  Notice notice = std::move(notices_.front());
   notices_.pop_front();
   return notice;
 }

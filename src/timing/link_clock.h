@@ -70,7 +70,7 @@ class LinkClock final : public ChordClock {
   [[nodiscard]] std::chrono::nanoseconds PollInterval() const override;
   [[nodiscard]] Meter CurrentMeter() const override;
   [[nodiscard]] std::optional<Timestamp> PulseAfter(Timestamp after) const override;
-  [[nodiscard]] std::optional<std::string> TakeNotice() override;
+  [[nodiscard]] std::optional<Notice> TakeNotice() override;
   [[nodiscard]] bool FollowsMaster() const override { return true; }
 
  private:
@@ -80,7 +80,7 @@ class LinkClock final : public ChordClock {
   [[nodiscard]] Timestamp NextBoundary() const;
   [[nodiscard]] std::optional<ClockEvent> StartOrChord(Timestamp horizon);
   [[nodiscard]] std::optional<ClockEvent> TowardsStop(Timestamp horizon);
-  [[nodiscard]] std::string Joined() const;
+  [[nodiscard]] Notice Joined() const;
   ClockEvent Emit(Cue cue, Timestamp at);
 
   std::unique_ptr<LinkSession> session_;
@@ -101,7 +101,7 @@ class LinkClock final : public ChordClock {
   // When the chord played last was planned; boundaries passed by then are
   // skipped, not played late in a burst.
   Timestamp plannedAt_{};
-  std::deque<std::string> notices_;
+  std::deque<Notice> notices_;
 };
 
 }  // namespace sonavela::timing

@@ -138,8 +138,7 @@ std::optional<ClockEvent> MidiClockFollower::Apply(const timing::ClockInputEvent
       // Lost messages leave the position unknown: only the master's next
       // Start or Continue can tell it again.
       if (event.message == ClockMessage::kLost && playing_) {
-        notice_ = "messages from the MIDI input \"" + name_ +
-                  "\" were lost; the progression waits for the master to start again";
+        notice_ = Notice::Of(NoticeKind::kClockMessagesLost, name_);
       }
       rolling_ = false;
       startPending_ = false;
@@ -204,17 +203,15 @@ void MidiClockFollower::WatchSilence(Timestamp now) {
     silent_ = true;
     nextGoneCheck_ = now + kGoneCheck;
     goneReported_ = source_->Gone();
-    notice_ = goneReported_ ? "the MIDI input \"" + name_ +
-                                  "\" is gone; the chord goes on until it comes back"
-                            : "the MIDI clock from \"" + name_ +
-                                  "\" stopped arriving; the chord goes on until it comes back";
+    notice_ =
+        Notice::Of(goneReported_ ? NoticeKind::kClockInputGone : NoticeKind::kClockStopped, name_);
     return;
   }
   if (now >= nextGoneCheck_) {
     nextGoneCheck_ = now + kGoneCheck;
     if (source_->Gone() && !goneReported_) {
       goneReported_ = true;
-      notice_ = "the MIDI input \"" + name_ + "\" is gone; the chord goes on until it comes back";
+      notice_ = Notice::Of(NoticeKind::kClockInputGone, name_);
     }
   }
 }
@@ -258,7 +255,7 @@ std::optional<Timestamp> MidiClockFollower::PulseAfter(Timestamp after) const {
   return found;
 }
 
-std::optional<std::string> MidiClockFollower::TakeNotice() {
+std::optional<Notice> MidiClockFollower::TakeNotice() {
   return std::exchange(notice_, std::nullopt);
 }
 

@@ -48,7 +48,7 @@ class MidiClockFollower final : public ChordClock {
   [[nodiscard]] std::chrono::nanoseconds PollInterval() const override;
   [[nodiscard]] Meter CurrentMeter() const override;
   [[nodiscard]] std::optional<Timestamp> PulseAfter(Timestamp after) const override;
-  [[nodiscard]] std::optional<std::string> TakeNotice() override;
+  [[nodiscard]] std::optional<Notice> TakeNotice() override;
   [[nodiscard]] bool FollowsMaster() const override { return true; }
   [[nodiscard]] bool MasterGone() const override { return goneReported_; }
   [[nodiscard]] std::optional<double> LastEventBeats() const override {
@@ -94,7 +94,7 @@ class MidiClockFollower final : public ChordClock {
   bool silent_ = false;
   bool goneReported_ = false;
   Timestamp nextGoneCheck_{};
-  std::optional<std::string> notice_;
+  std::optional<Notice> notice_;
 };
 
 }  // namespace sonavela::timing

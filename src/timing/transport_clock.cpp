@@ -122,7 +122,7 @@ std::optional<ClockEvent> TransportClock::Poll(Timestamp horizon) {
   if (!read) {
     if (!gone_) {
       gone_ = true;
-      notice_ = "the JACK transport is gone (its server quit); waiting for it to come back";
+      notice_ = Notice::Of(NoticeKind::kTransportGone);
     }
     if (playing_) {
       playing_ = false;
@@ -132,7 +132,7 @@ std::optional<ClockEvent> TransportClock::Poll(Timestamp horizon) {
   }
   if (gone_) {
     gone_ = false;
-    notice_ = "the JACK transport is back";
+    notice_ = Notice::Of(NoticeKind::kTransportBack);
     // Whatever it did meanwhile, its next roll is joined afresh.
     wasRolling_ = false;
     anchor_.reset();
@@ -197,7 +197,7 @@ std::optional<Timestamp> TransportClock::PulseAfter(Timestamp after) const {
   return at;
 }
 
-std::optional<std::string> TransportClock::TakeNotice() {
+std::optional<Notice> TransportClock::TakeNotice() {
   return std::exchange(notice_, std::nullopt);
 }
 

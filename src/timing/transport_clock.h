@@ -35,7 +35,7 @@ class TransportClock final : public ChordClock {
   [[nodiscard]] std::chrono::nanoseconds PollInterval() const override;
   [[nodiscard]] Meter CurrentMeter() const override;
   [[nodiscard]] std::optional<Timestamp> PulseAfter(Timestamp after) const override;
-  [[nodiscard]] std::optional<std::string> TakeNotice() override;
+  [[nodiscard]] std::optional<Notice> TakeNotice() override;
   [[nodiscard]] bool FollowsMaster() const override { return true; }
   [[nodiscard]] bool MasterGone() const override { return gone_; }
   [[nodiscard]] std::optional<double> LastEventBeats() const override {
@@ -71,7 +71,7 @@ class TransportClock final : public ChordClock {
   bool wasRolling_ = false;
   bool awaitingPlayed_ = false;
   bool gone_ = false;
-  std::optional<std::string> notice_;
+  std::optional<Notice> notice_;
   std::int64_t playedBoundary_ = -1;
   Timestamp playedAt_{};
   // The boundary the last poll found ahead, while the transport rolls on:

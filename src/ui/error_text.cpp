@@ -142,6 +142,49 @@ const char* Sentence(ErrorKind kind) {
 
 }  // namespace
 
+QString NoticeText(const sonavela::Notice& notice) {
+  const auto say = [&notice](const char* text) {
+    return QCoreApplication::translate("Sonavela", text)
+        .replace(QStringLiteral("%1"), QString::fromStdString(notice.subject))
+        .replace(QStringLiteral("%2"), QString::number(notice.number))
+        .replace(QStringLiteral("%3"), QString::number(notice.tempo, 'g', 6));
+  };
+  switch (notice.kind) {
+    case NoticeKind::kNoJackPlaybackPorts:
+      return say(QT_TRANSLATE_NOOP("Sonavela",
+                                   "内蔵シンセサイザーは JACK で鳴らしますが、JACK に再生ポートが"
+                                   "ありません。%1:left と %1:right を接続してください。"));
+    case NoticeKind::kTransportGone:
+      return say(QT_TRANSLATE_NOOP(
+          "Sonavela",
+          "JACK トランスポートがなくなりました（サーバーが終了）。戻るのを待っています。"));
+    case NoticeKind::kTransportBack:
+      return say(QT_TRANSLATE_NOOP("Sonavela", "JACK トランスポートが戻りました。"));
+    case NoticeKind::kClockMessagesLost:
+      return say(QT_TRANSLATE_NOOP("Sonavela",
+                                   "ＭＩＤＩ入力「%1」のデータが失われました。マスターが"
+                                   "また始めるのを待っています。"));
+    case NoticeKind::kClockInputGone:
+      return say(QT_TRANSLATE_NOOP(
+          "Sonavela", "ＭＩＤＩ入力「%1」がなくなりました。戻るまで和音を伸ばします。"));
+    case NoticeKind::kClockStopped:
+      return say(QT_TRANSLATE_NOOP(
+          "Sonavela", "「%1」からのＭＩＤＩクロックが途絶えました。戻るまで和音を伸ばします。"));
+    case NoticeKind::kLinkAlone:
+      return say(QT_TRANSLATE_NOOP(
+          "Sonavela", "ほかの Link ピアは応答しません。%3 BPM のセッションを始めます。"));
+    case NoticeKind::kLinkJoined:
+      return say(QT_TRANSLATE_NOOP("Sonavela",
+                                   "%2 台のピアがいる %3 BPM の Link セッションに加わりました。"));
+    case NoticeKind::kLinkStarted:
+      return say(QT_TRANSLATE_NOOP("Sonavela", "Link ピアがセッションを始めました。"));
+    case NoticeKind::kLinkStopped:
+      return say(QT_TRANSLATE_NOOP(
+          "Sonavela", "Link ピアがセッションを止めました。また始まるのを待っています。"));
+  }
+  return {};
+}
+
 QString ErrorText(const Error& error) {
   QStringList lines;
   if (const char* sentence = Sentence(error.kind)) {

@@ -58,7 +58,7 @@ void MainDialog::OnSessionEvent(const playback::SessionEvent& event) {
   if (const auto* chord = std::get_if<playback::PlayedChord>(&event)) {
     results_->Show(*chord);
   } else if (const auto* notice = std::get_if<playback::Notice>(&event)) {
-    lastNotice_ = QString::fromStdString(notice->text);
+    lastNotice_ = NoticeText(*notice);
     ShowState();
   } else if (std::holds_alternative<playback::StateChanged>(event)) {
     lastNotice_.clear();

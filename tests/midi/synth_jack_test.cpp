@@ -193,7 +193,7 @@ TEST(SynthOnJack, PlaysIntoThePlaybackPortsOrSaysThereAreNoneAndFailsWhenJackDie
     options.clientName = client;
     MidiPort port(std::make_unique<SynthBackend>(options));
     ASSERT_OK(port.OpenDevice(0, kT));
-    const std::vector<std::string> notices = port.TakeNotices();
+    const std::vector<Notice> notices = port.TakeNotices();
     if (playback) {
       EXPECT_THAT(notices, IsEmpty());
       JackClient observer = OpenClient(server);
@@ -204,8 +204,8 @@ TEST(SynthOnJack, PlaysIntoThePlaybackPortsOrSaysThereAreNoneAndFailsWhenJackDie
                   ElementsAre("system:playback_2"));
     } else {
       ASSERT_EQ(notices.size(), 1U);
-      EXPECT_THAT(notices[0], HasSubstr("no playback ports"));
-      EXPECT_THAT(notices[0], HasSubstr(client + ":left"));
+      EXPECT_THAT(EnglishText(notices[0]), HasSubstr("no playback ports"));
+      EXPECT_THAT(EnglishText(notices[0]), HasSubstr(client + ":left"));
       EXPECT_THAT(port.TakeNotices(), IsEmpty()) << "handed out once";
     }
 

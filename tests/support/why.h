@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "base/notice.h"
 #include "base/result.h"
 
 namespace sonavela {
@@ -11,6 +13,11 @@ namespace sonavela {
 template <typename T>
 [[nodiscard]] std::string Why(const Result<T>& result) {
   return result ? std::string() : EnglishText(result.error());
+}
+
+// What a notice says in English; empty when there was none.
+[[nodiscard]] inline std::string Told(const std::optional<Notice>& notice) {
+  return notice ? EnglishText(*notice) : std::string();
 }
 
 }  // namespace sonavela

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "support/why.h"
+
 namespace sonavela::timing {
 namespace {
 
@@ -132,7 +134,7 @@ TEST(LinkClock, StartingSetsTheSessionPlayingFromTheNextBoundary) {
     f.world->now = kT0 + c.firstPoll;
     std::vector<timing::ClockEvent> events = f.Play();
     EXPECT_TRUE(f.world->playing);
-    EXPECT_EQ(f.clock.TakeNotice(), c.notice);
+    EXPECT_EQ(Told(f.clock.TakeNotice()), c.notice);
     if (events.empty()) {
       events = f.PlayNext();
     }
@@ -191,7 +193,8 @@ TEST(LinkClock, APeerStopSilencesAndItsStartIsAFreshStartOnTheNextBoundary) {
   EXPECT_TRUE(f.Play().empty()) << "the stop is not due yet";
   f.world->now = kT0 + 1295ms;
   EXPECT_EQ(f.Play(), (std::vector<timing::ClockEvent>{{timing::Cue::kStop, kT0 + 1300ms}}));
-  EXPECT_EQ(f.clock.TakeNotice(), "a Link peer stopped the session; waiting for it to start again");
+  EXPECT_EQ(Told(f.clock.TakeNotice()),
+            "a Link peer stopped the session; waiting for it to start again");
   f.world->now = kT0 + 10s;
   EXPECT_TRUE(f.Play().empty());
   EXPECT_FALSE(f.clock.PulseAfter(kT0 + 10s));
@@ -200,7 +203,7 @@ TEST(LinkClock, APeerStopSilencesAndItsStartIsAFreshStartOnTheNextBoundary) {
   f.world->playing = true;
   f.world->changedAt = kT0 + 10'100ms;  // beat 20.2: the next boundary is beat 22
   EXPECT_TRUE(f.Play().empty());
-  EXPECT_EQ(f.clock.TakeNotice(), "a Link peer started the session");
+  EXPECT_EQ(Told(f.clock.TakeNotice()), "a Link peer started the session");
   EXPECT_EQ(f.PlayNext(), (std::vector<timing::ClockEvent>{{timing::Cue::kStart, kT0 + 11s}}));
   EXPECT_EQ(f.world->stops, 0) << "a follower does not stop the session itself";
 

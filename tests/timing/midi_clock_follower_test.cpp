@@ -119,8 +119,8 @@ struct Follower {
         }
       }
       PassPulsesBefore(Timestamp::max());
-      if (const std::optional<std::string> notice = clock.TakeNotice()) {
-        notices.push_back(*notice);
+      if (const std::optional<Notice> notice = clock.TakeNotice()) {
+        notices.push_back(EnglishText(*notice));
       }
     }
   }

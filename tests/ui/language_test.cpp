@@ -160,9 +160,9 @@ TEST_F(LanguageTest, EveryTextIsJapaneseOrEnglishAsTheMenuChooses) {
   EXPECT_EQ(Std(EveryText()), Std(japanese));
 }
 
-// Every failure the lower layers can report reads as a sentence of the
-// dialog's language, with what caused it on the line below.
-TEST_F(LanguageTest, EveryErrorIsWordedInTheDialogsLanguage) {
+// Every failure and notice the lower layers can report reads as a sentence
+// of the dialog's language, with what caused it on the line below.
+TEST_F(LanguageTest, EveryErrorAndNoticeIsWordedInTheDialogsLanguage) {
   const auto kinds = static_cast<int>(ErrorKind::kSystem);
   for (const Language language : {Language::kJapanese, Language::kEnglish}) {
     ASSERT_TRUE(TestTranslations().Use(language));
@@ -170,6 +170,11 @@ TEST_F(LanguageTest, EveryErrorIsWordedInTheDialogsLanguage) {
       const QString text = ErrorText(Error::Of(static_cast<ErrorKind>(kind), "Q-1"));
       SCOPED_TRACE(text.toStdString());
       EXPECT_FALSE(text.isEmpty());
+      EXPECT_EQ(HasJapanese(text), language == Language::kJapanese);
+    }
+    for (int kind = 0; kind <= static_cast<int>(NoticeKind::kLinkStopped); ++kind) {
+      const QString text = NoticeText(sonavela::Notice::Of(static_cast<NoticeKind>(kind), "Q-1"));
+      SCOPED_TRACE(text.toStdString());
       EXPECT_EQ(HasJapanese(text), language == Language::kJapanese);
     }
   }

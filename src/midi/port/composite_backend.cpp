@@ -86,10 +86,10 @@ std::chrono::nanoseconds CompositeBackend::Lookahead() const {
   return open_ != nullptr ? open_->Lookahead() : std::chrono::nanoseconds{};
 }
 
-std::vector<std::string> CompositeBackend::TakeNotices() {
-  std::vector<std::string> notices;
+std::vector<Notice> CompositeBackend::TakeNotices() {
+  std::vector<Notice> notices;
   for (Part& part : parts_) {
-    for (std::string& notice : part.backend->TakeNotices()) {
+    for (Notice& notice : part.backend->TakeNotices()) {
       notices.push_back(std::move(notice));
     }
   }

@@ -29,7 +29,7 @@ class CompositeBackend final : public MidiBackend {
   Status Send(const MidiMessage& message, Timestamp at) override;
   Status Close() override;
   [[nodiscard]] std::vector<std::string> Unavailable() const override;
-  [[nodiscard]] std::vector<std::string> TakeNotices() override;
+  [[nodiscard]] std::vector<Notice> TakeNotices() override;
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
   void Standby() override;
 

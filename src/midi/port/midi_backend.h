@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/notice.h"
 #include "base/result.h"
 #include "midi/port/midi_message.h"
 
@@ -44,7 +45,7 @@ class MidiBackend {
   // What the user should know about the open device that is no failure
   // ("no JACK playback ports to connect the synthesizer to"), one line each,
   // each handed out once.
-  [[nodiscard]] virtual std::vector<std::string> TakeNotices() { return {}; }
+  [[nodiscard]] virtual std::vector<Notice> TakeNotices() { return {}; }
   // Nothing of this family is about to be used: give back what is held only
   // for listing or reopening quickly (a sound server connection). Called on
   // every other family when one of them opens a device.

@@ -101,7 +101,7 @@ class MidiPort {
   // How long before its time a message must be sent to the open device.
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const { return backend_->Lookahead(); }
   // What the devices want the user to know that is no failure, once.
-  [[nodiscard]] std::vector<std::string> TakeNotices() { return backend_->TakeNotices(); }
+  [[nodiscard]] std::vector<Notice> TakeNotices() { return backend_->TakeNotices(); }
 
  private:
   void Send(const MidiMessage& message, Timestamp at);

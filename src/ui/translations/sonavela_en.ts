@@ -690,5 +690,45 @@ The progression plays on, but from here on it cannot be saved.</translation>
         <source>録音の一時ファイルが途中で切れています。</source>
         <translation>The recording&apos;s temporary file was cut short.</translation>
     </message>
+    <message>
+        <source>内蔵シンセサイザーは JACK で鳴らしますが、JACK に再生ポートがありません。%1:left と %1:right を接続してください。</source>
+        <translation>The built-in synthesizer plays on JACK, but JACK has no playback ports: connect %1:left and %1:right yourself.</translation>
+    </message>
+    <message>
+        <source>JACK トランスポートがなくなりました（サーバーが終了）。戻るのを待っています。</source>
+        <translation>The JACK transport is gone (its server quit); waiting for it to come back.</translation>
+    </message>
+    <message>
+        <source>JACK トランスポートが戻りました。</source>
+        <translation>The JACK transport is back.</translation>
+    </message>
+    <message>
+        <source>ＭＩＤＩ入力「%1」のデータが失われました。マスターがまた始めるのを待っています。</source>
+        <translation>Messages from the MIDI input &quot;%1&quot; were lost; waiting for the master to start again.</translation>
+    </message>
+    <message>
+        <source>ＭＩＤＩ入力「%1」がなくなりました。戻るまで和音を伸ばします。</source>
+        <translation>The MIDI input &quot;%1&quot; is gone; the chord goes on until it comes back.</translation>
+    </message>
+    <message>
+        <source>「%1」からのＭＩＤＩクロックが途絶えました。戻るまで和音を伸ばします。</source>
+        <translation>The MIDI clock from &quot;%1&quot; stopped arriving; the chord goes on until it comes back.</translation>
+    </message>
+    <message>
+        <source>ほかの Link ピアは応答しません。%3 BPM のセッションを始めます。</source>
+        <translation>No other Link peer answered; leading a session at %3 BPM.</translation>
+    </message>
+    <message>
+        <source>%2 台のピアがいる %3 BPM の Link セッションに加わりました。</source>
+        <translation>Joined a Link session of %2 other peers at %3 BPM.</translation>
+    </message>
+    <message>
+        <source>Link ピアがセッションを始めました。</source>
+        <translation>A Link peer started the session.</translation>
+    </message>
+    <message>
+        <source>Link ピアがセッションを止めました。また始まるのを待っています。</source>
+        <translation>A Link peer stopped the session; waiting for it to start again.</translation>
+    </message>
 </context>
 </TS>

@@ -94,7 +94,7 @@ class JackFamilyBackend final : public MidiBackend {
   [[nodiscard]] std::vector<std::string> Unavailable() const override {
     return devices_->Unavailable();
   }
-  [[nodiscard]] std::vector<std::string> TakeNotices() override { return devices_->TakeNotices(); }
+  [[nodiscard]] std::vector<Notice> TakeNotices() override { return devices_->TakeNotices(); }
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override {
     return devices_->Lookahead();
   }

@@ -61,10 +61,7 @@ Status SynthBackend::Open(unsigned index) {
     return started;
   }
   if (engine->AudioDriver() == "jack" && jack && !jack->hasPlaybackPorts) {
-    notices_.push_back(
-        "the built-in synthesizer plays on JACK, but JACK has no playback ports: "
-        "connect " +
-        options_.clientName + ":left and " + options_.clientName + ":right yourself");
+    notices_.push_back(Notice::Of(NoticeKind::kNoJackPlaybackPorts, options_.clientName));
   }
   engine_ = std::move(engine);
   return {};
@@ -103,8 +100,8 @@ Status SynthBackend::Close() {
   return health;
 }
 
-std::vector<std::string> SynthBackend::TakeNotices() {
-  std::vector<std::string> taken;
+std::vector<Notice> SynthBackend::TakeNotices() {
+  std::vector<Notice> taken;
   taken.swap(notices_);
   return taken;
 }

@@ -50,7 +50,7 @@ class SynthBackend final : public MidiBackend {
   Status Send(const MidiMessage& message, Timestamp at) override;
   Status Close() override;
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
-  [[nodiscard]] std::vector<std::string> TakeNotices() override;
+  [[nodiscard]] std::vector<Notice> TakeNotices() override;
 
  private:
   // Fails once the open synthesizer has lost its output.
@@ -58,7 +58,7 @@ class SynthBackend final : public MidiBackend {
 
   SynthBackendOptions options_;
   std::unique_ptr<SynthEngine> engine_;
-  std::vector<std::string> notices_;
+  std::vector<Notice> notices_;
 };
 
 }  // namespace sonavela::midi
