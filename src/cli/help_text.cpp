@@ -53,8 +53,8 @@ Options:
                     MIDI notes the upper voices of close, open and
                     bass-triad keep to (default 55-79), at least 12 apart
   --channel N       MIDI channel of the chords, 1 to 16 (default 1)
-  --bass-channel N  MIDI channel of the bass note, for a bass synth
-                    (default: the chords' channel)
+  --bass-channel N  MIDI channel of the bass note, for a bass synth, 0 to 16
+                    (default 0: the chords' channel)
   --velocity N      note-on velocity, 1 to 127 (default 64)
   --pattern NAME    how a chord is played over its length: block (default:
                     all notes at once), arpeggio-up or arpeggio-down (the

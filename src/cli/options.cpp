@@ -3,6 +3,7 @@
 
 #include "cli/option_values.h"
 #include "cli/sound_options.h"
+#include "playback/settings.h"
 
 #include <algorithm>
 #include <array>
@@ -69,8 +70,6 @@ constexpr std::array<OptionInfo, 22> kOptionTable{{
     {"--explain", Id::kExplain, false},
 }};
 
-constexpr std::array<Sync, 4> kSyncs{Sync::kInternal, Sync::kJack, Sync::kMidiClock, Sync::kLink};
-
 std::string_view ActionOption(Action action) {
   switch (action) {
     case Action::kListDevices:
@@ -93,6 +92,8 @@ Result<Options> ParseOptions(std::span<const std::string_view> args) {
   bool deviceGiven = false;
   bool intervalGiven = false;
   bool tempoGiven = false;
+  const playback::SettingSpec& tempo = playback::Spec(playback::Setting::kTempo);
+  const playback::SettingSpec& beats = playback::Spec(playback::Setting::kBeatsPerChord);
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (arg.size() < 2 || arg[0] != '-') {
@@ -233,30 +234,33 @@ Result<Options> ParseOptions(std::span<const std::string_view> args) {
         break;
       case Id::kTempo:
         tempoGiven = true;
-        if (auto bpm = ParseDecimal(value, kMinTempo, kMaxTempo)) {
+        if (auto bpm = ParseDecimal(value, tempo.min, tempo.max)) {
           options.tempo = *bpm;
         } else {
           return UsageError("--tempo: '" + std::string(value) +
-                            "' is not a number of beats per minute from 20 to 400");
+                            "' is not a number of beats per minute from " +
+                            std::to_string(static_cast<int>(tempo.min)) + " to " +
+                            std::to_string(static_cast<int>(tempo.max)));
         }
         break;
-      case Id::kBeatsPerChord:
+      case Id::kBeatsPerChord: {
         tempoGiven = true;
-        if (auto n = ParseNumber(value, 1, kMaxBeatsPerChord)) {
+        const auto fewest = static_cast<std::uint64_t>(beats.min);
+        const auto most = static_cast<std::uint64_t>(beats.max);
+        if (auto n = ParseNumber(value, fewest, most)) {
           options.beatsPerChord = static_cast<int>(*n);
         } else {
-          return BadNumber(name, value, 1, kMaxBeatsPerChord);
+          return BadNumber(name, value, fewest, most);
         }
         break;
+      }
       case Id::kSync: {
-        const auto* sync = std::find_if(kSyncs.begin(), kSyncs.end(),
-                                        [&](Sync s) { return SyncName(s) == value; });
-        if (sync == kSyncs.end()) {
-          std::array<std::string_view, kSyncs.size()> names{};
-          std::transform(kSyncs.begin(), kSyncs.end(), names.begin(), SyncName);
+        const auto& names = timing::kSyncSourceNames;
+        const auto* sync = std::find(names.begin(), names.end(), value);
+        if (sync == names.end()) {
           return UsageError("--sync: '" + std::string(value) + "' is none of " + NameList(names));
         }
-        options.sync = *sync;
+        options.sync = static_cast<Sync>(sync - names.begin());
         break;
       }
       case Id::kClockFrom:
@@ -322,17 +326,7 @@ timing::Meter Options::Meter() const {
 }
 
 std::string_view SyncName(Sync sync) {
-  switch (sync) {
-    case Sync::kJack:
-      return "jack";
-    case Sync::kMidiClock:
-      return "midi-clock";
-    case Sync::kLink:
-      return "link";
-    case Sync::kInternal:
-      break;
-  }
-  return "internal";
+  return timing::kSyncSourceNames[static_cast<std::size_t>(sync)];
 }
 
 }  // namespace sonavela::cli

@@ -28,10 +28,6 @@ inline constexpr std::uint32_t kDefaultSeed = 1;
 inline constexpr std::uint64_t kMaxSteps = 1'000'000'000;
 inline constexpr std::int64_t kMaxIntervalMs = 3'600'000;
 
-inline constexpr double kMinTempo = 20.0;
-inline constexpr double kMaxTempo = 400.0;
-inline constexpr int kMaxBeatsPerChord = 64;
-
 enum class Action { kPlay, kHelp, kVersion, kListDevices, kListInputs, kPrintRules, kCheckRules };
 
 // Whose time the chords follow.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/sound_options.h"
 
+#include "playback/settings.h"
+
 #include <array>
 #include <string>
 
@@ -36,7 +38,7 @@ std::optional<double> ParseDecibels(std::string_view text) {
     return std::nullopt;
   }
   const double db = negative ? -*size : *size;
-  if (db < midi::kMinGainDb || db > midi::kMaxGainDb) {
+  if (!playback::InRange(playback::Spec(playback::Setting::kGain), db)) {
     return std::nullopt;
   }
   return db;
@@ -48,12 +50,33 @@ std::optional<midi::NoteRange> ParseRegister(std::string_view text) {
   if (dash == std::string_view::npos) {
     return std::nullopt;
   }
-  const std::optional<std::uint64_t> low = ParseNumber(text.substr(0, dash), 0, 127);
-  const std::optional<std::uint64_t> high = ParseNumber(text.substr(dash + 1), 0, 127);
-  if (!low || !high || *high < *low + midi::kNarrowestRegister) {
+  const playback::SettingSpec& notes = playback::Spec(playback::Setting::kRegister);
+  const auto top = static_cast<std::uint64_t>(notes.max);
+  const std::optional<std::uint64_t> low = ParseNumber(text.substr(0, dash), 0, top);
+  const std::optional<std::uint64_t> high = ParseNumber(text.substr(dash + 1), 0, top);
+  if (!low || !high || *high < *low + static_cast<std::uint64_t>(notes.narrowest)) {
     return std::nullopt;
   }
   return midi::NoteRange{static_cast<int>(*low), static_cast<int>(*high)};
+}
+
+// "20", "-40": a bound of a range as the messages write it.
+std::string WholeText(double bound) {
+  return std::to_string(static_cast<long long>(bound));
+}
+
+// A whole number in the setting's range into `target`.
+Status ApplyWholeNumber(playback::Setting setting, std::string_view name, std::string_view value,
+                        int& target) {
+  const playback::SettingSpec& spec = playback::Spec(setting);
+  const auto min = static_cast<std::uint64_t>(spec.min);
+  const auto max = static_cast<std::uint64_t>(spec.max);
+  const std::optional<std::uint64_t> number = ParseNumber(value, min, max);
+  if (!number) {
+    return BadNumber(name, value, min, max);
+  }
+  target = static_cast<int>(*number);
+  return {};
 }
 
 }  // namespace
@@ -79,23 +102,19 @@ Status ApplySoundOption(std::string_view name, std::string_view value, Options& 
   } else if (name == "--register") {
     const std::optional<midi::NoteRange> range = ParseRegister(value);
     if (!range) {
+      const playback::SettingSpec& notes = playback::Spec(playback::Setting::kRegister);
       return UsageError("--register: '" + std::string(value) +
-                        "' is not LOW-HIGH, two MIDI notes from 0 to 127 at least " +
-                        std::to_string(midi::kNarrowestRegister) + " apart");
+                        "' is not LOW-HIGH, two MIDI notes from " + WholeText(notes.min) + " to " +
+                        WholeText(notes.max) + " at least " + std::to_string(notes.narrowest) +
+                        " apart");
     }
     voicing.upper = *range;
-  } else if (name == "--channel" || name == "--bass-channel") {
-    const std::optional<std::uint64_t> channel = ParseNumber(value, 1, 16);
-    if (!channel) {
-      return BadNumber(name, value, 1, 16);
-    }
-    (name == "--channel" ? voicing.channel : voicing.bassChannel) = static_cast<int>(*channel);
+  } else if (name == "--channel") {
+    return ApplyWholeNumber(playback::Setting::kChannel, name, value, voicing.channel);
+  } else if (name == "--bass-channel") {
+    return ApplyWholeNumber(playback::Setting::kBassChannel, name, value, voicing.bassChannel);
   } else if (name == "--velocity") {
-    const std::optional<std::uint64_t> velocity = ParseNumber(value, 1, 127);
-    if (!velocity) {
-      return BadNumber(name, value, 1, 127);
-    }
-    voicing.velocity = static_cast<int>(*velocity);
+    return ApplyWholeNumber(playback::Setting::kVelocity, name, value, voicing.velocity);
   } else if (name == "--pattern") {
     const std::optional<midi::ChordPattern> pattern = midi::ParseChordPattern(value);
     if (!pattern) {
@@ -104,11 +123,7 @@ Status ApplySoundOption(std::string_view name, std::string_view value, Options& 
     }
     voicing.pattern = *pattern;
   } else if (name == "--humanize") {
-    const std::optional<std::uint64_t> ms = ParseNumber(value, 0, midi::kLongestHumanizeMs);
-    if (!ms) {
-      return BadNumber(name, value, 0, midi::kLongestHumanizeMs);
-    }
-    voicing.humanizeMs = static_cast<int>(*ms);
+    return ApplyWholeNumber(playback::Setting::kHumanize, name, value, voicing.humanizeMs);
   } else if (name == "--soundfont") {
     if (value.empty()) {
       return UsageError("--soundfont: the file name is empty");
@@ -117,8 +132,9 @@ Status ApplySoundOption(std::string_view name, std::string_view value, Options& 
   } else if (name == "--gain") {
     const std::optional<double> db = ParseDecibels(value);
     if (!db) {
-      return UsageError("--gain: '" + std::string(value) +
-                        "' is not a number of decibels from -40 to 20");
+      const playback::SettingSpec& gain = playback::Spec(playback::Setting::kGain);
+      return UsageError("--gain: '" + std::string(value) + "' is not a number of decibels from " +
+                        WholeText(gain.min) + " to " + WholeText(gain.max));
     }
     options.synth.gainDb = *db;
   } else if (name == "--reverb" || name == "--chorus") {

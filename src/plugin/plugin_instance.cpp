@@ -10,15 +10,16 @@
 
 #include "generator/candidate_keys.h"
 #include "midi/port/midi_port.h"
+#include "playback/settings.h"
 
 namespace sonavela::plugin {
 
 namespace {
 
+using playback::Setting;
+
 constexpr double kMaxSeed = 16777215.0;  // every integer up to here is exact in a float port
 constexpr double kCMajorRow = 6.0;       // of the candidate tonics, from G flat up by fifths
-constexpr double kLastVoicing = static_cast<double>(midi::VoicingMode::kBassTriad);
-constexpr double kLastPattern = static_cast<double>(midi::ChordPattern::kPulse);
 // A time a hair past a frame is on that frame: times are whole nanoseconds.
 constexpr double kOnTheFrame = 1e-3;
 
@@ -58,7 +59,10 @@ PluginInstance::PluginInstance(double sampleRate, const LV2_URID_Map& map,
       logger_(logger),
       worker_(logger_),
       time_(sampleRate),
-      output_(map, uris_) {}
+      output_(map, uris_) {
+  // Made here, once: run() reads the settings' ranges and may not allocate.
+  (void)playback::SettingSpecs();
+}
 
 void PluginInstance::ConnectPort(std::uint32_t port, void* data) {
   switch (port) {
@@ -89,22 +93,32 @@ StartSettings PluginInstance::ControlSettings() const {
   opening.homeKey = Value(kMinorPort, 0.0, 0.0, 1.0) > 0.5 ? row.minor : row.major;
   opening.instrument = static_cast<std::int32_t>(Value(kInstrumentPort, 49.0, 1.0, 128.0));
   midi::VoicingSettings& voicing = opening.voicing;
-  voicing.mode = static_cast<midi::VoicingMode>(Value(kVoicingPort, 0.0, 0.0, kLastVoicing));
+  voicing.mode = static_cast<midi::VoicingMode>(Value(kVoicingPort, Setting::kVoicing));
+  const playback::SettingSpec& notes = playback::Spec(Setting::kRegister);
   voicing.upper.low = static_cast<int>(
-      Value(kRegisterLowPort, midi::kDefaultRegister.low, 0.0, 127.0 - midi::kNarrowestRegister));
+      Value(kRegisterLowPort, notes.defaultValue, notes.min, notes.max - notes.narrowest));
   voicing.upper.high =
-      std::max(voicing.upper.low + midi::kNarrowestRegister,
-               static_cast<int>(Value(kRegisterHighPort, midi::kDefaultRegister.high, 0.0, 127.0)));
-  voicing.channel = static_cast<int>(Value(kChannelPort, 1.0, 1.0, 16.0));
-  voicing.bassChannel = static_cast<int>(Value(kBassChannelPort, 0.0, 0.0, 16.0));
-  voicing.velocity = static_cast<int>(Value(kVelocityPort, 64.0, 1.0, 127.0));
-  voicing.pattern = static_cast<midi::ChordPattern>(Value(kPatternPort, 0.0, 0.0, kLastPattern));
-  voicing.humanizeMs = static_cast<int>(Value(kHumanizePort, 0.0, 0.0, midi::kLongestHumanizeMs));
+      std::max(voicing.upper.low + notes.narrowest,
+               static_cast<int>(Value(kRegisterHighPort, notes.defaultHigh, notes.min, notes.max)));
+  voicing.channel = static_cast<int>(Value(kChannelPort, Setting::kChannel));
+  voicing.bassChannel = static_cast<int>(Value(kBassChannelPort, Setting::kBassChannel));
+  voicing.velocity = static_cast<int>(Value(kVelocityPort, Setting::kVelocity));
+  voicing.pattern = static_cast<midi::ChordPattern>(Value(kPatternPort, Setting::kPattern));
+  voicing.humanizeMs = static_cast<int>(Value(kHumanizePort, Setting::kHumanize));
   return settings;
 }
 
+double PluginInstance::Value(PortIndex port, Setting setting) const {
+  const playback::SettingSpec& spec = playback::Spec(setting);
+  const double last = spec.kind == playback::SettingKind::kChoice
+                          ? static_cast<double>(spec.values.size() - 1)
+                          : spec.max;
+  return Value(port, spec.defaultValue,
+               spec.kind == playback::SettingKind::kChoice ? 0.0 : spec.min, last);
+}
+
 int PluginInstance::BeatsPerChord() const {
-  return static_cast<int>(Value(kBeatsPerChordPort, 4.0, 1.0, 64.0));
+  return static_cast<int>(Value(kBeatsPerChordPort, Setting::kBeatsPerChord));
 }
 
 void PluginInstance::Activate() {

@@ -13,6 +13,7 @@
 
 #include "midi/port/pattern.h"
 #include "playback/chord_feed.h"
+#include "playback/settings.h"
 #include "plugin/atom_ports.h"
 #include "plugin/host_time.h"
 #include "plugin/plugin_worker.h"
@@ -62,6 +63,8 @@ class PluginInstance {
 
  private:
   [[nodiscard]] double Value(PortIndex port, double fallback, double low, double high) const;
+  // A port of a setting, within the setting's range, its default when unset.
+  [[nodiscard]] double Value(PortIndex port, playback::Setting setting) const;
   [[nodiscard]] StartSettings ControlSettings() const;
   [[nodiscard]] int BeatsPerChord() const;
   void FollowControls();

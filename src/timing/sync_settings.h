@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "base/result.h"
 #include "timing/chord_clock.h"
@@ -11,6 +13,9 @@ namespace sonavela::timing {
 
 // Whose time the chords follow.
 enum class SyncSource { kInternal, kJack, kMidiClock, kLink };
+// Their names, in the order above.
+inline constexpr std::array<std::string_view, 4> kSyncSourceNames{"internal", "jack", "midi-clock",
+                                                                  "link"};
 
 // How a progression keeps time, as the user sets it: the tempo and the beats
 // of a chord, the master to follow (the tempo is only proposed to one that

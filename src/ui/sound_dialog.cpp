@@ -16,6 +16,7 @@
 
 #include "generator/candidate_keys.h"
 #include "harmony/names.h"
+#include "ui/setting_boxes.h"
 
 namespace sonavela::ui {
 
@@ -47,13 +48,6 @@ constexpr std::array<PatternItem, 5> kPatterns{{
     {midi::ChordPattern::kPulse, QT_TRANSLATE_NOOP("Sonavela", "拍ごとに刻む")},
 }};
 
-QSpinBox* NewSpinBox(QWidget* parent, int low, int high, int value) {
-  auto* box = new QSpinBox(parent);
-  box->setRange(low, high);
-  box->setValue(value);
-  return box;
-}
-
 }  // namespace
 
 SoundDialog::SoundDialog(const SoundSettings& settings, bool offerSynth, QWidget* parent)
@@ -80,8 +74,11 @@ SoundDialog::SoundDialog(const SoundSettings& settings, bool offerSynth, QWidget
   form->addRow(QCoreApplication::translate("Sonavela", "和音の配置(&V):"), voicing_);
 
   auto* range = new QHBoxLayout;
-  low_ = NewSpinBox(this, 0, 127 - midi::kNarrowestRegister, settings.voicing.upper.low);
-  high_ = NewSpinBox(this, midi::kNarrowestRegister, 127, settings.voicing.upper.high);
+  const playback::SettingSpec& notes = playback::Spec(playback::Setting::kRegister);
+  low_ = NewSpinBox(this, static_cast<int>(notes.min),
+                    static_cast<int>(notes.max) - notes.narrowest, settings.voicing.upper.low);
+  high_ = NewSpinBox(this, static_cast<int>(notes.min) + notes.narrowest,
+                     static_cast<int>(notes.max), settings.voicing.upper.high);
   range->addWidget(low_);
   range->addWidget(high_);
   form->addRow(QCoreApplication::translate("Sonavela", "上声部の音域(&R):"), range);
@@ -93,12 +90,15 @@ SoundDialog::SoundDialog(const SoundSettings& settings, bool offerSynth, QWidget
     low_->setValue(std::min(low_->value(), high - midi::kNarrowestRegister));
   });
 
-  channel_ = NewSpinBox(this, 1, 16, settings.voicing.channel);
+  channel_ =
+      NewSpinBox(this, playback::Spec(playback::Setting::kChannel), settings.voicing.channel);
   form->addRow(QCoreApplication::translate("Sonavela", "チャンネル(&C):"), channel_);
-  bassChannel_ = NewSpinBox(this, 0, 16, settings.voicing.bassChannel);
+  bassChannel_ = NewSpinBox(this, playback::Spec(playback::Setting::kBassChannel),
+                            settings.voicing.bassChannel);
   bassChannel_->setSpecialValueText(QCoreApplication::translate("Sonavela", "和音と同じ"));
   form->addRow(QCoreApplication::translate("Sonavela", "ベースのチャンネル(&B):"), bassChannel_);
-  velocity_ = NewSpinBox(this, 1, 127, settings.voicing.velocity);
+  velocity_ =
+      NewSpinBox(this, playback::Spec(playback::Setting::kVelocity), settings.voicing.velocity);
   form->addRow(QCoreApplication::translate("Sonavela", "ベロシティ(&L):"), velocity_);
 
   pattern_ = new QComboBox(this);
@@ -108,7 +108,8 @@ SoundDialog::SoundDialog(const SoundSettings& settings, bool offerSynth, QWidget
   }
   pattern_->setCurrentIndex(pattern_->findData(static_cast<int>(settings.voicing.pattern)));
   form->addRow(QCoreApplication::translate("Sonavela", "奏法(&P):"), pattern_);
-  humanize_ = NewSpinBox(this, 0, midi::kLongestHumanizeMs, settings.voicing.humanizeMs);
+  humanize_ =
+      NewSpinBox(this, playback::Spec(playback::Setting::kHumanize), settings.voicing.humanizeMs);
   humanize_->setSuffix(QStringLiteral(" ms"));
   humanize_->setSpecialValueText(QCoreApplication::translate("Sonavela", "なし"));
   form->addRow(QCoreApplication::translate("Sonavela", "タイミングのゆらぎ(&H):"), humanize_);
@@ -139,9 +140,7 @@ void SoundDialog::AddSynthRows(const midi::SynthChoice& synth) {
   file->addWidget(soundFont_);
   file->addWidget(browse);
   form->addRow(QStringLiteral("SoundFont(&F):"), file);
-  gain_ = new QDoubleSpinBox(this);
-  gain_->setRange(midi::kMinGainDb, midi::kMaxGainDb);
-  gain_->setDecimals(1);
+  gain_ = NewDecimalBox(this, playback::Spec(playback::Setting::kGain));
   gain_->setSuffix(QStringLiteral(" dB"));
   gain_->setValue(synth.sound.gainDb);
   form->addRow(QCoreApplication::translate("Sonavela", "内蔵シンセの音量(&G):"), gain_);

@@ -11,6 +11,8 @@
 #include <QSpinBox>
 #include <array>
 
+#include "ui/setting_boxes.h"
+
 namespace sonavela::ui {
 
 namespace {
@@ -37,16 +39,13 @@ SyncDialog::SyncDialog(const timing::SyncSettings& settings, std::vector<std::st
   setWindowTitle(QCoreApplication::translate("Sonavela", "テンポと同期"));
   auto* form = new QFormLayout(this);
 
-  tempo_ = new QDoubleSpinBox(this);
-  tempo_->setRange(20.0, 400.0);
-  tempo_->setDecimals(2);
+  tempo_ = NewDecimalBox(this, playback::Spec(playback::Setting::kTempo));
   tempo_->setSuffix(QStringLiteral(" BPM"));
   tempo_->setValue(settings.tempo);
   form->addRow(QCoreApplication::translate("Sonavela", "テンポ(&T):"), tempo_);
 
-  beats_ = new QSpinBox(this);
-  beats_->setRange(1, 64);
-  beats_->setValue(settings.beatsPerChord);
+  beats_ =
+      NewSpinBox(this, playback::Spec(playback::Setting::kBeatsPerChord), settings.beatsPerChord);
   form->addRow(QCoreApplication::translate("Sonavela", "コードあたりの拍数(&B):"), beats_);
 
   source_ = new QComboBox(this);

@@ -303,7 +303,7 @@ TEST(OptionsTest, VoicingChannelsVelocityAndKey) {
       {{"--register", "100-128"},
        "--register: '100-128' is not LOW-HIGH, two MIDI notes from 0 to 127 at least 12 apart"},
       {{"--channel", "0"}, "--channel: '0' is not a whole number from 1 to 16"},
-      {{"--bass-channel", "17"}, "--bass-channel: '17' is not a whole number from 1 to 16"},
+      {{"--bass-channel", "17"}, "--bass-channel: '17' is not a whole number from 0 to 16"},
       {{"--velocity", "0"}, "--velocity: '0' is not a whole number from 1 to 127"},
       {{"--minor", "--key", "Am"}, "--minor is the home key Am: it cannot be combined with --key"},
       {{"--soundfont="}, "--soundfont: the file name is empty"},

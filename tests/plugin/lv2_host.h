@@ -121,6 +121,9 @@ class Lv2Host {
 
   // The bundle as installed for this test process.
   [[nodiscard]] static const std::filesystem::path& Bundle();
+  // The plugin as lilv read it from the bundle's Turtle.
+  [[nodiscard]] LilvWorld* World() const { return world_.get(); }
+  [[nodiscard]] const LilvPlugin* Plugin() const { return plugin_; }
 
  private:
   static constexpr std::size_t kSlotBytes = 8192;
