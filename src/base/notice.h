@@ -20,6 +20,7 @@ enum class NoticeKind : std::uint8_t {
   kLinkJoined,         // number: the other peers; tempo
   kLinkStarted,
   kLinkStopped,
+  kChordLate,  // the search done elsewhere had no chord ready at its boundary
 };
 
 struct Notice {

@@ -117,8 +117,9 @@ std::string ChordToneNames(const Chord& chord) {
 }
 
 std::string FormatStepLine(Key key, const Chord& chord) {
+  // Short enough for the string's own buffer: a real-time thread that plays
+  // the chords makes its lines without allocating.
   std::string line = KeyName(key);
-  line.reserve(16);
   while (line.size() < 4)
     line += ' ';
   line += ": ";

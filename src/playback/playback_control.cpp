@@ -24,41 +24,59 @@ StartInputs StartInputs::Defaults() {
   return inputs;
 }
 
-PlaybackControl::PlaybackControl(generator::ProgressionGenerator& generator, midi::MidiPort& port)
-    : generator_(generator), port_(port) {}
+GeneratedChords::GeneratedChords(generator::ProgressionGenerator& generator,
+                                 std::function<StartInputs()> inputs)
+    : generator_(generator),
+      inputs_(inputs ? std::move(inputs) : [] { return StartInputs::Defaults(); }) {}
 
-void PlaybackControl::Start(const StartInputs& inputs, Timestamp at) {
-  port_.ProgramChange(inputs.instrument, at);
+Opening GeneratedChords::Begin() {
+  const StartInputs inputs = inputs_();
   lastReport_ =
       generator::LoadRules(generator_, inputs.connection, inputs.substitution, inputs.minor);
   generator_.SetHomeKey(inputs.HomeKey());
   generator_.Reset();
-  port_.AllNotesOff(at);
-  PlayNext(at);
-  generator_.Advance();
+  lastStep_ = generator_.PopStep();
+  return {inputs.instrument, lastStep_};
 }
 
-void PlaybackControl::Tick(Timestamp at) {
-  PlayNext(at);
-  generator_.Advance();
+std::optional<generator::ProgressionStep> GeneratedChords::Next() {
+  lastStep_ = generator_.PopStep();
+  return lastStep_;
+}
+
+generator::StepExplanation GeneratedChords::ExplainLastStep() const {
+  return generator::Explain(lastStep_, generator_.PoppedOrigin(), generator_.HomeKey());
+}
+
+PlaybackControl::PlaybackControl(ChordSource& chords, midi::MidiPort& port)
+    : chords_(chords), port_(port) {}
+
+void PlaybackControl::Start(Timestamp at) {
+  const Opening opening = chords_.Begin();
+  port_.ProgramChange(opening.instrument, at);
+  port_.AllNotesOff(at);
+  Play(opening.step, at);
+}
+
+bool PlaybackControl::Tick(Timestamp at) {
+  const std::optional<generator::ProgressionStep> step = chords_.Next();
+  if (!step) {
+    return false;
+  }
+  Play(*step, at);
+  return true;
 }
 
 void PlaybackControl::Stop(Timestamp at) {
   port_.AllNotesOff(at);
 }
 
-void PlaybackControl::PlayNext(Timestamp at) {
-  const generator::ProgressionStep step = generator_.PopStep();
-  lastStep_ = step;
+void PlaybackControl::Play(const generator::ProgressionStep& step, Timestamp at) {
   port_.PlayChord(step.chord, at);
-  const std::string line = harmony::FormatStepLine(step.key, step.chord);
   if (listener_) {
-    listener_(step, line);
+    listener_(step, harmony::FormatStepLine(step.key, step.chord));
   }
-}
-
-generator::StepExplanation PlaybackControl::ExplainLastStep() const {
-  return generator::Explain(lastStep_, generator_.PoppedOrigin(), generator_.HomeKey());
+  chords_.Played();
 }
 
 }  // namespace sonavela::playback

@@ -11,6 +11,7 @@
 #include "generator/load_rules.h"
 #include "midi/port/midi_message.h"
 #include "midi/port/midi_port.h"
+#include "playback/chord_source.h"
 
 namespace sonavela::playback {
 
@@ -18,7 +19,6 @@ using midi::Timestamp;
 
 inline constexpr int ResultListLimit = 100;
 inline constexpr unsigned kStepTimerId = 0;
-inline constexpr int kInstrumentAtStart = 49;
 
 // What a start takes from the front end, as values.
 struct StartInputs {
@@ -42,40 +42,55 @@ struct StartInputs {
 using StepListener =
     std::function<void(const generator::ProgressionStep& step, const std::string& line)>;
 
-// Start / tick / stop: the only place where the generator and the MIDI port
-// meet. Each operation is told when its messages sound; each chord played is
-// told to the listener.
+// The progression as this program's generator plays it: each start reads the
+// front end's inputs and loads their rules; the search for the next chord
+// runs when the last one has sounded.
+class GeneratedChords final : public ChordSource {
+ public:
+  GeneratedChords(generator::ProgressionGenerator& generator, std::function<StartInputs()> inputs);
+
+  [[nodiscard]] Opening Begin() override;
+  [[nodiscard]] std::optional<generator::ProgressionStep> Next() override;
+  void Played() override { generator_.Advance(); }
+
+  // What LoadRules reported at the last Begin (skipped and ignored lines), so
+  // that the front end can tell the user.
+  [[nodiscard]] const generator::LoadReport& LastLoadReport() const { return lastReport_; }
+  // The step handed over last, and why it was planned.
+  [[nodiscard]] generator::StepExplanation ExplainLastStep() const;
+
+ private:
+  generator::ProgressionGenerator& generator_;
+  std::function<StartInputs()> inputs_;
+  generator::LoadReport lastReport_{};
+  generator::ProgressionStep lastStep_{};
+};
+
+// Start / tick / stop: the only place where the chords of a progression and
+// the MIDI port meet. Each operation is told when its messages sound; each
+// chord played is told to the listener.
 class PlaybackControl {
  public:
-  PlaybackControl(generator::ProgressionGenerator& generator, midi::MidiPort& port);
+  PlaybackControl(ChordSource& chords, midi::MidiPort& port);
 
-  // Restarts from the tonic of the home key with the rules of `inputs`; the
-  // first chord sounds at `at`.
-  void Start(const StartInputs& inputs, Timestamp at);
-  // Plays the next step at `at`.
-  void Tick(Timestamp at);
-  // Silences the device at `at`; the generator stays as it is.
+  // Restarts from the tonic of the home key: the instrument, a silence, the
+  // first chord at `at`.
+  void Start(Timestamp at);
+  // Plays the next chord at `at`; false, with nothing sent, when the source
+  // has none ready yet.
+  bool Tick(Timestamp at);
+  // Silences the device at `at`; the progression stays where it is.
   void Stop(Timestamp at);
 
   // Replaces the listener; an empty function removes it.
   void SetStepListener(StepListener listener) { listener_ = std::move(listener); }
 
-  // What LoadRules reported at the last Start (skipped and ignored lines), so
-  // that the front end can tell the user.
-  [[nodiscard]] const generator::LoadReport& LastLoadReport() const { return lastReport_; }
-
-  // The step played last, and why it was planned; valid from the moment its
-  // line is shown.
-  [[nodiscard]] generator::StepExplanation ExplainLastStep() const;
-
  private:
-  void PlayNext(Timestamp at);
+  void Play(const generator::ProgressionStep& step, Timestamp at);
 
-  generator::ProgressionGenerator& generator_;
+  ChordSource& chords_;
   midi::MidiPort& port_;
   StepListener listener_;
-  generator::LoadReport lastReport_{};
-  generator::ProgressionStep lastStep_{};
 };
 
 }  // namespace sonavela::playback

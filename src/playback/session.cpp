@@ -23,14 +23,25 @@ midi::PatternBeat BeatOf(const timing::Meter& meter) {
   return {meter.BeatNs(), meter.beatsPerChord};
 }
 
+std::unique_ptr<ChordSource> Generated(generator::ProgressionGenerator& generator,
+                                       std::function<StartInputs()> inputs,
+                                       GeneratedChords*& view) {
+  auto chords = std::make_unique<GeneratedChords>(generator, std::move(inputs));
+  view = chords.get();
+  return chords;
+}
+
+const generator::LoadReport kNothingLoaded{};
+
 }  // namespace
 
 PlaybackSession::PlaybackSession(SessionOptions options)
-    : inputs_(options.inputs ? std::move(options.inputs) : [] { return StartInputs::Defaults(); }),
-      clock_(options.clock ? std::move(options.clock) : std::make_unique<timing::GridClock>()),
+    : clock_(options.clock ? std::move(options.clock) : std::make_unique<timing::GridClock>()),
       recorder_(nullptr),
       port_(Recorded(std::move(options.devices), recorder_)),
-      control_(generator_, port_),
+      chords_(options.chords ? std::move(options.chords)
+                             : Generated(generator_, std::move(options.inputs), generated_)),
+      control_(*chords_, port_),
       clockOut_(options.clockOut),
       keepRecording_(options.keepRecording),
       spillAfter_(options.spillAfterBytes),
@@ -147,6 +158,7 @@ void PlaybackSession::Report() {
 }
 
 int PlaybackSession::Pump() {
+  PlayAwaited();
   const Timestamp horizon = clock_->Now() + Lookahead();
   int handled = 0;
   while (const std::optional<timing::ClockEvent> event = clock_->Poll(horizon)) {
@@ -243,17 +255,37 @@ void PlaybackSession::StartAt(Timestamp at) {
   recorder_->BeginChord(at);
   port_.SetBeat(BeatOf(clock_->CurrentMeter()));
   firstOfStart_ = true;
-  control_.Start(inputs_(), at);
+  chordAwaited_ = false;
+  lateTold_ = false;
+  control_.Start(at);
   running_ = true;
   ChordPlayed();
 }
 
 void PlaybackSession::ChordAt(Timestamp at) {
   lastChordAt_ = at;
-  recorder_->BeginChord(at);
-  port_.SetBeat(BeatOf(clock_->CurrentMeter()));
-  control_.Tick(at);
+  if (!chordAwaited_) {
+    recorder_->BeginChord(at);
+    port_.SetBeat(BeatOf(clock_->CurrentMeter()));
+    chordAwaited_ = !control_.Tick(at);
+  }
+  // Otherwise the chord still awaited stands for this boundary too.
+  if (chordAwaited_ && !lateTold_ && sink_) {
+    lateTold_ = true;
+    Notice late;
+    late.kind = NoticeKind::kChordLate;
+    sink_(late);
+  }
   ChordPlayed();
+}
+
+void PlaybackSession::PlayAwaited() {
+  if (!chordAwaited_ || !running_) {
+    return;
+  }
+  // Sent at its boundary's time, which has passed: the device sounds it as
+  // soon as it can.
+  chordAwaited_ = !control_.Tick(lastChordAt_);
 }
 
 void PlaybackSession::Tick(unsigned timerId) {
@@ -295,6 +327,7 @@ void PlaybackSession::SilenceAt(Timestamp at) {
     port_.SendRealTime(midi::MidiMessage::Stop(), at);
   }
   control_.Stop(at);
+  chordAwaited_ = false;
   running_ = false;
   FlushRecording();
 }
@@ -322,6 +355,14 @@ void PlaybackSession::DueBefore(Timestamp end) {
       return;
     }
   }
+}
+
+const generator::LoadReport& PlaybackSession::LastLoadReport() const {
+  return generated_ != nullptr ? generated_->LastLoadReport() : kNothingLoaded;
+}
+
+generator::StepExplanation PlaybackSession::ExplainLastStep() const {
+  return generated_ != nullptr ? generated_->ExplainLastStep() : generator::StepExplanation{};
 }
 
 void PlaybackSession::OnStep(const generator::ProgressionStep& step, const std::string& line) {

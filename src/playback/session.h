@@ -31,6 +31,10 @@ struct SessionOptions {
   std::unique_ptr<timing::ChordClock> clock;
   // What each start takes, read at the start; empty: StartInputs::Defaults().
   std::function<StartInputs()> inputs;
+  // Where the chords come from when they are searched for elsewhere (a
+  // plugin host's worker); null: this session's own generator, with
+  // `inputs`.
+  std::unique_ptr<ChordSource> chords;
   // Initial state of the random source.
   std::uint32_t seed = generator::RandomSource::kInitialState;
   // MIDI beat clock on the output device: 24 pulses a beat, start and stop,
@@ -119,14 +123,12 @@ class PlaybackSession {
   // Another clock, and whether to send MIDI clock, for the next Start; a
   // session that plays or waits for a master stops first.
   void SetClock(std::unique_ptr<timing::ChordClock> clock, bool clockOut);
-  [[nodiscard]] const generator::LoadReport& LastLoadReport() const {
-    return control_.LastLoadReport();
-  }
+  // What the rules of the last start reported; clean when the chords come
+  // from elsewhere.
+  [[nodiscard]] const generator::LoadReport& LastLoadReport() const;
   // The chord played last: its numeral, the pivot that led to it, the
-  // distance from home.
-  [[nodiscard]] generator::StepExplanation ExplainLastStep() const {
-    return control_.ExplainLastStep();
-  }
+  // distance from home (where this session's generator found it).
+  [[nodiscard]] generator::StepExplanation ExplainLastStep() const;
   // Called for every chord played, after its line was shown.
   void SetStepListener(StepListener listener) { listener_ = std::move(listener); }
   // Hears every event from now on, each as it happens: the chords played,
@@ -154,6 +156,7 @@ class PlaybackSession {
   void Handle(const timing::ClockEvent& event);
   void StartAt(Timestamp at);
   void ChordAt(Timestamp at);
+  void PlayAwaited();
   void SilenceAt(Timestamp at);
   void DueBefore(Timestamp end);
   [[nodiscard]] std::optional<Timestamp> NextPulse() const;
@@ -168,13 +171,18 @@ class PlaybackSession {
   [[nodiscard]] SessionState CurrentState() const;
   Status SaveSpilled(const std::filesystem::path& path) const;
 
-  std::function<StartInputs()> inputs_;
   std::unique_ptr<timing::ChordClock> clock_;
   ChordRecorder* recorder_;  // owned by port_, as its backend
   midi::MidiPort port_;
   generator::ProgressionGenerator generator_;
+  GeneratedChords* generated_ = nullptr;  // owned by chords_, unless they come from elsewhere
+  std::unique_ptr<ChordSource> chords_;
   bool running_ = false;
   PlaybackControl control_;
+  // The chord of the last boundary was not there yet: it sounds as soon as it
+  // is.
+  bool chordAwaited_ = false;
+  bool lateTold_ = false;
   bool clockOut_;
   bool keepRecording_;
   std::size_t spillAfter_;

@@ -7,9 +7,10 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <utility>
+#include <variant>
 
 #include "generator/candidate_keys.h"
-#include "midi/port/midi_port.h"
 #include "playback/settings.h"
 
 namespace sonavela::plugin {
@@ -20,8 +21,6 @@ using playback::Setting;
 
 constexpr double kMaxSeed = 16777215.0;  // every integer up to here is exact in a float port
 constexpr double kCMajorRow = 6.0;       // of the candidate tonics, from G flat up by fifths
-// A time a hair past a frame is on that frame: times are whole nanoseconds.
-constexpr double kOnTheFrame = 1e-3;
 
 double Control(const float* port, double fallback, double low, double high) {
   if (port == nullptr || !std::isfinite(*port)) {
@@ -55,13 +54,29 @@ std::optional<double> Number(const Uris& uris, const LV2_Atom* atom) {
 PluginInstance::PluginInstance(double sampleRate, const LV2_URID_Map& map,
                                const LV2_Worker_Schedule& schedule, LV2_Log_Logger logger)
     : uris_(map),
-      schedule_(schedule),
       logger_(logger),
       worker_(logger_),
-      time_(sampleRate),
-      output_(map, uris_) {
+      jobs_(schedule),
+      output_(map, uris_),
+      session_(Parts(sampleRate, *this)) {
   // Made here, once: run() reads the settings' ranges and may not allocate.
   (void)playback::SettingSpecs();
+  (void)session_.OpenDevice(0);  // the plugin's own output, which cannot fail
+  session_.SetEventSink([this](const playback::SessionEvent& event) { Tell(event); });
+}
+
+playback::SessionOptions PluginInstance::Parts(double sampleRate, PluginInstance& plugin) {
+  playback::SessionOptions options;
+  auto clock = std::make_unique<timing::HostClock>(sampleRate);
+  plugin.clock_ = clock.get();
+  auto backend = std::make_unique<AtomBackend>(plugin.output_, *clock);
+  plugin.backend_ = backend.get();
+  auto chords = std::make_unique<WorkerChords>(plugin.jobs_);
+  plugin.chords_ = chords.get();
+  options.clock = std::move(clock);
+  options.devices = std::move(backend);
+  options.chords = std::move(chords);
+  return options;
 }
 
 void PluginInstance::ConnectPort(std::uint32_t port, void* data) {
@@ -84,15 +99,15 @@ double PluginInstance::Value(PortIndex port, double fallback, double low, double
   return Control(controls_[port], fallback, low, high);
 }
 
-StartSettings PluginInstance::ControlSettings() const {
-  StartSettings settings;
-  settings.seed = static_cast<std::uint32_t>(Value(kSeedPort, 1.0, 0.0, kMaxSeed));
-  playback::OpeningSettings& opening = settings.opening;
+Controls PluginInstance::ReadControls() const {
+  Controls controls;
+  StartSettings& start = controls.start;
+  start.seed = static_cast<std::uint32_t>(Value(kSeedPort, 1.0, 0.0, kMaxSeed));
   const auto& row = generator::CandidateTonics()[static_cast<std::size_t>(
       Value(kKeyPort, kCMajorRow, 0.0, generator::kCandidateRows - 1))];
-  opening.homeKey = Value(kMinorPort, 0.0, 0.0, 1.0) > 0.5 ? row.minor : row.major;
-  opening.instrument = static_cast<std::int32_t>(Value(kInstrumentPort, 49.0, 1.0, 128.0));
-  midi::VoicingSettings& voicing = opening.voicing;
+  start.homeKey = Value(kMinorPort, 0.0, 0.0, 1.0) > 0.5 ? row.minor : row.major;
+  start.instrument = static_cast<std::int32_t>(Value(kInstrumentPort, 49.0, 1.0, 128.0));
+  midi::VoicingSettings& voicing = controls.voicing;
   voicing.mode = static_cast<midi::VoicingMode>(Value(kVoicingPort, Setting::kVoicing));
   const playback::SettingSpec& notes = playback::Spec(Setting::kRegister);
   voicing.upper.low = static_cast<int>(
@@ -105,7 +120,7 @@ StartSettings PluginInstance::ControlSettings() const {
   voicing.velocity = static_cast<int>(Value(kVelocityPort, Setting::kVelocity));
   voicing.pattern = static_cast<midi::ChordPattern>(Value(kPatternPort, Setting::kPattern));
   voicing.humanizeMs = static_cast<int>(Value(kHumanizePort, Setting::kHumanize));
-  return settings;
+  return controls;
 }
 
 double PluginInstance::Value(PortIndex port, Setting setting) const {
@@ -122,61 +137,34 @@ int PluginInstance::BeatsPerChord() const {
 }
 
 void PluginInstance::Activate() {
-  settings_ = ControlSettings();
-  upcomingReady_ = false;
-  live_ = false;
-  waiting_ = false;
-  lateReported_ = false;
-  unsentCount_ = 0;
+  const Controls controls = ReadControls();
+  chords_->Take(controls.start);
+  voicing_ = controls.voicing;
+  session_.SetVoicing(voicing_);
+  jobs_.Forget();
   cycleStart_ = 0;
-  time_.Activate(0);
-}
-
-void PluginInstance::SendJob(Job job) {
-  scratch_.job = job;
-  scratch_.run = run_;
-  scratch_.settings = settings_;
-  scratch_.pathLength = 0;
-  Schedule(scratch_);
-}
-
-void PluginInstance::Schedule(const Request& request) {
-  if (schedule_.schedule_work(schedule_.handle, request.Size(), &request) != LV2_WORKER_SUCCESS &&
-      unsentCount_ < kUnsentCapacity) {
-    unsent_[unsentCount_++] = request;
-  }
-}
-
-void PluginInstance::RetryUnsent() {
-  const std::size_t count = unsentCount_;
-  unsentCount_ = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    Schedule(unsent_[i]);
-  }
+  clock_->Activate(0);
+  session_.Start();
 }
 
 void PluginInstance::FollowControls() {
-  const StartSettings settings = ControlSettings();
-  if (settings == settings_) {
-    return;
+  const Controls controls = ReadControls();
+  chords_->Follow(controls.start);
+  if (!(controls.voicing == voicing_)) {
+    voicing_ = controls.voicing;
+    session_.SetVoicing(voicing_);  // from the next chord on
   }
-  // The worker builds the next start for them ahead; one that comes first
-  // is built when it is played.
-  settings_ = settings;
-  SendJob(Job::kSettings);
 }
 
 void PluginInstance::Run(std::uint32_t frames) {
   output_.Begin(out_);
-  RetryUnsent();
+  jobs_.Retry();
   FollowControls();
   if (announceRuleFile_) {
     AnnounceRuleFile(0);
   }
-  // A chord whose result came late is played as soon as it is there.
-  if (waiting_) {
-    NextAt(0);
-  }
+  backend_->Cycle(cycleStart_, frames);
+  clock_->SetBeatsPerChord(BeatsPerChord());
   std::int64_t from = cycleStart_;
   const std::int64_t end = cycleStart_ + frames;
   input_.Begin(control_);
@@ -187,124 +175,32 @@ void PluginInstance::Run(std::uint32_t frames) {
     HandleEvent(*event, from);
   }
   PlayUntil(from, end);
+  backend_->Cycle(end, 0);
   output_.End();
   cycleStart_ = end;
 }
 
 void PluginInstance::PlayUntil(std::int64_t from, std::int64_t to) {
-  while (const std::optional<Boundary> boundary = time_.NextBoundary(from, to, BeatsPerChord())) {
-    PatternUntil(boundary->frame);
-    PlayBoundary(*boundary);
-    time_.Passed();
-    // One chord a frame at most, however fast the host's tempo.
-    from = boundary->frame + 1;
-  }
-  PatternUntil(to);
-}
-
-midi::Timestamp PluginInstance::TimeOfFrame(std::int64_t frame) const {
-  return midi::Timestamp(std::chrono::nanoseconds(
-      std::llround(static_cast<double>(frame) * 1e9 / time_.SampleRate())));
-}
-
-void PluginInstance::PatternUntil(std::int64_t end) {
-  const midi::Timestamp before = TimeOfFrame(end);
-  while (const std::optional<midi::PatternNote> note = pattern_.Take(before)) {
-    const double exact =
-        static_cast<double>(note->at.time_since_epoch().count()) * time_.SampleRate() / 1e9;
-    // A note's time went through whole nanoseconds: up to a nanosecond past
-    // its frame is still on it.
-    const std::int64_t frame =
-        std::clamp(static_cast<std::int64_t>(std::ceil(exact - kOnTheFrame)), cycleStart_, end - 1);
-    const int channel = note->note.bass ? liveVoicing_.BassChannel() : liveVoicing_.channel;
-    output_.Midi(note->on
-                     ? midi::MidiMessage::NoteOn(channel, note->note.key, liveVoicing_.velocity)
-                     : midi::MidiMessage::NoteOff(channel, note->note.key),
-                 static_cast<std::uint32_t>(frame - cycleStart_));
+  clock_->Span(from, to);
+  // One chord a call: a cycle may hold several.
+  while (session_.Pump() > 0) {
   }
 }
 
-void PluginInstance::PlayChord(const playback::RenderedChord& chord, std::uint32_t offset) {
-  if (pattern_.Plain()) {
-    for (const midi::MidiMessage& message : chord.Messages()) {
-      output_.Midi(message, offset);
-    }
-    return;
+void PluginInstance::Tell(const playback::SessionEvent& event) {
+  LogEntry entry;
+  if (const auto* notice = std::get_if<playback::Notice>(&event)) {
+    entry = {LogEntry::What::kNotice, static_cast<std::uint32_t>(notice->kind)};
+  } else if (const auto* failure = std::get_if<playback::Failure>(&event)) {
+    entry = {LogEntry::What::kFailure, static_cast<std::uint32_t>(failure->error.kind)};
+  } else {
+    return;  // the chords and the transport's state the host shows itself
   }
-  // The silences and the instrument at the boundary; the notes as the
-  // pattern places them, on the host's beats.
-  for (const midi::MidiMessage& message : chord.Messages()) {
-    if (!message.IsNoteOn()) {
-      output_.Midi(message, offset);
-    }
-  }
-  const std::int64_t frame = cycleStart_ + offset;
-  pattern_.Begin(chord.voiced, TimeOfFrame(frame), {time_.SecondsPerBeat() * 1e9, BeatsPerChord()});
-  PatternUntil(frame + 1);
-}
-
-void PluginInstance::PlayBoundary(const Boundary& boundary) {
-  const auto offset = static_cast<std::uint32_t>(boundary.frame - cycleStart_);
-  if (boundary.fresh || !live_) {
-    StartAt(offset);
-  } else if (!waiting_) {
-    NextAt(offset);
-  }
-  // Otherwise the chord still awaited stands for this boundary.
-}
-
-void PluginInstance::StartAt(std::uint32_t offset) {
-  const midi::VoicingSettings& voicing = settings_.opening.voicing;
-  // Notes of the last start on channels this one does not use would ring on.
-  for (const int channel : {liveChannel_, liveBassChannel_}) {
-    if (live_ && channel != voicing.channel && channel != voicing.BassChannel()) {
-      output_.Midi(midi::MidiMessage::AllNotesOff(channel), offset);
-    }
-  }
-  liveVoicing_ = voicing;
-  pattern_ = midi::PatternPlayer(voicing.pattern, voicing.humanizeMs);
-  PlayChord(opener_.Render(settings_.opening), offset);
-  liveChannel_ = voicing.channel;
-  liveBassChannel_ = voicing.BassChannel();
-  waiting_ = false;
-  live_ = true;
-  upcomingReady_ = false;
-  ++run_;
-  SendJob(Job::kGoLive);
-}
-
-void PluginInstance::NextAt(std::uint32_t offset) {
-  if (!upcomingReady_) {
-    waiting_ = true;
-    ReportLate();
-    return;
-  }
-  PlayChord(upcoming_, offset);
-  waiting_ = false;
-  upcomingReady_ = false;
-  SendJob(Job::kNext);
-}
-
-void PluginInstance::Silence(std::uint32_t offset) {
-  // A chord that was still awaited must not sound after the stop, nor the
-  // rest of a pattern.
-  waiting_ = false;
-  pattern_.Clear();
-  if (!live_) {
-    return;  // nothing has sounded since activation
-  }
-  output_.Midi(midi::MidiMessage::AllNotesOff(liveChannel_), offset);
-  if (liveBassChannel_ != liveChannel_) {
-    output_.Midi(midi::MidiMessage::AllNotesOff(liveBassChannel_), offset);
-  }
-}
-
-void PluginInstance::ReportLate() {
-  if (lateReported_) {
-    return;
-  }
-  lateReported_ = true;
-  SendJob(Job::kReportLate);
+  Request& request = jobs_.Scratch();
+  request.job = Job::kLog;
+  request.log = entry;
+  request.pathLength = 0;
+  jobs_.SendScratch();
 }
 
 void PluginInstance::HandleEvent(const LV2_Atom_Event& event, std::int64_t frame) {
@@ -322,7 +218,7 @@ void PluginInstance::HandleEvent(const LV2_Atom_Event& event, std::int64_t frame
     lv2_atom_object_get(object, uris_.timeSpeed, &speed, uris_.timeBeatsPerMinute, &tempo,
                         uris_.timeBeatsPerBar, &beatsPerBar, uris_.timeBar, &bar, uris_.timeBarBeat,
                         &barBeat, 0);
-    HostPosition position;
+    timing::HostPosition position;
     position.speed = Number(uris_, speed);
     position.beatsPerMinute = Number(uris_, tempo);
     position.beatsPerBar = Number(uris_, beatsPerBar);
@@ -330,9 +226,7 @@ void PluginInstance::HandleEvent(const LV2_Atom_Event& event, std::int64_t frame
       position.bar = static_cast<std::int64_t>(std::llround(*n));
     }
     position.barBeat = Number(uris_, barBeat);
-    if (time_.Apply(frame, position)) {
-      Silence(offset);
-    }
+    clock_->Apply(frame, position);
   } else if (object->body.otype == uris_.patchSet) {
     const LV2_Atom* property = nullptr;
     const LV2_Atom* value = nullptr;
@@ -350,10 +244,11 @@ void PluginInstance::HandleEvent(const LV2_Atom_Event& event, std::int64_t frame
 void PluginInstance::AskForRules(const LV2_Atom& path) {
   const char* text = static_cast<const char*>(LV2_ATOM_BODY_CONST(&path));
   const std::size_t length = strnlen(text, path.size);
-  scratch_.job = length < kPathCapacity ? Job::kLoadRules : Job::kPathTooLong;
-  scratch_.pathLength = scratch_.job == Job::kLoadRules ? static_cast<std::uint32_t>(length) : 0;
-  std::memcpy(scratch_.path.data(), text, scratch_.pathLength);
-  Schedule(scratch_);
+  Request& request = jobs_.Scratch();
+  request.job = length < kPathCapacity ? Job::kLoadRules : Job::kPathTooLong;
+  request.pathLength = request.job == Job::kLoadRules ? static_cast<std::uint32_t>(length) : 0;
+  std::memcpy(request.path.data(), text, request.pathLength);
+  jobs_.SendScratch();
 }
 
 void PluginInstance::WorkResponse(std::uint32_t size, const void* data) {
@@ -361,10 +256,7 @@ void PluginInstance::WorkResponse(std::uint32_t size, const void* data) {
   std::memcpy(&response, data, std::min<std::size_t>(size, sizeof(Response)));
   switch (response.reply) {
     case Reply::kChord:
-      if (response.run == run_) {
-        upcoming_ = response.chord;
-        upcomingReady_ = true;
-      }
+      chords_->Found(response.run, response.step);
       break;
     case Reply::kRulesTaken:
       ruleFileLength_ = std::min<std::uint32_t>(response.pathLength, kPathCapacity);

@@ -11,13 +11,14 @@
 #include <cstdint>
 #include <string_view>
 
-#include "midi/port/pattern.h"
-#include "playback/chord_feed.h"
+#include "midi/port/midi_port.h"
+#include "playback/session.h"
 #include "playback/settings.h"
+#include "plugin/atom_backend.h"
 #include "plugin/atom_ports.h"
-#include "plugin/host_time.h"
 #include "plugin/plugin_worker.h"
 #include "plugin/uris.h"
+#include "plugin/worker_chords.h"
 #include "plugin/worker_messages.h"
 
 namespace sonavela::plugin {
@@ -41,9 +42,15 @@ enum PortIndex : std::uint32_t {
   kPortCount = 15,
 };
 
-// One plugin instance. Run and WorkResponse are the audio thread's: they
-// place chords that the worker rendered ahead on the host's beats, and
-// allocate nothing, lock nothing and read no file.
+// What the controls set: the start they ask for and how its chords sound.
+struct Controls {
+  StartSettings start;
+  midi::VoicingSettings voicing;
+};
+
+// One plugin instance: a playback session on the host's timeline, whose
+// chords the host's worker searches. Run and WorkResponse are the audio
+// thread's: they allocate nothing, lock nothing and read no file.
 class PluginInstance {
  public:
   PluginInstance(double sampleRate, const LV2_URID_Map& map, const LV2_Worker_Schedule& schedule,
@@ -62,66 +69,41 @@ class PluginInstance {
   void RestoredRuleFile(std::string_view path);
 
  private:
+  // The session's clock, output and chords, each kept in view here.
+  [[nodiscard]] static playback::SessionOptions Parts(double sampleRate, PluginInstance& plugin);
   [[nodiscard]] double Value(PortIndex port, double fallback, double low, double high) const;
   // A port of a setting, within the setting's range, its default when unset.
   [[nodiscard]] double Value(PortIndex port, playback::Setting setting) const;
-  [[nodiscard]] StartSettings ControlSettings() const;
+  [[nodiscard]] Controls ReadControls() const;
   [[nodiscard]] int BeatsPerChord() const;
   void FollowControls();
   void PlayUntil(std::int64_t from, std::int64_t to);
-  void PlayBoundary(const Boundary& boundary);
-  void PlayChord(const playback::RenderedChord& chord, std::uint32_t offset);
-  // The notes of the pattern playing that fall before frame `end`.
-  void PatternUntil(std::int64_t end);
-  [[nodiscard]] midi::Timestamp TimeOfFrame(std::int64_t frame) const;
-  void StartAt(std::uint32_t offset);
-  void NextAt(std::uint32_t offset);
-  void Silence(std::uint32_t offset);
-  void SendJob(Job job);
-  void ReportLate();
   void HandleEvent(const LV2_Atom_Event& event, std::int64_t frame);
   void AskForRules(const LV2_Atom& path);
-  void Schedule(const Request& request);
-  void RetryUnsent();
-
+  // What the session says goes to the host's log, by way of the worker.
+  void Tell(const playback::SessionEvent& event);
   void AnnounceRuleFile(std::uint32_t offset);
 
   Uris uris_;
-  LV2_Worker_Schedule schedule_;
   LV2_Log_Logger logger_;
   PluginWorker worker_;
+  WorkerQueue jobs_;
 
   const void* control_ = nullptr;  // atom sequences, not always aligned as atoms should be
   void* out_ = nullptr;
   // The control ports, by index; null until connected.
   std::array<const float*, kPortCount> controls_{};
 
-  HostTime time_;
   std::int64_t cycleStart_ = 0;
   AtomInput input_;
   AtomOutput output_;
 
-  StartSettings settings_;
-  // A start needs nothing from the worker: its chord is the tonic.
-  playback::OpeningRenderer opener_;
-  // The channels of the progression that plays, which a stop silences.
-  int liveChannel_ = midi::kChordChannel;
-  int liveBassChannel_ = midi::kChordChannel;
-  // How the progression that plays sounds, and its chord as a pattern.
-  midi::VoicingSettings liveVoicing_;
-  midi::PatternPlayer pattern_;
-  playback::RenderedChord upcoming_;
-  bool upcomingReady_ = false;
-  std::uint32_t run_ = 0;
-  bool live_ = false;     // a start has played since activation
-  bool waiting_ = false;  // for the chord of a boundary that has passed
-  bool lateReported_ = false;
-
-  // Requests the host had no room for, sent again at the next cycle.
-  static constexpr std::size_t kUnsentCapacity = 4;
-  std::array<Request, kUnsentCapacity> unsent_{};
-  std::size_t unsentCount_ = 0;
-  Request scratch_{};
+  // Owned by session_.
+  timing::HostClock* clock_ = nullptr;
+  AtomBackend* backend_ = nullptr;
+  WorkerChords* chords_ = nullptr;
+  midi::VoicingSettings voicing_;
+  playback::PlaybackSession session_;
   Response responseScratch_{};
 
   std::array<char, kPathCapacity> ruleFile_{};

@@ -3,6 +3,10 @@
 
 #include <utility>
 
+#include "base/error.h"
+#include "base/notice.h"
+#include "generator/generator.h"
+#include "playback/playback_control.h"
 #include "playback/rule_file_io.h"
 
 namespace sonavela::plugin {
@@ -14,25 +18,46 @@ constexpr std::string_view kSavedRulesName = "saved rules";
 
 }  // namespace
 
+struct PluginWorker::Progression {
+  // Played up to its first chord, with the second searched for: what run()
+  // plays at the start and the first chord it asks for.
+  Progression(const StartSettings& settings, const generator::RuleTables& tables)
+      : chords(generator, [settings, tables] {
+          playback::StartInputs inputs;
+          inputs.instrument = settings.instrument;
+          inputs.minor = settings.homeKey.mode == harmony::kMinor;
+          inputs.homeKey = settings.homeKey;
+          inputs.connection = tables.connection;
+          inputs.substitution = tables.substitution;
+          return inputs;
+        }) {
+    generator.SetRandomState(settings.seed);
+    (void)chords.Begin();
+    chords.Played();
+  }
+
+  generator::ProgressionGenerator generator;
+  playback::GeneratedChords chords;
+};
+
 PluginWorker::PluginWorker(LV2_Log_Logger& logger)
     : logger_(logger), tables_(generator::DefaultRuleTables()) {}
 
 PluginWorker::~PluginWorker() = default;
 
 void PluginWorker::BuildStart() {
-  playback::FeedSettings feed;
-  feed.seed = settings_.seed;
-  feed.opening = settings_.opening;
-  feed.tables = tables_;
-  ready_ = std::make_unique<playback::ChordFeed>(feed);
+  ready_ = std::make_unique<Progression>(settings_, tables_);
 }
 
 void PluginWorker::SendUpcoming(const Responder& responder) const {
   Response response;
   response.reply = Reply::kChord;
   response.run = liveRun_;
-  response.chord = live_->Upcoming();
+  response.step = live_->chords.Next().value_or(generator::ProgressionStep{});
   responder.Send(response);
+  // The chord after it is searched now, while the one handed over waits for
+  // its boundary.
+  live_->chords.Played();
 }
 
 void PluginWorker::GoLive(const Request& request, const Responder& responder) {
@@ -44,9 +69,7 @@ void PluginWorker::GoLive(const Request& request, const Responder& responder) {
   live_ = std::move(ready_);
   liveRun_ = request.run;
   SendUpcoming(responder);
-  // The chord after it is searched now, while the one handed over waits for
-  // its boundary; then the start for the next roll from bar 1 is built.
-  live_->Step();
+  // Then the start for the next roll from bar 1.
   BuildStart();
 }
 
@@ -63,7 +86,6 @@ void PluginWorker::Work(const Request& request, const Responder& responder) {
     case Job::kNext:
       if (live_ && request.run == liveRun_) {
         SendUpcoming(responder);
-        live_->Step();
       }
       break;
     case Job::kLoadRules:
@@ -77,10 +99,23 @@ void PluginWorker::Work(const Request& request, const Responder& responder) {
       responder.Send(refused);
       break;
     }
-    case Job::kReportLate:
-      lv2_log_warning(&logger_,
-                      "Sonavela: the host's worker was late with a chord; it came after its "
-                      "boundary, at the next cycle\n");
+    case Job::kLog:
+      Log(request.log);
+      break;
+  }
+}
+
+void PluginWorker::Log(const LogEntry& entry) {
+  switch (entry.what) {
+    case LogEntry::What::kNotice: {
+      Notice notice;
+      notice.kind = static_cast<NoticeKind>(entry.kind);
+      lv2_log_warning(&logger_, "Sonavela: %s\n", EnglishText(notice).c_str());
+      break;
+    }
+    case LogEntry::What::kFailure:
+      lv2_log_error(&logger_, "Sonavela: %s\n",
+                    EnglishText(Error::Of(static_cast<ErrorKind>(entry.kind))).c_str());
       break;
   }
 }

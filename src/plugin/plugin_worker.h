@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "generator/rule_file.h"
-#include "playback/chord_feed.h"
 #include "plugin/worker_messages.h"
 
 namespace sonavela::plugin {
@@ -26,7 +25,7 @@ struct Responder {
 
 // Everything of the plugin that may take time, allocate or read files, done
 // off the audio thread: the progression's search, the start kept ready for
-// the next roll from bar 1, rule files and the saved state. One lock keeps
+// the next roll from bar 1, rule files, the saved state and the log. One lock keeps
 // the host's worker thread and its state calls apart; run() never takes it.
 class PluginWorker {
  public:
@@ -51,14 +50,18 @@ class PluginWorker {
   void GoLive(const Request& request, const Responder& responder);
   void SendUpcoming(const Responder& responder) const;
   void LoadRules(const Request& request, const Responder& responder);
+  void Log(const LogEntry& entry);
+
+  // One start's progression, searched by this program's generator.
+  struct Progression;
 
   LV2_Log_Logger& logger_;
   mutable std::mutex mutex_;
   generator::RuleTables tables_;
   std::string tablesFrom_;
   StartSettings settings_;
-  std::unique_ptr<playback::ChordFeed> ready_;  // the next start, built ahead for settings_
-  std::unique_ptr<playback::ChordFeed> live_;   // the start that is playing
+  std::unique_ptr<Progression> ready_;  // the next start, built ahead for settings_
+  std::unique_ptr<Progression> live_;   // the start that is playing
   std::uint32_t liveRun_ = 0;
 };
 

@@ -7,7 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "playback/chord_feed.h"
+#include "generator/plan.h"
+#include "harmony/note.h"
+#include "playback/chord_source.h"
 
 namespace sonavela::plugin {
 
@@ -17,7 +19,8 @@ inline constexpr std::size_t kPathCapacity = 2048;
 // What a start reads from the controls.
 struct StartSettings {
   std::uint32_t seed = 1;
-  playback::OpeningSettings opening;
+  harmony::Key homeKey{{'C', 0}, harmony::kMajor};
+  std::int32_t instrument = playback::kInstrumentAtStart;
 
   friend bool operator==(const StartSettings&, const StartSettings&) = default;
 };
@@ -28,13 +31,22 @@ enum class Job : std::uint32_t {
   kNext,       // the chord after the last one was played: hand over the next
   kLoadRules,  // read the rule file at `path`
   kPathTooLong,
-  kReportLate,
+  kLog,  // tell the host's log what the session said
+};
+
+// What the session said, for the host's log: the kinds of its events, which
+// the worker words.
+struct LogEntry {
+  enum class What : std::uint32_t { kNotice, kFailure };
+  What what = What::kNotice;
+  std::uint32_t kind = 0;  // a NoticeKind or an ErrorKind
 };
 
 struct Request {
   Job job = Job::kSettings;
   std::uint32_t run = 0;  // which start the progression belongs to
   StartSettings settings;
+  LogEntry log;
   std::uint32_t pathLength = 0;
   std::array<char, kPathCapacity> path{};
 
@@ -53,7 +65,7 @@ enum class Reply : std::uint32_t {
 struct Response {
   Reply reply = Reply::kChord;
   std::uint32_t run = 0;
-  playback::RenderedChord chord;
+  generator::ProgressionStep step;
   std::uint32_t pathLength = 0;
   std::array<char, kPathCapacity> path{};
 

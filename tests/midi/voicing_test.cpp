@@ -183,5 +183,43 @@ TEST(MidiPortVoicing, ChannelsVelocityAndNoteOffsOfTheLedModes) {
                              M::NoteOff(2, 43), M::AllNotesOff(3), M::AllNotesOff(2)));
 }
 
+// A voicing changed while a chord sounds takes over at the next chord, which
+// first ends the old chord where it sounds: on its own channels, by note-offs
+// where it was led, by all notes off where it was the three-octave layout.
+TEST(MidiPortVoicing, AChangeEndsTheLastChordOnItsOwnChannels) {
+  using M = MidiMessage;
+  const Chord cMajor{{'C', 0}, harmony::kMajorTriad};
+  const Chord gMajor{{'G', 0}, harmony::kMajorTriad};
+  const VoicingSettings full;
+  const VoicingSettings ledOnFour{VoicingMode::kBassTriad, {60, 79}, 4, 0, 64};
+  const struct {
+    VoicingSettings from;
+    VoicingSettings to;
+    std::vector<M> between;  // what goes out before the G major's notes
+  } cases[] = {
+      {full, ledOnFour, {M::AllNotesOff(1)}},
+      {ledOnFour,
+       full,
+       {M::NoteOff(4, 67), M::NoteOff(4, 64), M::NoteOff(4, 60), M::NoteOff(4, 48),
+        M::AllNotesOff(1)}},
+  };
+  for (const auto& c : cases) {
+    const auto log = std::make_shared<MidiLog>();
+    MidiPort port(std::make_unique<RecordingBackend>(std::vector<RecordedDevice>{{"Synth"}}, log));
+    const Timestamp at{};
+    ASSERT_TRUE(port.OpenDevice(0, at));
+    port.SetVoicing(c.from);
+    port.PlayChord(cMajor, at);
+    port.SetVoicing(c.to);
+    log->Clear();
+    port.PlayChord(gMajor, at);
+    std::vector<M> sent = log->Messages();
+    const auto firstNote =
+        std::find_if(sent.begin(), sent.end(), [](const M& m) { return m.IsNoteOn(); });
+    sent.erase(firstNote, sent.end());
+    EXPECT_EQ(sent, c.between);
+  }
+}
+
 }  // namespace
 }  // namespace sonavela::midi

@@ -293,7 +293,8 @@ TEST(PluginNotes, PatternsPlaceTheirNotesOnTheHostsBeats) {
 }
 
 // Recorded by a DAW, a take plays back as heard only when every note ends by
-// a note-off of its own: an all-notes-off is no note end to a recorder.
+// a note-off of its own: an all-notes-off is no note end to a recorder. That
+// holds across a change of voicing and channel while the progression plays.
 TEST(PluginNotes, EndByTheirOwnNoteOffs) {
   constexpr std::int64_t kRoll = 4096;
   constexpr std::int64_t kStop = kRoll + 10 * kChordOfOneBeat + 5000;
@@ -306,6 +307,10 @@ TEST(PluginNotes, EndByTheirOwnNoteOffs) {
       host.SetControl(Control::kBeatsPerChord, 1);
       RollAt(host, kRoll);
       host.SendPosition(kStop, {2, 2.5, 120.0, 0.0});
+      // Another voicing on another channel, from the next chord on.
+      host.RunUntil(kRoll + 5 * kChordOfOneBeat + 1000, 512);
+      host.SetControl(Control::kVoicing, std::fmod(voicing + 1.0F, 4.0F));
+      host.SetControl(Control::kChannel, 5);
       host.RunUntil(kStop + 4096, 512);
       std::set<std::pair<int, int>> sounding;
       int notes = 0;

@@ -79,10 +79,39 @@ std::optional<Error> MidiPort::TakeFailure() {
 }
 
 void MidiPort::SetVoicing(const VoicingSettings& settings) {
-  voicing_ = settings;
-  voicer_ = Voicer(settings.mode, settings.upper);
+  if (settings == voicing_) {
+    newVoicing_.reset();  // the one that sounds goes on
+  } else {
+    newVoicing_ = settings;
+  }
+}
+
+void MidiPort::TakeNewVoicing(Timestamp at) {
+  if (!newVoicing_) {
+    return;
+  }
+  if (notesSent_) {
+    // The notes of the last voicing end on its channels: the new one may
+    // sound elsewhere, or not know them.
+    SendDue(at);
+    pattern_.Clear();
+    EndNotes(at);
+    if (voicing_.mode == VoicingMode::kFull && pattern_.Plain()) {
+      SilenceChannels(at);
+    }
+  }
+  voicing_ = *newVoicing_;
+  newVoicing_.reset();
+  voicer_ = Voicer(voicing_.mode, voicing_.upper);
   sounding_.count = 0;
-  pattern_ = PatternPlayer(settings.pattern, settings.humanizeMs);
+  pattern_ = PatternPlayer(voicing_.pattern, voicing_.humanizeMs);
+}
+
+void MidiPort::SilenceChannels(Timestamp at) {
+  Send(MidiMessage::AllNotesOff(voicing_.channel), at);
+  if (voicing_.BassChannel() != voicing_.channel) {
+    Send(MidiMessage::AllNotesOff(voicing_.BassChannel()), at);
+  }
 }
 
 void MidiPort::SendDue(Timestamp before) {
@@ -115,13 +144,12 @@ void MidiPort::EndNotes(Timestamp at) {
 }
 
 void MidiPort::AllNotesOff(Timestamp at) {
+  TakeNewVoicing(at);
   SendDue(at);
   pattern_.Clear();
   EndNotes(at);
-  Send(MidiMessage::AllNotesOff(voicing_.channel), at);
-  if (voicing_.BassChannel() != voicing_.channel) {
-    Send(MidiMessage::AllNotesOff(voicing_.BassChannel()), at);
-  }
+  SilenceChannels(at);
+  notesSent_ = false;
   voicer_.Reset();
 }
 
@@ -139,21 +167,19 @@ void MidiPort::NoteOn(int key, int velocity, Timestamp at) {
 }
 
 void MidiPort::PlayChord(const harmony::Chord& chord, Timestamp at) {
+  TakeNewVoicing(at);
+  notesSent_ = true;
   if (!pattern_.Plain()) {
     PlayPattern(chord, at);
     return;
   }
   if (voicing_.mode == VoicingMode::kFull) {
     // Its notes end only by all notes off, and the voicing has no memory.
-    Send(MidiMessage::AllNotesOff(voicing_.channel), at);
-    if (voicing_.BassChannel() != voicing_.channel) {
-      Send(MidiMessage::AllNotesOff(voicing_.BassChannel()), at);
-    }
+    SilenceChannels(at);
   } else {
     EndNotes(at);
   }
   const VoicedChord voiced = voicer_.Voice(chord);
-  lastVoiced_ = voiced;
   for (const VoicedChord::Note& note : voiced) {
     Send(MidiMessage::NoteOn(note.bass ? voicing_.BassChannel() : voicing_.channel, note.key,
                              voicing_.velocity),
@@ -169,16 +195,12 @@ void MidiPort::PlayPattern(const harmony::Chord& chord, Timestamp at) {
   SendDue(at);
   pattern_.Clear();
   if (voicing_.mode == VoicingMode::kFull) {
-    Send(MidiMessage::AllNotesOff(voicing_.channel), at);
-    if (voicing_.BassChannel() != voicing_.channel) {
-      Send(MidiMessage::AllNotesOff(voicing_.BassChannel()), at);
-    }
+    SilenceChannels(at);
     sounding_.count = 0;
   } else {
     EndNotes(at);
   }
-  lastVoiced_ = voicer_.Voice(chord);
-  pattern_.Begin(lastVoiced_, at, beat_);
+  pattern_.Begin(voicer_.Voice(chord), at, beat_);
   SendDue(at + std::chrono::nanoseconds(1));
 }
 

@@ -60,9 +60,10 @@ class MidiPort {
   Status CloseDevice(Timestamp at);
   [[nodiscard]] bool IsOpen() const { return isOpen_; }
 
-  // Takes effect at the next chord; the voice leading starts afresh.
+  // Takes effect at the next chord or silence, which first ends what the
+  // last voicing left sounding on its channels; the voice leading starts
+  // afresh.
   void SetVoicing(const VoicingSettings& settings);
-  [[nodiscard]] const VoicingSettings& Voicing() const { return voicing_; }
   // Where the beats of the chords played from now on fall, for the patterns
   // that spread a chord over its length.
   void SetBeat(PatternBeat beat) { beat_ = beat; }
@@ -70,9 +71,6 @@ class MidiPort {
   [[nodiscard]] std::optional<Timestamp> NextDue() const { return pattern_.NextTime(); }
   // Sends the pattern's notes that fall before `before`.
   void SendDue(Timestamp before);
-  // The notes of the last chord played, as voiced: for a player that spreads
-  // them as a pattern of its own.
-  [[nodiscard]] const VoicedChord& LastVoiced() const { return lastVoiced_; }
 
   // Ends what sounds (note-offs where the voicing sent its own) and sends
   // all notes off on the chords' channels; the next chord is voiced as a
@@ -109,6 +107,8 @@ class MidiPort {
   void SendNote(const PatternNote& note);
   void PlayPattern(const harmony::Chord& chord, Timestamp at);
   void Fail(Error why);
+  void SilenceChannels(Timestamp at);
+  void TakeNewVoicing(Timestamp at);
 
   std::unique_ptr<MidiBackend> backend_;
   bool isOpen_ = false;
@@ -116,11 +116,13 @@ class MidiPort {
   bool failureTaken_ = false;
   Timestamp lastTime_{};
   VoicingSettings voicing_;
+  std::optional<VoicingSettings> newVoicing_;
+  // A note-on was sent since the last all notes off.
+  bool notesSent_ = false;
   Voicer voicer_;
   VoicedChord sounding_;  // what the led voicings and the patterns must end with note-offs
   PatternPlayer pattern_;
   PatternBeat beat_;
-  VoicedChord lastVoiced_;
 };
 
 }  // namespace sonavela::midi

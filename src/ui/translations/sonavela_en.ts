@@ -730,5 +730,9 @@ The progression plays on, but from here on it cannot be saved.</translation>
         <source>Link ピアがセッションを止めました。また始まるのを待っています。</source>
         <translation>A Link peer stopped the session; waiting for it to start again.</translation>
     </message>
+    <message>
+        <source>次の和音の探索が間に合いませんでした。和音は遅れて鳴ります。</source>
+        <translation>The search for the next chord did not finish in time; the chord sounds late.</translation>
+    </message>
 </context>
 </TS>

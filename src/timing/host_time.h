@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace sonavela::plugin {
+namespace sonavela::timing {
 
 // What one time:Position said; what it leaves out keeps its last value.
 struct HostPosition {
@@ -68,4 +68,4 @@ class HostTime {
   bool nextIsFresh_ = false;
 };
 
-}  // namespace sonavela::plugin
+}  // namespace sonavela::timing

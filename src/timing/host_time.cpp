@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "plugin/host_time.h"
+#include "timing/host_time.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace sonavela::plugin {
+namespace sonavela::timing {
 
 namespace {
 
@@ -116,4 +116,4 @@ void HostTime::Passed() {
   nextIsFresh_ = false;
 }
 
-}  // namespace sonavela::plugin
+}  // namespace sonavela::timing
