@@ -36,9 +36,10 @@ struct JackClockPort::Shared {
   std::atomic<bool> gone{false};
 
   ~Shared() {
-    // A client whose server is gone is not closed: libjack may wait on the
-    // dead server's semaphores.
-    if (client != nullptr && !gone.load()) {
+    // After its server has gone libjack only cleans up on this side, which
+    // is quick; and a dead client left open keeps this process from the
+    // server that is started next under the same name.
+    if (client != nullptr) {
       jack_client_close(client);
     }
   }
@@ -148,6 +149,10 @@ std::optional<ClockInputEvent> JackClockPort::Next() {
   // over the few milliseconds a message waits.
   event.at = Timestamp(std::chrono::nanoseconds(jackNs - midi::JackClockOffset()));
   return event;
+}
+
+bool JackClockPort::ServerGone() const {
+  return shared_->gone.load();
 }
 
 bool JackClockPort::SourceGone() {

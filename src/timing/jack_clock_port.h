@@ -30,6 +30,8 @@ class JackClockPort {
   static Result<std::unique_ptr<JackClockPort>> Open(const std::string& clientName,
                                                      const std::string& source);
   ~JackClockPort();
+  // The server quit: this client is dead for good.
+  [[nodiscard]] bool ServerGone() const;
   JackClockPort(const JackClockPort&) = delete;
   JackClockPort& operator=(const JackClockPort&) = delete;
 

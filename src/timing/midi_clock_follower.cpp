@@ -93,7 +93,18 @@ std::optional<ClockEvent> MidiClockFollower::Poll(Timestamp /*horizon*/) {
     }
   }
   WatchSilence(Now());
+  WatchStoppedInput(Now());
   return std::nullopt;
+}
+
+void MidiClockFollower::WatchStoppedInput(Timestamp now) {
+  // A master that stopped may go away and come back before it starts
+  // again (its server restarted): its input is found again meanwhile.
+  if (rolling_ || now < nextGoneCheck_) {
+    return;
+  }
+  nextGoneCheck_ = now + kGoneCheck;
+  (void)source_->Gone();
 }
 
 std::optional<ClockEvent> MidiClockFollower::Apply(const timing::ClockInputEvent& event) {

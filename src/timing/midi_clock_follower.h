@@ -60,6 +60,7 @@ class MidiClockFollower final : public ChordClock {
   // Remembers a clock; returns its time, as passed on.
   Timestamp NoteClock(Timestamp at);
   void WatchSilence(Timestamp now);
+  void WatchStoppedInput(Timestamp now);
   [[nodiscard]] std::chrono::nanoseconds ClockPeriod() const;
   [[nodiscard]] std::chrono::nanoseconds SilenceLimit() const;
   ClockEvent Emit(Cue cue, Timestamp at);

@@ -217,6 +217,7 @@ Result<std::unique_ptr<MidiClockInput>> MidiClockInput::Open(const std::string& 
       return Error::Of(ErrorKind::kInputNotOpened, entry.name).Because(port.error());
     }
     input->jack_ = std::move(port).value();
+    input->onJack_ = true;
     return input;
   }
 #endif
@@ -229,8 +230,8 @@ Result<std::unique_ptr<MidiClockInput>> MidiClockInput::Open(const std::string& 
 
 std::optional<ClockInputEvent> MidiClockInput::Next() {
 #if defined(SONAVELA_HAVE_JACK)
-  if (jack_) {
-    return jack_->Next();
+  if (onJack_) {
+    return jack_ ? jack_->Next() : std::nullopt;
   }
 #endif
   Receiver& receiver = *receiver_;
@@ -248,8 +249,19 @@ std::optional<ClockInputEvent> MidiClockInput::Next() {
 
 bool MidiClockInput::Gone() {
 #if defined(SONAVELA_HAVE_JACK)
-  if (jack_) {
-    return jack_->SourceGone();
+  if (onJack_) {
+    if (jack_ && !jack_->ServerGone()) {
+      return jack_->SourceGone();
+    }
+    // A server started again under the same name, with the source on it,
+    // takes a client of its own; the dead one goes first.
+    jack_.reset();
+    Result<std::unique_ptr<JackClockPort>> port = JackClockPort::Open(clientName_, name_);
+    if (!port) {
+      return true;
+    }
+    jack_ = std::move(port).value();
+    return false;
   }
 #endif
   RtMidiIn* in = receiver_->in.get();

@@ -67,7 +67,8 @@ class MidiClockInput {
   int api_ = 0;
   bool missing_ = false;
   std::unique_ptr<Receiver> receiver_;
-  std::unique_ptr<JackClockPort> jack_;  // for a JACK port
+  std::unique_ptr<JackClockPort> jack_;  // for a JACK port, while its server runs
+  bool onJack_ = false;
 };
 
 }  // namespace sonavela::timing

@@ -351,5 +351,70 @@ TEST(CliMidiClockTest, ListsTheMasterAndRefusesAnInputThatIsNotThere) {
   }
 }
 
+// The master stops, its server goes away and comes back under its name with
+// jack_midi_clock on it again: the follower takes the clock of the new
+// server without being told.
+TEST(CliMidiClockTest, AServerThatQuitsIsWaitedForAndItsClockFollowedWhenBack) {
+  const std::string name = "sonavela_mclk_back_" + std::to_string(::getpid());
+  ::setenv("JACK_NO_START_SERVER", "1", 1);
+  ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+  JackTestServer server;
+  // jack_midi_clock and jack_transport, with the master's clock listed.
+  const auto master = [&] {
+    auto clock = std::make_unique<midi::testing::JackTool>("jack_midi_clock", false);
+    auto transport = std::make_unique<midi::testing::JackTool>("jack_transport", true);
+    EXPECT_TRUE(transport->Say("master"));
+    EXPECT_TRUE(transport->Say("tempo 120"));
+    std::string listed;
+    for (int i = 0; i < 100 && listed.empty(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      listed = testing::IndexInListing(
+          testing::RunProgram(SONAVELA_CLI_PATH, {"--list-inputs"}).out, kMasterPort);
+    }
+    EXPECT_FALSE(listed.empty()) << "jack_midi_clock (package jack-midi-clock) has no output";
+    return std::make_pair(std::move(clock), std::move(transport));
+  };
+  ASSERT_TRUE(server.Start(name, kServerStart, kLongPeriod, kRate, true)) << server.Error();
+  auto first = master();
+  std::atomic<int> played{0};
+  testing::ProcessOptions options;
+  options.timeout = std::chrono::seconds(30);
+  options.trigger = [&](const std::string& out) {
+    played = CountLines(out);
+    return false;
+  };
+  testing::ProcessResult run;
+  std::thread player([&] {
+    run = testing::RunProgram(SONAVELA_CLI_PATH,
+                              {"--sync", "midi-clock", "--clock-from", kMasterPort, "--device",
+                               "none", "--beats-per-chord", "1", "--steps", "4"},
+                              options);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  EXPECT_TRUE(first.second->Say("play"));
+  for (int i = 0; i < 100 && played < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(first.second->Say("stop"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const int beforeTheLoss = played;
+  // jack_transport ends cleanly only while its server is there.
+  EXPECT_TRUE(first.second->Say("quit"));
+  first.second.reset();
+  server.Kill();
+  first.first.reset();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  ASSERT_TRUE(server.Start(name, kServerStart, kLongPeriod, kRate, true)) << server.Error();
+  auto second = master();
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // found within 2 s
+  EXPECT_TRUE(second.second->Say("play"));
+  player.join();
+  EXPECT_TRUE(second.second->Say("quit"));
+  EXPECT_TRUE(run.exited);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(beforeTheLoss, 2);
+  EXPECT_EQ(CountLines(run.out), 4) << run.out;
+}
+
 }  // namespace
 }  // namespace sonavela::cli

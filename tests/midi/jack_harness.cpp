@@ -364,8 +364,15 @@ JackTool::JackTool(const std::string& command, bool atPrompt, const std::string&
   ::signal(SIGPIPE, SIG_IGN);  // a tool that died fails the test, not ends it
   const std::string to = " >'" + output + "' 2>&1";
   const std::string script =
-      atPrompt ? "exec " + command + to : command + to + " & read x; kill $!; wait";
-  in_ = ::popen(script.c_str(), "w");
+      atPrompt ? "exec " + command + to
+               // A client of a server that died may not end on SIGTERM.
+               : command + to +
+                     " & read x; kill $! 2>/dev/null; for i in 1 2 3 4 5 6 7 8 9 10; do"
+                     " kill -0 $! 2>/dev/null || break; sleep 0.1; done;"
+                     " kill -9 $! 2>/dev/null; wait";
+  // Close-on-exec: a program started later must not hold the tool's input
+  // open, or the tool never sees it end.
+  in_ = ::popen(script.c_str(), "we");
 }
 
 JackTool::~JackTool() {
