@@ -20,7 +20,8 @@ enum class NoticeKind : std::uint8_t {
   kLinkJoined,         // number: the other peers; tempo
   kLinkStarted,
   kLinkStopped,
-  kChordLate,  // the search done elsewhere had no chord ready at its boundary
+  kChordLate,   // the search done elsewhere had no chord ready at its boundary
+  kOutputBack,  // subject: the output device that failed and was opened again
 };
 
 struct Notice {

@@ -38,6 +38,8 @@ std::string EnglishText(const Notice& notice) {
       return "a Link peer started the session";
     case NoticeKind::kLinkStopped:
       return "a Link peer stopped the session; waiting for it to start again";
+    case NoticeKind::kOutputBack:
+      return "the MIDI output device " + input + " is back; playing on it again";
     case NoticeKind::kChordLate:
       return "the host's worker was late with a chord; it came after its boundary, at the next "
              "cycle";

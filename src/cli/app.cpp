@@ -139,6 +139,9 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
     if (options.device) {
       setup.devices = env.makeBackend(options.soundFont.value_or(""), options.synth);
     }
+    // An output whose server quit plays again once a device of its name is
+    // back.
+    setup.reopenFailedDevice = true;
   }
   setup.seed = options.seed;
   setup.clockOut = options.clockOut;

@@ -95,6 +95,12 @@ void PlaybackSession::ReopenFailedDevice() {
     if (port_.DeviceName(index, name) && name == *openName_) {
       deviceLost_ = !port_.OpenDevice(index, now).ok();
       (void)port_.TakeFailure();  // told once, when it failed
+      if (!deviceLost_ && sink_) {
+        Notice back;
+        back.kind = NoticeKind::kOutputBack;
+        back.subject = name;
+        sink_(back);
+      }
       return;
     }
   }

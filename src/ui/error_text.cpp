@@ -181,6 +181,9 @@ QString NoticeText(const sonavela::Notice& notice) {
     case NoticeKind::kLinkStopped:
       return say(QT_TRANSLATE_NOOP(
           "Sonavela", "Link ピアがセッションを止めました。また始まるのを待っています。"));
+    case NoticeKind::kOutputBack:
+      return say(QT_TRANSLATE_NOOP("Sonavela",
+                                   "ＭＩＤＩ出力装置「%1」が戻りました。また鳴らします。"));
     case NoticeKind::kChordLate:
       return say(QT_TRANSLATE_NOOP("Sonavela",
                                    "次の和音の探索が間に合いませんでした。和音は遅れて鳴ります。"));

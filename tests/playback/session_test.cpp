@@ -130,6 +130,8 @@ TEST_F(SessionTest, EventsTellTheStateAndAFailedDeviceIsOpenedAgainWhenItCan) {
       told.push_back("failure: " + EnglishText(failure->error));
     } else if (const auto* state = std::get_if<StateChanged>(&event)) {
       told.push_back("state " + std::to_string(static_cast<int>(state->state)));
+    } else if (const auto* notice = std::get_if<Notice>(&event)) {
+      told.push_back(EnglishText(*notice));
     }
   });
   const auto playFor = [&](std::chrono::milliseconds span) {
@@ -147,6 +149,7 @@ TEST_F(SessionTest, EventsTellTheStateAndAFailedDeviceIsOpenedAgainWhenItCan) {
   playFor(6s);
   session_->Stop();
   EXPECT_THAT(told, ElementsAre("state 2", "failure: the JACK server has quit", "state 3",
+                                "the MIDI output device \"Device 0\" is back; playing on it again",
                                 "state 2", "state 0"));
   EXPECT_EQ(chords, 21);
   EXPECT_GT(log_->Messages().size(), whileGone + 20) << "heard again";
