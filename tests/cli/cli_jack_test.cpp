@@ -2,7 +2,8 @@
 // sonavela-cli playing into a DAW: a private JACK server with a recording
 // MIDI client stands in for the DAW. Ctrl-C and the end of a run must leave
 // it silent (all notes off); a server or a DAW input that goes away while
-// the program plays must be reported once and end the run with status 1.
+// the program plays must be reported once and end the run with status 1,
+// and an output whose server comes back is played again.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,8 +12,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "jack_harness.h"
@@ -155,6 +158,54 @@ TEST(CliJackTest, ADeviceThatFailsWhilePlayingIsReportedOnceAndFailsTheRun) {
     EXPECT_EQ(r.err, "sonavela-cli: MIDI output device " + device + " (" + daw +
                          ":in) failed: " + c.reason + "; playing on silently\n");
   }
+}
+
+// The server quits and comes back under its name with the DAW on it again:
+// the program finds the DAW's input again by itself and says so.
+TEST(CliJackTest, AnOutputWhoseServerComesBackIsPlayedAgain) {
+  const std::string pid = std::to_string(::getpid());
+  const std::string serverName = "sonavela_cli_back_" + pid;
+  const std::string daw = "sonavela_daw_" + pid;
+  ::setenv("JACK_NO_START_SERVER", "1", 1);
+  ::setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
+  midi::testing::JackTestServer server;
+  ASSERT_TRUE(server.Start(serverName, kServerStart)) << server.Error();
+  auto sink = std::make_unique<midi::testing::JackMidiSink>();
+  ASSERT_TRUE(sink->Open(serverName, daw)) << sink->Error();
+  const std::string device = testing::IndexInListing(
+      testing::RunProgram(SONAVELA_CLI_PATH, {"--list-devices"}).out, sink->PortName());
+  ASSERT_FALSE(device.empty());
+
+  bool failed = false;
+  bool back = false;
+  testing::ProcessOptions options;
+  // On this thread: the server dies with the thread that started it.
+  options.trigger = [&](const std::string& out) {
+    if (!failed && CountLines(out) >= 5) {
+      failed = true;
+      server.Kill();
+      sink.reset();
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      if (server.Start(serverName, kServerStart)) {
+        sink = std::make_unique<midi::testing::JackMidiSink>();
+        back = sink->Open(serverName, daw);
+      }
+    }
+    return false;
+  };
+  options.timeout = std::chrono::seconds(30);
+  const testing::ProcessResult r = testing::RunProgram(
+      SONAVELA_CLI_PATH, {"--device", device, "--interval", "100", "--steps", "100"}, options);
+  ASSERT_TRUE(back) << server.Error();
+  EXPECT_TRUE(r.exited);
+  EXPECT_EQ(r.status, 1) << "the failure is the run's";
+  EXPECT_EQ(r.err, "sonavela-cli: MIDI output device " + device + " (" + daw +
+                       ":in) failed: the JACK server has quit; playing on silently\n"
+                       "sonavela-cli: note: the MIDI output device \"" +
+                       daw + ":in\" is back; playing on it again\n");
+  const std::vector<std::uint8_t> bytes =
+      sink->WaitForBytes(1 << 20, std::chrono::milliseconds(200));
+  EXPECT_GE(std::count(bytes.begin(), bytes.end(), 0x90), 11 * 10) << "heard again";
 }
 
 }  // namespace
