@@ -20,6 +20,7 @@ enum class ErrorKind : std::uint8_t {
   kVirtualPortNotCreated,  // subject: the port's name; detail or cause
   kVirtualPortFailed,      // subject; detail
   kNoAlsaSequencer,
+  kDevicesUnlisted,  // subject: the kind of devices ("JACK", "ALSA"); cause or detail: why
   // JACK
   kNoJackServer,
   kJackVersion,        // detail: libjack's words, if any

@@ -61,6 +61,8 @@ std::string EnglishText(const Error& error) {
       return "The " + error.subject + " failed" + InParentheses(error.detail) + ".";
     case ErrorKind::kNoAlsaSequencer:
       return "no ALSA sequencer (/dev/snd/seq is missing or not accessible)";
+    case ErrorKind::kDevicesUnlisted:
+      return error.subject + ": " + (error.cause ? EnglishText(*error.cause) : error.detail);
     case ErrorKind::kNoJackServer:
       return "no JACK server is running";
     case ErrorKind::kJackVersion:

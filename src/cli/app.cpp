@@ -68,8 +68,8 @@ int ListDevices(Environment& env) {
     }
   }
   // Why a JACK or ALSA user sees fewer devices than expected.
-  for (const std::string& reason : port.UnavailableDevices()) {
-    Complain(env.err, "not listed: " + reason);
+  for (const Error& reason : port.UnavailableDevices()) {
+    Complain(env.err, "not listed: " + EnglishText(reason));
   }
   return OutputStatus(env);
 }

@@ -113,8 +113,8 @@ Status ChordRecorder::Close() {
   return inner_ ? inner_->Close() : Status();
 }
 
-std::vector<std::string> ChordRecorder::Unavailable() const {
-  return inner_ ? inner_->Unavailable() : std::vector<std::string>{};
+std::vector<Error> ChordRecorder::Unavailable() const {
+  return inner_ ? inner_->Unavailable() : std::vector<Error>{};
 }
 
 std::chrono::nanoseconds ChordRecorder::Lookahead() const {

@@ -71,7 +71,7 @@ class ChordRecorder final : public midi::MidiBackend {
   Status Open(unsigned index) override;
   Status Send(const midi::MidiMessage& message, Timestamp at) override;
   Status Close() override;
-  [[nodiscard]] std::vector<std::string> Unavailable() const override;
+  [[nodiscard]] std::vector<Error> Unavailable() const override;
   [[nodiscard]] std::vector<Notice> TakeNotices() override;
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
   void Standby() override;

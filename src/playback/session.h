@@ -78,9 +78,7 @@ class PlaybackSession {
   [[nodiscard]] bool DeviceName(unsigned index, std::string& name) const {
     return port_.DeviceName(index, name);
   }
-  [[nodiscard]] std::vector<std::string> UnavailableDevices() const {
-    return port_.UnavailableDevices();
-  }
+  [[nodiscard]] std::vector<Error> UnavailableDevices() const { return port_.UnavailableDevices(); }
   // On failure no device is open.
   Status OpenDevice(unsigned index);
   // Silences and closes the device, waiting until what was sent is

@@ -28,6 +28,8 @@ const char* Sentence(ErrorKind kind) {
     case ErrorKind::kNoAlsaSequencer:
       return QT_TRANSLATE_NOOP(
           "Sonavela", "ALSA シーケンサーがありません（/dev/snd/seq がないか、使えません）。");
+    case ErrorKind::kDevicesUnlisted:
+      return QT_TRANSLATE_NOOP("Sonavela", "%1 の装置は一覧にありません。");
     case ErrorKind::kNoJackServer:
       return QT_TRANSLATE_NOOP("Sonavela", "JACK サーバーが動いていません。");
     case ErrorKind::kJackVersion:
@@ -182,8 +184,8 @@ QString NoticeText(const sonavela::Notice& notice) {
       return say(QT_TRANSLATE_NOOP(
           "Sonavela", "Link ピアがセッションを止めました。また始まるのを待っています。"));
     case NoticeKind::kOutputBack:
-      return say(QT_TRANSLATE_NOOP("Sonavela",
-                                   "ＭＩＤＩ出力装置「%1」が戻りました。また鳴らします。"));
+      return say(
+          QT_TRANSLATE_NOOP("Sonavela", "ＭＩＤＩ出力装置「%1」が戻りました。また鳴らします。"));
     case NoticeKind::kChordLate:
       return say(QT_TRANSLATE_NOOP("Sonavela",
                                    "次の和音の探索が間に合いませんでした。和音は遅れて鳴ります。"));

@@ -171,8 +171,8 @@ void MainDialog::InitControls() {
   }
   // Why a JACK or ALSA user finds fewer outputs than expected.
   QStringList missing;
-  for (const std::string& reason : session_->UnavailableDevices()) {
-    missing << QString::fromStdString(reason);
+  for (const Error& reason : session_->UnavailableDevices()) {
+    missing << ErrorText(reason);
   }
   deviceList->setToolTip(missing.join(QLatin1Char('\n')));
   instrumentEdit->setText(QStringLiteral("%1").arg(playback::kInstrumentAtStart, 4));

@@ -225,7 +225,8 @@ TEST_F(CliAppTest, ListingSaysWhyKindsOfDevicesAreMissing) {
                   [&](const std::string&, const midi::SynthSound&) {
                     auto backend = std::make_unique<midi::RecordingBackend>(
                         std::vector<midi::RecordedDevice>{{"Synth A"}}, log_);
-                    backend->unavailable = {"JACK: no JACK server is running"};
+                    backend->unavailable = {Error::Of(ErrorKind::kDevicesUnlisted, "JACK")
+                                                .Because(Error::Of(ErrorKind::kNoJackServer))};
                     return backend;
                   }};
   const std::vector<std::string_view> args{"--list-devices"};

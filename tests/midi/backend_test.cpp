@@ -137,7 +137,11 @@ TEST(VirtualPort, AbsentWithoutJackServerAndAlsaSequencer) {
   options.alsaSequencer = TempPath("sonavela_no_sequencer");
   MidiPort port(MakeSystemBackend(options));
   EXPECT_EQ(port.DeviceCount(), 0U);
-  EXPECT_THAT(port.UnavailableDevices(), ::testing::Contains("JACK: no JACK server is running"));
+  std::vector<std::string> reasons;
+  for (const Error& reason : port.UnavailableDevices()) {
+    reasons.push_back(EnglishText(reason));
+  }
+  EXPECT_THAT(reasons, ::testing::Contains("JACK: no JACK server is running"));
 }
 
 TEST(WavWriter, WritesACanonicalHeaderWithTheFinalSizes) {

@@ -197,8 +197,10 @@ TEST(MidiPortFailure, AFailedDeviceIsToldOnceAndLeftAloneUntilTheNextOpen) {
 
 TEST(MidiPortDevices, PassesOnWhyDevicesAreMissing) {
   PortFixture f;
-  f.backend->unavailable = {"JACK: no JACK server is running"};
-  EXPECT_THAT(f.port->UnavailableDevices(), ElementsAre("JACK: no JACK server is running"));
+  f.backend->unavailable = {
+      Error::Of(ErrorKind::kDevicesUnlisted, "JACK").Because(Error::Of(ErrorKind::kNoJackServer))};
+  ASSERT_EQ(f.port->UnavailableDevices().size(), 1U);
+  EXPECT_EQ(EnglishText(f.port->UnavailableDevices()[0]), "JACK: no JACK server is running");
 }
 
 TEST(MidiPortDevices, ListsNamesAndLeavesTheTextOnFailure) {

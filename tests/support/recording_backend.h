@@ -81,7 +81,7 @@ class RecordingBackend final : public MidiBackend {
   Status Open(unsigned index) override;
   Status Send(const MidiMessage& message, Timestamp at) override;
   Status Close() override;
-  [[nodiscard]] std::vector<std::string> Unavailable() const override { return unavailable; }
+  [[nodiscard]] std::vector<Error> Unavailable() const override { return unavailable; }
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override { return lookahead; }
 
   void SetOpenFails(unsigned index, bool fails);
@@ -90,7 +90,7 @@ class RecordingBackend final : public MidiBackend {
   void FailSendsAfter(unsigned sends, std::string why);
 
   // What Unavailable() and Lookahead() answer.
-  std::vector<std::string> unavailable;
+  std::vector<Error> unavailable;
   std::chrono::nanoseconds lookahead{};
   [[nodiscard]] std::optional<unsigned> OpenIndex() const { return open_; }
   [[nodiscard]] const std::shared_ptr<MidiLog>& Log() const { return log_; }

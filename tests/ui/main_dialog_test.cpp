@@ -308,14 +308,19 @@ TEST_F(MainDialogTest, ADeviceThatFailsWhilePlayingIsToldOnceAndThePlayGoesOn) {
 
 TEST_F(MainDialogTest, TheDeviceListSaysWhyKindsOfDevicesAreMissing) {
   auto backend = std::make_unique<midi::RecordingBackend>(TwoDevices(), log);
-  backend->unavailable = {"JACK: no JACK server is running", "ALSA: no sequencer"};
+  backend->unavailable = {
+      Error::Of(ErrorKind::kDevicesUnlisted, "JACK").Because(Error::Of(ErrorKind::kNoJackServer)),
+      Error::Of(ErrorKind::kDevicesUnlisted, "ALSA")
+          .Because(Error::Of(ErrorKind::kNoAlsaSequencer))};
   MainDialogOptions options;
   options.backend = std::move(backend);
   options.notifier = &notifier;
   MainDialog withReasons(std::move(options));
   EXPECT_EQ(withReasons.findChild<QListWidget*>(QStringLiteral("control%1").arg(kIdDeviceList))
                 ->toolTip(),
-            QStringLiteral("JACK: no JACK server is running\nALSA: no sequencer"));
+            QStringLiteral("JACK の装置は一覧にありません。\nJACK サーバーが動いていません。\n"
+                           "ALSA の装置は一覧にありません。\n"
+                           "ALSA シーケンサーがありません（/dev/snd/seq がないか、使えません）。"));
 }
 
 }  // namespace

@@ -72,10 +72,10 @@ Status CompositeBackend::Close() {
   return closing->Close();
 }
 
-std::vector<std::string> CompositeBackend::Unavailable() const {
-  std::vector<std::string> reasons;
+std::vector<Error> CompositeBackend::Unavailable() const {
+  std::vector<Error> reasons;
   for (const Part& part : parts_) {
-    for (std::string& reason : part.backend->Unavailable()) {
+    for (Error& reason : part.backend->Unavailable()) {
       reasons.push_back(std::move(reason));
     }
   }

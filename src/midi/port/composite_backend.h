@@ -28,7 +28,7 @@ class CompositeBackend final : public MidiBackend {
   Status Open(unsigned index) override;
   Status Send(const MidiMessage& message, Timestamp at) override;
   Status Close() override;
-  [[nodiscard]] std::vector<std::string> Unavailable() const override;
+  [[nodiscard]] std::vector<Error> Unavailable() const override;
   [[nodiscard]] std::vector<Notice> TakeNotices() override;
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override;
   void Standby() override;

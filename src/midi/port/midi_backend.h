@@ -34,9 +34,10 @@ class MidiBackend {
   // could not be done completely.
   virtual Status Close() = 0;
 
-  // Why whole kinds of devices are missing from the list ("JACK: no JACK
-  // server is running"), one line each, for the user.
-  [[nodiscard]] virtual std::vector<std::string> Unavailable() const { return {}; }
+  // Why whole kinds of devices are missing from the list, one each
+  // (kDevicesUnlisted: "JACK", because no JACK server is running), for the
+  // user.
+  [[nodiscard]] virtual std::vector<Error> Unavailable() const { return {}; }
   // How long before its time a message must be sent for the open device to
   // place it exactly: a device that schedules (a JACK port, the built-in
   // synthesizer) names the margin it needs, one that cannot schedule says

@@ -35,7 +35,7 @@ bool MidiPort::DeviceName(unsigned index, std::string& name) const {
   return true;
 }
 
-std::vector<std::string> MidiPort::UnavailableDevices() const {
+std::vector<Error> MidiPort::UnavailableDevices() const {
   return backend_->Unavailable();
 }
 

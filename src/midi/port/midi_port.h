@@ -52,7 +52,7 @@ class MidiPort {
   // On success `name` is replaced; on failure it is left as it was.
   [[nodiscard]] bool DeviceName(unsigned index, std::string& name) const;
   // Why kinds of devices are missing from the list, one line each.
-  [[nodiscard]] std::vector<std::string> UnavailableDevices() const;
+  [[nodiscard]] std::vector<Error> UnavailableDevices() const;
   // Silences and closes the open device first. On failure no device is open.
   Status OpenDevice(unsigned index, Timestamp at);
   // Silences and closes the open device, delivering what is queued. Fails

@@ -731,6 +731,10 @@ The progression plays on, but from here on it cannot be saved.</translation>
         <translation>A Link peer stopped the session; waiting for it to start again.</translation>
     </message>
     <message>
+        <source>%1 の装置は一覧にありません。</source>
+        <translation>No %1 devices are listed.</translation>
+    </message>
+    <message>
         <source>ＭＩＤＩ出力装置「%1」が戻りました。また鳴らします。</source>
         <translation>The MIDI output device &quot;%1&quot; is back; it plays again.</translation>
     </message>

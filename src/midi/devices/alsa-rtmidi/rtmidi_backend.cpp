@@ -17,11 +17,20 @@ std::string ApiName(RtMidi::Api api) {
 
 // Why an API cannot work on this machine right now, so RtMidi is never
 // asked to open a subsystem that is not there.
-std::string AbsenceOf(RtMidi::Api api, const MidiHost& host) {
+std::optional<Error> AbsenceOf(RtMidi::Api api, const MidiHost& host) {
   if (api == RtMidi::LINUX_ALSA && !host.alsaSequencer) {
-    return "no ALSA sequencer (/dev/snd/seq is missing or not accessible)";
+    return Error::Of(ErrorKind::kNoAlsaSequencer);
   }
-  return {};
+  return std::nullopt;
+}
+
+Error Unlisted(RtMidi::Api api, Error why) {
+  return Error::Of(ErrorKind::kDevicesUnlisted, ApiName(api)).Because(std::move(why));
+}
+
+// RtMidi's own words.
+Error Said(const std::string& words) {
+  return Error::Of(ErrorKind::kSystem, {}, words);
 }
 
 }  // namespace
@@ -35,8 +44,8 @@ RtMidiBackend::RtMidiBackend(std::string clientName, std::optional<MidiHost> hos
     if (api == RtMidi::RTMIDI_DUMMY || api == RtMidi::UNIX_JACK) {
       continue;
     }
-    if (const std::string absence = AbsenceOf(api, present); !absence.empty()) {
-      unavailable_.push_back(ApiName(api) + ": " + absence);
+    if (std::optional<Error> absence = AbsenceOf(api, present)) {
+      unavailable_.push_back(Unlisted(api, std::move(*absence)));
       continue;
     }
     rtmidiError_.clear();
@@ -50,10 +59,10 @@ RtMidiBackend::RtMidiBackend(std::string clientName, std::optional<MidiHost> hos
                             name.empty() ? std::nullopt : std::optional<std::string>(name)});
       }
       if (count == 0 && !rtmidiError_.empty()) {
-        unavailable_.push_back(ApiName(api) + ": " + rtmidiError_);
+        unavailable_.push_back(Unlisted(api, Said(rtmidiError_)));
       }
     } catch (const RtMidiError& error) {
-      unavailable_.push_back(ApiName(api) + ": " + error.getMessage());
+      unavailable_.push_back(Unlisted(api, Said(error.getMessage())));
     }
   }
 }

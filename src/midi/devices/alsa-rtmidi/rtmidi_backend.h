@@ -37,7 +37,7 @@ class RtMidiBackend final : public MidiBackend {
   Status Close() override;
 
   // One line per API that could not be used.
-  [[nodiscard]] std::vector<std::string> Unavailable() const override { return unavailable_; }
+  [[nodiscard]] std::vector<Error> Unavailable() const override { return unavailable_; }
 
  private:
   struct Device {
@@ -48,7 +48,7 @@ class RtMidiBackend final : public MidiBackend {
 
   std::string clientName_;
   std::vector<Device> devices_;
-  std::vector<std::string> unavailable_;
+  std::vector<Error> unavailable_;
   std::unique_ptr<RtMidiOut> out_;
   // Filled by RtMidi's error callback while one of our calls runs.
   std::string rtmidiError_;

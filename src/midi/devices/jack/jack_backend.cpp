@@ -43,7 +43,8 @@ JackPortsBackend::JackPortsBackend(std::shared_ptr<JackSession> session, std::st
   if (Status connected = Session().Connect(); connected) {
     devices_ = Session().MidiInputs();
   } else {
-    unavailable_.push_back("JACK: " + EnglishText(connected.error()));
+    unavailable_.push_back(
+        Error::Of(ErrorKind::kDevicesUnlisted, "JACK").Because(connected.error()));
   }
 }
 

@@ -50,11 +50,11 @@ class JackPortsBackend final : public JackOutputBackend {
   [[nodiscard]] unsigned DeviceCount() const override;
   [[nodiscard]] std::optional<std::string> DeviceName(unsigned index) const override;
   Status Open(unsigned index) override;
-  [[nodiscard]] std::vector<std::string> Unavailable() const override { return unavailable_; }
+  [[nodiscard]] std::vector<Error> Unavailable() const override { return unavailable_; }
 
  private:
   std::vector<std::string> devices_;
-  std::vector<std::string> unavailable_;
+  std::vector<Error> unavailable_;
 };
 
 // "Sonavela (virtual port)" on JACK: opening it registers the output port
@@ -91,9 +91,7 @@ class JackFamilyBackend final : public MidiBackend {
     return devices_->Send(message, at);
   }
   Status Close() override { return devices_->Close(); }
-  [[nodiscard]] std::vector<std::string> Unavailable() const override {
-    return devices_->Unavailable();
-  }
+  [[nodiscard]] std::vector<Error> Unavailable() const override { return devices_->Unavailable(); }
   [[nodiscard]] std::vector<Notice> TakeNotices() override { return devices_->TakeNotices(); }
   [[nodiscard]] std::chrono::nanoseconds Lookahead() const override {
     return devices_->Lookahead();
