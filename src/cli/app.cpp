@@ -293,12 +293,12 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
   if (file) {
     generator::RuleFileReading read = playback::ReadRuleFile(*file);
     if (!read.problems.empty()) {
-      for (const std::string& problem : read.problems) {
+      for (const std::string& problem : generator::EnglishTexts(read.problems)) {
         Complain(env.err, problem);
       }
       return kExitUsage;
     }
-    for (const std::string& warning : read.warnings) {
+    for (const std::string& warning : generator::EnglishTexts(read.warnings)) {
       Complain(env.err, "warning: " + warning);
     }
     named = {*file, std::move(read.tables), std::move(read.lines)};

@@ -21,31 +21,76 @@ std::string_view TableName(Table table) {
   return table == Table::Connection ? "connection" : "substitution";
 }
 
+RuleFileFinding Finding(RuleFileProblem problem, std::size_t number = 0) {
+  RuleFileFinding finding;
+  finding.problem = problem;
+  finding.number = number;
+  return finding;
+}
+
 // Why a rule line cannot stand in a file, or nullopt when it can.
-std::optional<std::string> RuleLineProblem(std::string_view line, Table table) {
+std::optional<RuleFileFinding> RuleLineFinding(std::string_view line, Table table) {
   for (const char c : line) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 0x80)
-      return "non-ASCII character in a rule line (columns are bytes)";
+      return Finding(RuleFileProblem::kNonAscii);
     if (byte < 0x20 || byte == 0x7F)
-      return "control character in a rule line";
+      return Finding(RuleFileProblem::kControlCharacter);
   }
   if (table == Table::Connection) {
     if (line.size() < kMinConnectionLineLength) {
-      return "connection rule line too short: a rule needs at least " +
-             std::to_string(kMinConnectionLineLength) + " columns";
+      return Finding(RuleFileProblem::kConnectionLineTooShort, kMinConnectionLineLength);
     }
     const char last = line.back();
     const std::size_t degrees = line.size() - 10 - (last >= '1' && last <= '7' ? 0 : 1);
     if (degrees > kMaxChainDegrees) {
-      return "chain of " + std::to_string(degrees) + " degrees; at most " +
-             std::to_string(kMaxChainDegrees) + " fit a rule";
+      return Finding(RuleFileProblem::kChainTooLong, degrees);
     }
   } else if (line.size() < kMinSubstitutionLineLength) {
-    return "substitution rule line too short: a rule needs at least " +
-           std::to_string(kMinSubstitutionLineLength) + " columns";
+    return Finding(RuleFileProblem::kSubstitutionLineTooShort, kMinSubstitutionLineLength);
   }
   return std::nullopt;
+}
+
+// The sentence of a finding, without where it was found.
+std::string Sentence(const RuleFileFinding& finding) {
+  const std::string table = finding.connection ? "connection" : "substitution";
+  const std::string sections =
+      std::string(kConnectionSection) + " or " + std::string(kSubstitutionSection);
+  const std::string consequence = ": the progression will repeat one chord";
+  switch (finding.problem) {
+    case RuleFileProblem::kNonAscii:
+      return "non-ASCII character in a rule line (columns are bytes)";
+    case RuleFileProblem::kControlCharacter:
+      return "control character in a rule line";
+    case RuleFileProblem::kConnectionLineTooShort:
+      return "connection rule line too short: a rule needs at least " +
+             std::to_string(finding.number) + " columns";
+    case RuleFileProblem::kChainTooLong:
+      return "chain of " + std::to_string(finding.number) + " degrees; at most " +
+             std::to_string(kMaxChainDegrees) + " fit a rule";
+    case RuleFileProblem::kSubstitutionLineTooShort:
+      return "substitution rule line too short: a rule needs at least " +
+             std::to_string(finding.number) + " columns";
+    case RuleFileProblem::kUnknownSection:
+      return "unknown section \"" + finding.text + "\"; expected " + sections;
+    case RuleFileProblem::kLineBeforeSection:
+      return "rule line before any section; start the table with " + sections;
+    case RuleFileProblem::kTooManyRules:
+      return "more than " + std::to_string(finding.number) + " " + table + " rules";
+    case RuleFileProblem::kCannotRead:
+      return "cannot read: " + finding.text;
+    case RuleFileProblem::kNoRule:
+      return "no " + table + " rule in this file" + consequence;
+    case RuleFileProblem::kNoRuleCanBeChosen:
+      return "no " + table +
+             " rule in this file can ever be chosen (each has a weight of 0 or less, a mode "
+             "other than blank, \"m\" or \"?\", or " +
+             (finding.connection ? "no chord after the first degree"
+                                 : "a from-degree outside 1-7") +
+             ")" + consequence;
+  }
+  return {};
 }
 
 bool ModeOfSomeKey(char mode) {
@@ -69,21 +114,16 @@ bool CanBeChosen(std::string_view line, Table table) {
 // A table from which nothing can be chosen leaves the progression on its
 // first chord for good; the file is still read, as the lists would be, but
 // the user should know before pressing play.
-std::optional<std::string> EmptyTableWarning(const std::vector<std::string>& lines, Table table) {
+std::optional<RuleFileFinding> EmptyTableWarning(const std::vector<std::string>& lines,
+                                                 Table table) {
   for (const std::string& line : lines) {
     if (CanBeChosen(line, table))
       return std::nullopt;
   }
-  const std::string name(TableName(table));
-  const std::string consequence = ": the progression will repeat one chord";
-  if (lines.empty())
-    return "no " + name + " rule in this file" + consequence;
-  const std::string why =
-      table == Table::Connection ? "no chord after the first degree" : "a from-degree outside 1-7";
-  return "no " + name +
-         " rule in this file can ever be chosen (each has a weight of 0 or less, a mode other "
-         "than blank, \"m\" or \"?\", or " +
-         why + ")" + consequence;
+  RuleFileFinding warning =
+      Finding(lines.empty() ? RuleFileProblem::kNoRule : RuleFileProblem::kNoRuleCanBeChosen);
+  warning.connection = table == Table::Connection;
+  return warning;
 }
 
 // The line at the start of `text` and where the next one begins: LF, CRLF and
@@ -98,6 +138,23 @@ std::pair<std::string_view, std::size_t> NextLine(std::string_view text) {
 
 }  // namespace
 
+std::string EnglishText(const RuleFileFinding& finding) {
+  std::string where = finding.file;
+  if (finding.line > 0) {
+    where += ":" + std::to_string(finding.line);
+  }
+  return where + ": " + Sentence(finding);
+}
+
+std::vector<std::string> EnglishTexts(std::span<const RuleFileFinding> findings) {
+  std::vector<std::string> texts;
+  texts.reserve(findings.size());
+  for (const RuleFileFinding& finding : findings) {
+    texts.push_back(EnglishText(finding));
+  }
+  return texts;
+}
+
 RuleTables DefaultRuleTables() {
   RuleTables tables;
   tables.connection.assign(DefaultConnectionRules.begin(), DefaultConnectionRules.end());
@@ -110,8 +167,10 @@ RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName) 
   if (text.starts_with(kByteOrderMark))
     text.remove_prefix(kByteOrderMark.size());
   const std::string shownName = Printable(fileName);
-  const auto problem = [&](std::size_t lineNumber, const std::string& message) {
-    reading.problems.push_back(shownName + ":" + std::to_string(lineNumber) + ": " + message);
+  const auto problem = [&](std::size_t lineNumber, RuleFileFinding finding) {
+    finding.file = shownName;
+    finding.line = lineNumber;
+    reading.problems.push_back(std::move(finding));
   };
 
   Table table = Table::None;
@@ -131,9 +190,9 @@ RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName) 
       } else if (line == kSubstitutionSection) {
         table = Table::Substitution;
       } else {
-        problem(lineNumber, "unknown section \"" + Printable(line) + "\"; expected " +
-                                std::string(kConnectionSection) + " or " +
-                                std::string(kSubstitutionSection));
+        RuleFileFinding unknown = Finding(RuleFileProblem::kUnknownSection);
+        unknown.text = Printable(line);
+        problem(lineNumber, std::move(unknown));
         table = Table::Unknown;
       }
       continue;
@@ -141,13 +200,12 @@ RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName) 
     if (table == Table::Unknown)
       continue;
     if (table == Table::None) {
-      problem(lineNumber, "rule line before any section; start the table with " +
-                              std::string(kConnectionSection) + " or " +
-                              std::string(kSubstitutionSection));
+      problem(lineNumber, Finding(RuleFileProblem::kLineBeforeSection));
       continue;
     }
-    if (const auto why = RuleLineProblem(line, table)) {
-      problem(lineNumber, *why);
+    if (std::optional<RuleFileFinding> why = RuleLineFinding(line, table)) {
+      why->connection = table == Table::Connection;
+      problem(lineNumber, std::move(*why));
       continue;
     }
     auto& lines =
@@ -155,8 +213,9 @@ RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName) 
     if (lines.size() >= RuleCapacity) {
       bool& reported = reportedOverflow[table == Table::Connection ? 0 : 1];
       if (!reported) {
-        problem(lineNumber, "more than " + std::to_string(RuleCapacity) + " " +
-                                std::string(TableName(table)) + " rules");
+        RuleFileFinding tooMany = Finding(RuleFileProblem::kTooManyRules, RuleCapacity);
+        tooMany.connection = table == Table::Connection;
+        problem(lineNumber, std::move(tooMany));
         reported = true;
       }
       continue;
@@ -173,8 +232,10 @@ RuleFileReading ParseRuleFile(std::string_view text, std::string_view fileName) 
   for (const Table table : {Table::Connection, Table::Substitution}) {
     const auto& lines =
         table == Table::Connection ? reading.tables.connection : reading.tables.substitution;
-    if (const auto warning = EmptyTableWarning(lines, table))
-      reading.warnings.push_back(shownName + ": " + *warning);
+    if (std::optional<RuleFileFinding> warning = EmptyTableWarning(lines, table)) {
+      warning->file = shownName;
+      reading.warnings.push_back(std::move(*warning));
+    }
   }
   return reading;
 }
@@ -202,8 +263,8 @@ RuleFileWriting FormatRuleFile(std::span<const std::string> connectionLines,
                                    std::string(1, line.front()) + "\"");
         continue;
       }
-      if (const auto why = RuleLineProblem(line, table)) {
-        writing.problems.push_back(where + ": " + *why);
+      if (const std::optional<RuleFileFinding> why = RuleLineFinding(line, table)) {
+        writing.problems.push_back(where + ": " + Sentence(*why));
         continue;
       }
       if (++written == RuleCapacity + 1) {

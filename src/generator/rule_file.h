@@ -7,6 +7,7 @@
 // file itself is left to the caller.
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,15 +36,46 @@ struct RuleLineNumbers {
   std::vector<std::size_t> substitution;
 };
 
+// What is wrong with a line of a rule file, or with a table it holds.
+enum class RuleFileProblem : std::uint8_t {
+  kNonAscii,
+  kControlCharacter,
+  kConnectionLineTooShort,    // number: the columns a rule needs
+  kChainTooLong,              // number: the degrees of the chain
+  kSubstitutionLineTooShort,  // number
+  kUnknownSection,            // text: the header, printable
+  kLineBeforeSection,
+  kTooManyRules,  // number: the most a table holds
+  kCannotRead,    // text: why, in the system's words
+  // Warnings: the tables load, but the progression will repeat one chord.
+  kNoRule,
+  kNoRuleCanBeChosen,
+};
+
+// One finding of a rule file, with what its sentence needs: each front end
+// words it in its own language.
+struct RuleFileFinding {
+  RuleFileProblem problem = RuleFileProblem::kCannotRead;
+  std::string file;        // as shown: printable
+  std::size_t line = 0;    // counted from 1; 0 for the file or a table as a whole
+  bool connection = true;  // the table it is about, where it is about one
+  std::size_t number = 0;
+  std::string text;
+};
+
+// "rules.txt:7: non-ASCII character in a rule line (columns are bytes)".
+[[nodiscard]] std::string EnglishText(const RuleFileFinding& finding);
+[[nodiscard]] std::vector<std::string> EnglishTexts(std::span<const RuleFileFinding> findings);
+
 struct RuleFileReading {
-  RuleTables tables;                  // empty when there is any problem
-  RuleLineNumbers lines;              // of the lines of `tables`
-  std::vector<std::string> problems;  // "rules.txt:7: ...", in line order
-  // Only when there is no problem: one line for each table that loads no rule
-  // that could ever be chosen, such as
-  // "rules.txt: no connection rule in this file: the progression will repeat one chord".
-  // The tables still load; the front ends pass these on and go ahead.
-  std::vector<std::string> warnings;
+  RuleTables tables;                      // empty when there is any problem
+  RuleLineNumbers lines;                  // of the lines of `tables`
+  std::vector<RuleFileFinding> problems;  // in line order
+  // Only when there is no problem: one for each table that loads no rule
+  // that could ever be chosen, such as "rules.txt: no connection rule in this
+  // file: the progression will repeat one chord". The tables still load; the
+  // front ends pass these on and go ahead.
+  std::vector<RuleFileFinding> warnings;
 
   [[nodiscard]] bool Ok() const { return problems.empty(); }
 };

@@ -75,7 +75,11 @@ generator::RuleFileReading ReadRuleFile(const std::string& path) {
   std::string text;
   if (auto reason = Slurp(path, text)) {
     generator::RuleFileReading failed;
-    failed.problems.push_back(generator::Printable(path) + ": cannot read: " + *reason);
+    generator::RuleFileFinding unread;
+    unread.problem = generator::RuleFileProblem::kCannotRead;
+    unread.file = generator::Printable(path);
+    unread.text = *reason;
+    failed.problems.push_back(std::move(unread));
     return failed;
   }
   return generator::ParseRuleFile(text, path);

@@ -124,7 +124,7 @@ void PluginWorker::LoadRules(const Request& request, const Responder& responder)
   const std::string path(request.path.data(), request.pathLength);
   const generator::RuleFileReading reading = playback::ReadRuleFile(path);
   if (!reading.Ok()) {
-    for (const std::string& problem : reading.problems) {
+    for (const std::string& problem : generator::EnglishTexts(reading.problems)) {
       lv2_log_error(&logger_, "%s\n", problem.c_str());
     }
     Response refused;
@@ -132,7 +132,7 @@ void PluginWorker::LoadRules(const Request& request, const Responder& responder)
     responder.Send(refused);
     return;
   }
-  for (const std::string& warning : reading.warnings) {
+  for (const std::string& warning : generator::EnglishTexts(reading.warnings)) {
     lv2_log_warning(&logger_, "%s\n", warning.c_str());
   }
   tables_ = reading.tables;
@@ -158,7 +158,7 @@ std::string PluginWorker::TablesFrom() const {
 bool PluginWorker::RestoreRules(std::string_view text, std::string_view from) {
   const generator::RuleFileReading reading = generator::ParseRuleFile(text, kSavedRulesName);
   if (!reading.Ok()) {
-    for (const std::string& problem : reading.problems) {
+    for (const std::string& problem : generator::EnglishTexts(reading.problems)) {
       lv2_log_error(&logger_, "%s\n", problem.c_str());
     }
     return false;

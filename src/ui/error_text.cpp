@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include "generator/rules.h"
+
 namespace sonavela::ui {
 
 namespace {
@@ -210,6 +212,68 @@ QString ErrorText(const Error& error) {
     lines << QString::fromStdString(error.detail);
   }
   return lines.join(QLatin1Char('\n'));
+}
+
+namespace {
+
+// %1 is the table or the text a finding holds, %2 its number.
+const char* RuleFileSentence(generator::RuleFileProblem problem) {
+  using generator::RuleFileProblem;
+  switch (problem) {
+    case RuleFileProblem::kNonAscii:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "規則の行に ASCII 以外の文字があります（桁はバイトで数えます）。");
+    case RuleFileProblem::kControlCharacter:
+      return QT_TRANSLATE_NOOP("Sonavela", "規則の行に制御文字があります。");
+    case RuleFileProblem::kConnectionLineTooShort:
+    case RuleFileProblem::kSubstitutionLineTooShort:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "%1規則の行が短すぎます。規則には %2 桁以上が要ります。");
+    case RuleFileProblem::kChainTooLong:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "度数が %2 個つながっています。規則に入るのは %3 個までです。");
+    case RuleFileProblem::kUnknownSection:
+      return QT_TRANSLATE_NOOP(
+          "Sonavela", "見出し「%1」は知りません。[connection] か [substitution] と書きます。");
+    case RuleFileProblem::kLineBeforeSection:
+      return QT_TRANSLATE_NOOP(
+          "Sonavela",
+          "見出しより前に規則の行があります。表は [connection] か [substitution] で始めます。");
+    case RuleFileProblem::kTooManyRules:
+      return QT_TRANSLATE_NOOP("Sonavela", "%1規則が %2 個を超えています。");
+    case RuleFileProblem::kCannotRead:
+      return QT_TRANSLATE_NOOP("Sonavela", "読み込めません（%1）。");
+    case RuleFileProblem::kNoRule:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "%1規則がありません。進行は一つのコードを繰り返します。");
+    case RuleFileProblem::kNoRuleCanBeChosen:
+      return QT_TRANSLATE_NOOP("Sonavela",
+                               "選ばれうる%1規則がありません。進行は一つのコードを繰り返します。");
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+QString RuleFileText(const generator::RuleFileFinding& finding, const QString& file) {
+  using generator::RuleFileProblem;
+  const bool connection =
+      finding.problem == RuleFileProblem::kConnectionLineTooShort ||
+      (finding.problem != RuleFileProblem::kSubstitutionLineTooShort && finding.connection);
+  const QString table = connection ? QCoreApplication::translate("Sonavela", "連結")
+                                   : QCoreApplication::translate("Sonavela", "置換");
+  // The header as written, or the system's own words.
+  const bool hasText = finding.problem == RuleFileProblem::kUnknownSection ||
+                       finding.problem == RuleFileProblem::kCannotRead;
+  QString where = file;
+  if (finding.line > 0) {
+    where += QStringLiteral(":%1").arg(finding.line);
+  }
+  return where + QStringLiteral(": ") +
+         QCoreApplication::translate("Sonavela", RuleFileSentence(finding.problem))
+             .replace(QStringLiteral("%1"), hasText ? QString::fromStdString(finding.text) : table)
+             .replace(QStringLiteral("%2"), QString::number(finding.number))
+             .replace(QStringLiteral("%3"), QString::number(generator::kMaxChainDegrees));
 }
 
 }  // namespace sonavela::ui

@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "base/notice.h"
+#include "generator/rule_file.h"
 
 namespace sonavela::ui {
 
@@ -13,5 +14,8 @@ namespace sonavela::ui {
 [[nodiscard]] QString ErrorText(const Error& error);
 // A notice in the dialog's language, for its status line.
 [[nodiscard]] QString NoticeText(const sonavela::Notice& notice);
+// A finding of a rule file after where it was found ("rules.txt:7: ..."),
+// the file named as `file` says.
+[[nodiscard]] QString RuleFileText(const generator::RuleFileFinding& finding, const QString& file);
 
 }  // namespace sonavela::ui

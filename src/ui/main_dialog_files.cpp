@@ -23,17 +23,6 @@ namespace {
 // box taller than the screen; the first ones tell what is wrong.
 constexpr std::size_t kProblemsShown = 20;
 
-// A message of the file layer, with the file's full path shortened to its
-// name where the message begins with it.
-QString ForUser(const std::string& message, const QString& path) {
-  QString text = QString::fromLocal8Bit(message);
-  const QString prefix = QString::fromLocal8Bit(QFile::encodeName(path));
-  if (text.startsWith(prefix + QLatin1Char(':'))) {
-    text.replace(0, prefix.size(), QFileInfo(path).fileName());
-  }
-  return text;
-}
-
 // Made afresh each time: the language may have changed since the last.
 FilePrompt RuleFilePrompt(FileAction action) {
   return {action,
@@ -84,7 +73,7 @@ void MainDialog::OnOpenRuleFile() {
   if (!reading.Ok()) {
     QStringList lines;
     for (std::size_t i = 0; i < std::min(reading.problems.size(), kProblemsShown); ++i) {
-      lines << ForUser(reading.problems[i], *path);
+      lines << RuleFileText(reading.problems[i], QFileInfo(*path).fileName());
     }
     if (reading.problems.size() > kProblemsShown) {
       lines << QCoreApplication::translate("Sonavela", "ほかに%1件の問題があります。")

@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(gen::Printable(shown) == shown);
 
   const gen::RuleFileReading reading = gen::ParseRuleFile(text, fileName);
-  RequirePrintable(reading.problems);
-  RequirePrintable(reading.warnings);
+  RequirePrintable(gen::EnglishTexts(reading.problems));
+  RequirePrintable(gen::EnglishTexts(reading.warnings));
   if (!reading.Ok()) {
     Require(reading.tables == gen::RuleTables{});
     Require(reading.warnings.empty());

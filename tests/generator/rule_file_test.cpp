@@ -44,13 +44,13 @@ TEST(ParseRuleFile, LinesEndInLfCrLfOrALoneCr) {
     const std::string good = "[connection]" + eol + "  80     ?16" + eol + eol + "  40     ?251" +
                              eol + "[substitution]" + eol + "  40     ?11";
     const RuleFileReading reading = ParseRuleFile(good, "r.txt");
-    ASSERT_TRUE(reading.Ok()) << reading.problems.front();
+    ASSERT_TRUE(reading.Ok()) << EnglishTexts(reading.problems).front();
     EXPECT_THAT(reading.tables.connection, ElementsAre("  80     ?16", "  40     ?251"));
     EXPECT_THAT(reading.tables.substitution, ElementsAre("  40     ?11"));
     // Line numbers count the same whichever ending is used.
     const RuleFileReading bad =
         ParseRuleFile("[connection]" + eol + eol + "  80     ?1x\x01" + eol, "r.txt");
-    EXPECT_THAT(bad.problems, ElementsAre(HasSubstr("r.txt:3: control character")));
+    EXPECT_THAT(EnglishTexts(bad.problems), ElementsAre(HasSubstr("r.txt:3: control character")));
   }
   // Mixed endings, as after editing on two systems.
   EXPECT_THAT(
@@ -98,18 +98,18 @@ TEST(ParseRuleFile, WarnsOfEachTableFromWhichNothingCanBeChosen) {
     SCOPED_TRACE(c.name);
     const RuleFileReading reading = ParseRuleFile(c.text, "r.txt");
     EXPECT_TRUE(reading.Ok());
-    EXPECT_THAT(reading.warnings, ElementsAreArray(c.warnings));
+    EXPECT_THAT(EnglishTexts(reading.warnings), ElementsAreArray(c.warnings));
   }
   // A file with problems loads nothing and is reported by its problems alone.
-  EXPECT_THAT(ParseRuleFile("  40     ?11\n", "r.txt").warnings, IsEmpty());
+  EXPECT_THAT(EnglishTexts(ParseRuleFile("  40     ?11\n", "r.txt").warnings), IsEmpty());
 }
 
 TEST(ParseRuleFile, MessagesShowTheUsersBytesPrintably) {
   const RuleFileReading reading = ParseRuleFile("[co\x1b[2Jnn\xFF]\n", "\xE8\xA6\x8F\x07.txt");
   EXPECT_THAT(
-      reading.problems,
+      EnglishTexts(reading.problems),
       ElementsAre(HasSubstr("\xE8\xA6\x8F\\x07.txt:1: unknown section \"[co\\x1b[2Jnn\\xff]\"")));
-  EXPECT_THAT(ParseRuleFile("", "a\nb").warnings, Each(StartsWith("a\\x0ab: ")));
+  EXPECT_THAT(EnglishTexts(ParseRuleFile("", "a\nb").warnings), Each(StartsWith("a\\x0ab: ")));
 }
 
 TEST(ParseRuleFile, AMissingSectionGivesAnEmptyTable) {
@@ -140,13 +140,17 @@ TEST(ParseRuleFile, ReportsEveryProblemWithFileAndLineAndLoadsNothing) {
   EXPECT_TRUE(reading.tables.connection.empty());
   EXPECT_TRUE(reading.tables.substitution.empty());
   ASSERT_EQ(reading.problems.size(), 7u);
-  EXPECT_THAT(reading.problems[0], HasSubstr("rules.txt:1: rule line before any section"));
-  EXPECT_THAT(reading.problems[1], HasSubstr("rules.txt:4: non-ASCII"));
-  EXPECT_THAT(reading.problems[2], HasSubstr("rules.txt:5: connection rule line too short"));
-  EXPECT_THAT(reading.problems[3], HasSubstr("rules.txt:6: chain of 20 degrees"));
-  EXPECT_THAT(reading.problems[4], HasSubstr("rules.txt:8: unknown section \"[chords]\""));
-  EXPECT_THAT(reading.problems[5], HasSubstr("rules.txt:11: substitution rule line too short"));
-  EXPECT_THAT(reading.problems[6], HasSubstr("rules.txt:12: control character"));
+  EXPECT_THAT(EnglishTexts(reading.problems)[0],
+              HasSubstr("rules.txt:1: rule line before any section"));
+  EXPECT_THAT(EnglishTexts(reading.problems)[1], HasSubstr("rules.txt:4: non-ASCII"));
+  EXPECT_THAT(EnglishTexts(reading.problems)[2],
+              HasSubstr("rules.txt:5: connection rule line too short"));
+  EXPECT_THAT(EnglishTexts(reading.problems)[3], HasSubstr("rules.txt:6: chain of 20 degrees"));
+  EXPECT_THAT(EnglishTexts(reading.problems)[4],
+              HasSubstr("rules.txt:8: unknown section \"[chords]\""));
+  EXPECT_THAT(EnglishTexts(reading.problems)[5],
+              HasSubstr("rules.txt:11: substitution rule line too short"));
+  EXPECT_THAT(EnglishTexts(reading.problems)[6], HasSubstr("rules.txt:12: control character"));
 }
 
 TEST(ParseRuleFile, RefusesMoreThanTheCapacityOnce) {
@@ -156,7 +160,7 @@ TEST(ParseRuleFile, RefusesMoreThanTheCapacityOnce) {
   text += "[substitution]\n  40     ?11\n";
   const RuleFileReading reading = ParseRuleFile(text, "big.txt");
   ASSERT_EQ(reading.problems.size(), 1u);
-  EXPECT_EQ(reading.problems[0], "big.txt:1002: more than 1000 connection rules");
+  EXPECT_EQ(EnglishTexts(reading.problems)[0], "big.txt:1002: more than 1000 connection rules");
 
   std::string full = "[connection]\n";
   for (std::size_t i = 0; i < RuleCapacity; ++i)

@@ -78,7 +78,7 @@ TEST_F(RuleFileIoTest, WrittenListsReadBackUnchanged) {
     const std::string path = (dir_ / "rules.txt").string();
     ASSERT_OK(WriteRuleFile(path, lists));
     const generator::RuleFileReading read = ReadRuleFile(path);
-    EXPECT_THAT(read.problems, IsEmpty());
+    EXPECT_THAT(generator::EnglishTexts(read.problems), IsEmpty());
     EXPECT_EQ(read.tables, lists);
     EXPECT_EQ(Contents(path), Text(lists));
   }
@@ -97,7 +97,7 @@ TEST_F(RuleFileIoTest, AFileThatCannotBeReadIsOneProblem) {
   ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
   for (const auto& c : cases) {
     const generator::RuleFileReading read = ReadRuleFile(c.path.string());
-    EXPECT_THAT(read.problems,
+    EXPECT_THAT(generator::EnglishTexts(read.problems),
                 ElementsAre(c.path.string() + ": cannot read: " + std::string(c.reason)));
     EXPECT_EQ(read.tables, RuleLists{});
   }
@@ -108,7 +108,7 @@ TEST_F(RuleFileIoTest, AMalformedFileGivesItsProblemsAndNoRules) {
   std::ofstream(path) << "# comment\n  40     ?11\n[connection]\n  80     ?51\n";
   const generator::RuleFileReading read = ReadRuleFile(path.string());
   ASSERT_EQ(read.problems.size(), 1u);
-  EXPECT_THAT(read.problems[0], StartsWith(path.string() + ":2:"));
+  EXPECT_THAT(generator::EnglishTexts(read.problems)[0], StartsWith(path.string() + ":2:"));
   EXPECT_EQ(read.tables, RuleLists{});
 }
 

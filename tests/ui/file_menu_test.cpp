@@ -36,7 +36,7 @@ TEST_F(FileMenuTest, SavedRulesComeBackWhenOpenedAndDriveTheNextStart) {
   EXPECT_TRUE(notifier.prompts[0].filter.contains(QStringLiteral("*.txt")));
   EXPECT_EQ(notifier.prompts[0].defaultSuffix, QStringLiteral("txt"));
   const generator::RuleFileReading saved = playback::ReadRuleFile(path.toStdString());
-  ASSERT_TRUE(saved.Ok()) << saved.problems.front();
+  ASSERT_TRUE(saved.Ok()) << generator::EnglishTexts(saved.problems).front();
   EXPECT_EQ(saved.tables.connection,
             std::vector<std::string>(generator::DefaultConnectionRules.begin(),
                                      generator::DefaultConnectionRules.end()));
@@ -101,8 +101,8 @@ TEST_F(FileMenuTest, AFileWithProblemsChangesNothingAndTheBoxNamesEachLine) {
        "# my rules\n[connection]\n" + std::string(generator::DefaultConnectionRules[0]) + "\n" +
            std::string(generator::DefaultConnectionRules[1]) + "\n\n[substitution]\n" +
            "  10     ?1\n" + std::string(generator::DefaultSubstitutionRules[0]) + "\n[chords]\n",
-       {"bad.txt:7: substitution rule line too short", "bad.txt:9: unknown section"}},
-      {"missing.txt", std::nullopt, {"missing.txt: cannot read: No such file or directory"}},
+       {"bad.txt:7: 置換規則の行が短すぎます。", "bad.txt:9: 見出し「[chords]」は知りません。"}},
+      {"missing.txt", std::nullopt, {"missing.txt: 読み込めません（No such file or directory）。"}},
       {"garbage.txt",
        manyProblems,
        {"garbage.txt:2: ",  "garbage.txt:3: ",  "garbage.txt:4: ",

@@ -172,9 +172,19 @@ TEST_F(LanguageTest, EveryErrorAndNoticeIsWordedInTheDialogsLanguage) {
       EXPECT_FALSE(text.isEmpty());
       EXPECT_EQ(HasJapanese(text), language == Language::kJapanese);
     }
-    for (int kind = 0; kind <= static_cast<int>(NoticeKind::kLinkStopped); ++kind) {
+    for (int kind = 0; kind <= static_cast<int>(NoticeKind::kOutputBack); ++kind) {
       const QString text = NoticeText(sonavela::Notice::Of(static_cast<NoticeKind>(kind), "Q-1"));
       SCOPED_TRACE(text.toStdString());
+      EXPECT_EQ(HasJapanese(text), language == Language::kJapanese);
+    }
+    for (int kind = 0; kind <= static_cast<int>(generator::RuleFileProblem::kNoRuleCanBeChosen);
+         ++kind) {
+      generator::RuleFileFinding finding;
+      finding.problem = static_cast<generator::RuleFileProblem>(kind);
+      finding.line = 3;
+      const QString text = RuleFileText(finding, QStringLiteral("r.txt"));
+      SCOPED_TRACE(text.toStdString());
+      EXPECT_TRUE(text.startsWith(QStringLiteral("r.txt:3: ")));
       EXPECT_EQ(HasJapanese(text), language == Language::kJapanese);
     }
   }

@@ -731,6 +731,54 @@ The progression plays on, but from here on it cannot be saved.</translation>
         <translation>A Link peer stopped the session; waiting for it to start again.</translation>
     </message>
     <message>
+        <source>規則の行に ASCII 以外の文字があります（桁はバイトで数えます）。</source>
+        <translation>A rule line has a character that is not ASCII (columns are counted in bytes).</translation>
+    </message>
+    <message>
+        <source>規則の行に制御文字があります。</source>
+        <translation>A rule line has a control character.</translation>
+    </message>
+    <message>
+        <source>%1規則の行が短すぎます。規則には %2 桁以上が要ります。</source>
+        <translation>The %1 rule line is too short: a rule needs at least %2 columns.</translation>
+    </message>
+    <message>
+        <source>度数が %2 個つながっています。規則に入るのは %3 個までです。</source>
+        <translation>A chain of %2 degrees; at most %3 fit a rule.</translation>
+    </message>
+    <message>
+        <source>見出し「%1」は知りません。[connection] か [substitution] と書きます。</source>
+        <translation>Unknown section &quot;%1&quot;; write [connection] or [substitution].</translation>
+    </message>
+    <message>
+        <source>見出しより前に規則の行があります。表は [connection] か [substitution] で始めます。</source>
+        <translation>A rule line before any section; start the table with [connection] or [substitution].</translation>
+    </message>
+    <message>
+        <source>%1規則が %2 個を超えています。</source>
+        <translation>More than %2 %1 rules.</translation>
+    </message>
+    <message>
+        <source>読み込めません（%1）。</source>
+        <translation>Cannot be read (%1).</translation>
+    </message>
+    <message>
+        <source>%1規則がありません。進行は一つのコードを繰り返します。</source>
+        <translation>No %1 rule: the progression will repeat one chord.</translation>
+    </message>
+    <message>
+        <source>選ばれうる%1規則がありません。進行は一つのコードを繰り返します。</source>
+        <translation>No %1 rule can ever be chosen: the progression will repeat one chord.</translation>
+    </message>
+    <message>
+        <source>連結</source>
+        <translation>connection</translation>
+    </message>
+    <message>
+        <source>置換</source>
+        <translation>substitution</translation>
+    </message>
+    <message>
         <source>%1 の装置は一覧にありません。</source>
         <translation>No %1 devices are listed.</translation>
     </message>
