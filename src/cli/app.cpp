@@ -52,6 +52,21 @@ int OutputStatus(Environment& env) {
   return kExitOk;
 }
 
+// The --soundfont given is no SoundFont that can be used: a bad option like
+// any other.
+bool GivenSoundFontRefused(const Options& options, const Error& error) {
+  if (!options.soundFont) {
+    return false;
+  }
+  for (const Error* e = &error; e != nullptr; e = e->cause.get()) {
+    if (e->kind == ErrorKind::kNotASoundFont || e->kind == ErrorKind::kSoundFontNotLoaded ||
+        (e->kind >= ErrorKind::kSoundFontMissing && e->kind <= ErrorKind::kSoundFontEmpty)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 int Print(Environment& env, const std::string& text) {
   (void)env.out.Write(text);
   return OutputStatus(env);
@@ -63,7 +78,9 @@ int ListDevices(Environment& env) {
   for (unsigned i = 0; i < count; ++i) {
     std::string name = "<Error>";
     (void)port.DeviceName(i, name);
-    if (!env.out.Write(std::to_string(i) + "\t" + name + "\n")) {
+    // Other programs name their ports: no byte of theirs reaches the
+    // terminal as a control sequence.
+    if (!env.out.Write(std::to_string(i) + "\t" + generator::Printable(name) + "\n")) {
       break;
     }
   }
@@ -78,7 +95,7 @@ int ListMidiInputs(Environment& env) {
   // In the order --clock-from counts them.
   const timing::InputListing inputs = timing::ListClockInputs();
   for (std::size_t i = 0; i < inputs.names.size(); ++i) {
-    if (!env.out.Write(std::to_string(i) + "\t" + inputs.names[i] + "\n")) {
+    if (!env.out.Write(std::to_string(i) + "\t" + generator::Printable(inputs.names[i]) + "\n")) {
       break;
     }
   }
@@ -171,9 +188,14 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
 
   if (offline) {
     if (Status opened = session.OpenDevice(0); !opened) {
+      // `| true`: a reader that wants nothing, not even the header, is no
+      // failure either.
+      if (files.wavPipe && files.wavPipe->ReaderLeft()) {
+        return OutputStatus(env);
+      }
       Complain(env.err,
                "cannot render " + RenderName(options) + ": " + EnglishText(opened.error()));
-      return kExitFailure;
+      return GivenSoundFontRefused(options, opened.error()) ? kExitUsage : kExitFailure;
     }
   } else if (!OpenChosenDevice(options, session, env)) {
     return kExitUsage;

@@ -60,6 +60,7 @@ std::optional<QString> TakeLanguageOption(QStringList& rest) {
   }
   if (first == QStringLiteral("--lang")) {
     rest.removeFirst();
+    // Without a value: said as such, not as an empty language.
     return rest.isEmpty() ? QString() : rest.takeFirst();
   }
   return std::nullopt;
@@ -77,6 +78,10 @@ int main(int argc, char* argv[]) {
   QStringList rest = QApplication::arguments().mid(1);
   std::optional<sonavela::ui::Language> language;
   if (const std::optional<QString> name = TakeLanguageOption(rest)) {
+    if (name->isEmpty()) {
+      std::fprintf(stderr, "sonavela: option '--lang' needs a value: en or ja\n");
+      return kExitUsage;
+    }
     language = sonavela::ui::LanguageNamed(name->toStdString());
     if (!language) {
       std::fprintf(stderr, "sonavela: --lang: '%s' is neither en nor ja\n", qPrintable(*name));

@@ -203,13 +203,13 @@ TEST_F(CliAppTest, AFailingOutputIsAnErrorButAClosedPipeIsNot) {
 }
 
 TEST_F(CliAppTest, ADeviceThatFailsWhilePlayingIsToldOnceAndTheRunGoesOn) {
-  Environment env{out_writer_, err_writer_, stop_,
-                  [&](const std::string&, const midi::SynthSound&) {
-                    auto backend = std::make_unique<midi::RecordingBackend>(
-                        std::vector<midi::RecordedDevice>{{"Synth A"}}, log_);
-                    backend->FailSendsAfter(30, "the JACK server has quit");
-                    return backend;
-                  }};
+  Environment env{
+      out_writer_, err_writer_, stop_, [&](const std::string&, const midi::SynthSound&) {
+        auto backend = std::make_unique<midi::RecordingBackend>(
+            std::vector<midi::RecordedDevice>{{"Synth A"}, {"Evil\x1b]0;pwned\x07"}}, log_);
+        backend->FailSendsAfter(30, "the JACK server has quit");
+        return backend;
+      }};
   const std::vector<std::string_view> args{"--steps", "6", "--interval", "0"};
   EXPECT_EQ(RunCli(args, env), 1);
   const std::string out = out_.Text();
@@ -221,17 +221,18 @@ TEST_F(CliAppTest, ADeviceThatFailsWhilePlayingIsToldOnceAndTheRunGoesOn) {
 }
 
 TEST_F(CliAppTest, ListingSaysWhyKindsOfDevicesAreMissing) {
-  Environment env{out_writer_, err_writer_, stop_,
-                  [&](const std::string&, const midi::SynthSound&) {
-                    auto backend = std::make_unique<midi::RecordingBackend>(
-                        std::vector<midi::RecordedDevice>{{"Synth A"}}, log_);
-                    backend->unavailable = {Error::Of(ErrorKind::kDevicesUnlisted, "JACK")
-                                                .Because(Error::Of(ErrorKind::kNoJackServer))};
-                    return backend;
-                  }};
+  Environment env{
+      out_writer_, err_writer_, stop_, [&](const std::string&, const midi::SynthSound&) {
+        auto backend = std::make_unique<midi::RecordingBackend>(
+            std::vector<midi::RecordedDevice>{{"Synth A"}, {"Evil\x1b]0;pwned\x07"}}, log_);
+        backend->unavailable = {Error::Of(ErrorKind::kDevicesUnlisted, "JACK")
+                                    .Because(Error::Of(ErrorKind::kNoJackServer))};
+        return backend;
+      }};
   const std::vector<std::string_view> args{"--list-devices"};
   EXPECT_EQ(RunCli(args, env), 0);
-  EXPECT_EQ(out_.Text(), "0\tSynth A\n");
+  // Another program's port name reaches the terminal without its control bytes.
+  EXPECT_EQ(out_.Text(), "0\tSynth A\n1\tEvil\\x1b]0;pwned\\x07\n");
   EXPECT_EQ(err_.Text(), "sonavela-cli: not listed: JACK: no JACK server is running\n");
 }
 

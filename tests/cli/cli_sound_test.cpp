@@ -59,7 +59,8 @@ TEST(CliSoundTest, KeyVoicingChannelsAndVelocityReachTheFile) {
 }
 
 // A SoundFont that cannot be used is one line: played live, the progression
-// goes on silently; a render has nothing to render with.
+// goes on silently; a render has nothing to render with, as with any other
+// bad option.
 TEST(CliSoundTest, AMissingSoundFontIsOneLineAndLivePlayGoesOnSilently) {
   const testing::ScratchFolder scratch("sonavela_soundfont_");
   const std::string wav = (scratch.Path() / "x.wav").string();
@@ -69,7 +70,7 @@ TEST(CliSoundTest, AMissingSoundFontIsOneLineAndLivePlayGoesOnSilently) {
     const char* says;
   } cases[] = {
       {{"--steps", "2", "--interval", "0"}, 0, "; playing silently"},
-      {{"--steps", "2", "--wav", wav}, 1, "cannot render"},
+      {{"--steps", "2", "--wav", wav}, 2, "cannot render"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args{"--soundfont", "/nonexistent/gm.sf2"};
@@ -214,5 +215,19 @@ TEST(CliSoundTest, EveryFormatAndThePipeHoldTheSameSound) {
   const testing::ProcessResult lines = testing::RunProgram("/bin/cat", {dir + "/lines"});
   EXPECT_EQ(lines.out, wav.out);
 }
+
+// A reader gone before the first byte (`| true`) is a closed pipe like any
+// other: status 0, not a word.
+TEST(CliSound, AReaderThatLeftBeforeTheHeaderIsNoFailure) {
+  const testing::ScratchFolder scratch("sonavela_gone_reader_");
+  const std::string dir = scratch.Path().string();
+  const testing::ProcessResult run = testing::RunProgram(
+      "/bin/sh", {"-c", "{ sleep 0.3; " + std::string(SONAVELA_CLI_PATH) + " --steps 2 --wav - 2>" +
+                            dir + "/err; echo $? >" + dir + "/status; } | true"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testing::RunProgram("/bin/cat", {dir + "/status"}).out, "0\n");
+  EXPECT_EQ(testing::RunProgram("/bin/cat", {dir + "/err"}).out, "");
+}
+
 }  // namespace
 }  // namespace sonavela::cli

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -272,6 +273,36 @@ TEST(MidiClockFollower, LostMessagesSilenceUntilTheMasterStartsAgain) {
                                                        {timing::Cue::kChord, script.ClockTime(24)},
                                                        {timing::Cue::kStop, kT0 + 302ms}}));
   EXPECT_EQ(f.notices.size(), 1U);
+}
+
+// Only whole messages count: a status with bytes after it, a cut song
+// position or one with a status byte for data is not what a master sends.
+TEST(ClockInputFromBytes, TakesOnlyWellFormedMessages) {
+  const struct {
+    std::vector<std::uint8_t> bytes;
+    std::optional<ClockMessage> message;
+    std::uint16_t sixteenths = 0;
+  } cases[] = {
+      {{0xF8}, ClockMessage::kClock},
+      {{0xFA}, ClockMessage::kStart},
+      {{0xFC}, ClockMessage::kStop},
+      {{0xF2, 0x10, 0x01}, ClockMessage::kSongPosition, 0x90},
+      {{0xF8, 0x00, 0x00, 0x00}, std::nullopt},
+      {{0xFA, 0x7F}, std::nullopt},
+      {{0xF2, 0x10}, std::nullopt},
+      {{0xF2, 0x90, 0x01}, std::nullopt},
+      {{0xF2, 0x10, 0x01, 0x00}, std::nullopt},
+      {{0x90, 60, 64}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const std::optional<ClockInputEvent> event =
+        ClockInputFromBytes(c.bytes.data(), c.bytes.size());
+    ASSERT_EQ(event.has_value(), c.message.has_value()) << c.bytes.size() << " bytes";
+    if (event) {
+      EXPECT_EQ(event->message, *c.message);
+      EXPECT_EQ(event->sixteenths, c.sixteenths);
+    }
+  }
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "subprocess.h"
 
 namespace sonavela::ui {
@@ -44,11 +47,17 @@ TEST(DialogCommandLine, AnswersHelpAndVersionWithoutADisplayAndRefusesWhatItDoes
   EXPECT_EQ(bad.status, 2);
   EXPECT_EQ(bad.out, "");
   // Qt may say something of its own first.
-  const cli::testing::ProcessResult badLanguage =
-      cli::testing::RunProgram(SONAVELA_DIALOG_PATH, {"--lang=fr"}, offscreen);
-  EXPECT_EQ(badLanguage.status, 2);
-  EXPECT_THAT(badLanguage.err,
-              ::testing::EndsWith("sonavela: --lang: 'fr' is neither en nor ja\n"));
+  const struct {
+    std::vector<std::string> args;
+    const char* said;
+  } languages[] = {{{"--lang=fr"}, "sonavela: --lang: 'fr' is neither en nor ja\n"},
+                   {{"--lang"}, "sonavela: option '--lang' needs a value: en or ja\n"}};
+  for (const auto& c : languages) {
+    const cli::testing::ProcessResult badLanguage =
+        cli::testing::RunProgram(SONAVELA_DIALOG_PATH, c.args, offscreen);
+    EXPECT_EQ(badLanguage.status, 2);
+    EXPECT_THAT(badLanguage.err, ::testing::EndsWith(c.said));
+  }
   EXPECT_THAT(bad.err,
               ::testing::EndsWith("sonavela: unknown option '--steps' (see sonavela --help)\n"));
 }
