@@ -96,6 +96,21 @@ int MakeTemporary(const fs::path& folder, const std::string& name, std::string& 
   return fd;
 }
 
+// Where a chain of symbolic links that ends nowhere points; `path` itself
+// when it is no link.
+fs::path DanglingLinkTarget(fs::path path) {
+  constexpr int kMostLinks = 40;  // as the system follows them
+  for (int i = 0; i < kMostLinks && fs::is_symlink(fs::symlink_status(path)); ++i) {
+    std::error_code ec;
+    const fs::path next = fs::read_symlink(path, ec);
+    if (ec) {
+      break;
+    }
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return path;
+}
+
 }  // namespace
 
 Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& path) {
@@ -123,7 +138,10 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& path) {
       return Error::Of(ErrorKind::kIsFolder);
     }
     std::error_code ec;
-    target = fs::weakly_canonical(path, ec);
+    // A link to a file not made yet is written through: the file it names
+    // is made, and the link stays.
+    target = DanglingLinkTarget(path);
+    target = fs::weakly_canonical(target, ec);
     if (ec) {
       return Reason(ec.value());
     }
@@ -200,6 +218,12 @@ Status AtomicFile::Commit() {
   // Closing reports what NFS or a quota held back until now.
   if (::close(fd) != 0) {
     return Reason(errno);
+  }
+  // What was a file may have been swapped for a device, a FIFO or a folder
+  // while the bytes were written: that is left alone too.
+  struct stat st {};
+  if (::lstat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    return Error::Of(S_ISDIR(st.st_mode) ? ErrorKind::kIsFolder : ErrorKind::kNotRegularFile);
   }
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
     return Reason(errno);

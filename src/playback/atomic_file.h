@@ -20,8 +20,10 @@ namespace sonavela::playback {
 // cannot be written is refused at once.
 //
 // The target must be a regular file or not exist yet: a device node, a FIFO
-// or a folder is refused, never replaced. A symbolic link is followed and the
-// file it names is replaced, keeping its permissions. Temporary files are
+// or a folder is refused, never replaced, also when it takes the file's
+// place while the bytes are written. A symbolic link is followed and the
+// file it names is replaced, keeping its permissions, or made where it does
+// not exist yet. Temporary files are
 // named "<name>.sonavela-<pid>-XXXXXX.part"; one left behind by a program that
 // was killed is removed by the next save to the same path.
 class AtomicFile final : public midi::ByteSink {

@@ -81,6 +81,41 @@ TEST_F(AtomicFileTest, ASymbolicLinkIsFollowedAndKept) {
   EXPECT_TRUE(SameFile(link, real));
 }
 
+TEST_F(AtomicFileTest, ALinkToAFileNotMadeYetIsWrittenThrough) {
+  const fs::path real = dir_ / "takes" / "new.mid";
+  fs::create_directories(real.parent_path());
+  fs::create_symlink("takes/new.mid", dir_ / "link.mid");
+  fs::create_symlink(dir_ / "link.mid", dir_ / "link-to-link.mid");
+  EXPECT_OK(WriteFileAtomically(dir_ / "link-to-link.mid", "made"));
+  EXPECT_EQ(Read(real), "made");
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.mid"));
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link-to-link.mid"));
+}
+
+// A file swapped for a FIFO or a folder while it was being written is not
+// renamed over.
+TEST_F(AtomicFileTest, ATargetSwappedWhileWritingIsLeftAlone) {
+  for (const bool fifo : {true, false}) {
+    const fs::path path = dir_ / (fifo ? "fifo.mid" : "folder.mid");
+    Write(path, "old");
+    Result<std::unique_ptr<AtomicFile>> file = AtomicFile::Create(path);
+    ASSERT_OK(file);
+    const std::uint8_t bytes[] = {1, 2, 3};
+    ASSERT_OK((*file)->Append(bytes));
+    fs::remove(path);
+    if (fifo) {
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    } else {
+      fs::create_directories(path);
+    }
+    EXPECT_THAT(Why((*file)->Commit()), HasSubstr(fifo ? "not a regular file" : "is a folder"));
+    file->reset();
+    EXPECT_EQ(fs::is_directory(path), !fifo);
+    EXPECT_EQ(fs::is_fifo(path), fifo);
+  }
+  EXPECT_THAT(Entries(), ElementsAre("fifo.mid", "folder.mid")) << "no temporary is left";
+}
+
 TEST_F(AtomicFileTest, WhatIsNoRegularFileIsRefusedAndLeftAlone) {
   const fs::path fifo = dir_ / "fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
