@@ -21,6 +21,26 @@ std::string_view TableName(Table table) {
   return table == Table::Connection ? "connection" : "substitution";
 }
 
+constexpr std::size_t kWeightColumns = 4;
+constexpr std::size_t kModeColumn = 9;
+
+// A whole number with blanks around it, as columns 0-3 hold a weight.
+bool WeightField(std::string_view field) {
+  const std::size_t first = field.find_first_not_of(' ');
+  if (first == std::string_view::npos) {
+    return false;
+  }
+  std::size_t at = first;
+  if (field[at] == '+' || field[at] == '-') {
+    ++at;
+  }
+  const std::size_t digits = at;
+  while (at < field.size() && field[at] >= '0' && field[at] <= '9') {
+    ++at;
+  }
+  return at > digits && field.find_first_not_of(' ', at) == std::string_view::npos;
+}
+
 RuleFileFinding Finding(RuleFileProblem problem, std::size_t number = 0) {
   RuleFileFinding finding;
   finding.problem = problem;
@@ -37,17 +57,27 @@ std::optional<RuleFileFinding> RuleLineFinding(std::string_view line, Table tabl
     if (byte < 0x20 || byte == 0x7F)
       return Finding(RuleFileProblem::kControlCharacter);
   }
+  if (table == Table::Connection && line.size() < kMinConnectionLineLength) {
+    return Finding(RuleFileProblem::kConnectionLineTooShort, kMinConnectionLineLength);
+  }
+  if (table != Table::Connection && line.size() < kMinSubstitutionLineLength) {
+    return Finding(RuleFileProblem::kSubstitutionLineTooShort, kMinSubstitutionLineLength);
+  }
+  // The column form itself: the lists read any text, but a file that does
+  // not keep to it means something else than it seems to.
+  if (!WeightField(line.substr(0, kWeightColumns))) {
+    return Finding(RuleFileProblem::kNoWeight);
+  }
+  if (line.substr(kWeightColumns, kModeColumn - kWeightColumns).find_first_not_of(' ') !=
+      std::string_view::npos) {
+    return Finding(RuleFileProblem::kNotBlank);
+  }
   if (table == Table::Connection) {
-    if (line.size() < kMinConnectionLineLength) {
-      return Finding(RuleFileProblem::kConnectionLineTooShort, kMinConnectionLineLength);
-    }
     const char last = line.back();
     const std::size_t degrees = line.size() - 10 - (last >= '1' && last <= '7' ? 0 : 1);
     if (degrees > kMaxChainDegrees) {
       return Finding(RuleFileProblem::kChainTooLong, degrees);
     }
-  } else if (line.size() < kMinSubstitutionLineLength) {
-    return Finding(RuleFileProblem::kSubstitutionLineTooShort, kMinSubstitutionLineLength);
   }
   return std::nullopt;
 }
@@ -72,6 +102,10 @@ std::string Sentence(const RuleFileFinding& finding) {
     case RuleFileProblem::kSubstitutionLineTooShort:
       return "substitution rule line too short: a rule needs at least " +
              std::to_string(finding.number) + " columns";
+    case RuleFileProblem::kNoWeight:
+      return "columns 0-3 hold no weight (a whole number)";
+    case RuleFileProblem::kNotBlank:
+      return "columns 4-8 are not blank";
     case RuleFileProblem::kUnknownSection:
       return "unknown section \"" + finding.text + "\"; expected " + sections;
     case RuleFileProblem::kLineBeforeSection:

@@ -43,6 +43,8 @@ enum class RuleFileProblem : std::uint8_t {
   kConnectionLineTooShort,    // number: the columns a rule needs
   kChainTooLong,              // number: the degrees of the chain
   kSubstitutionLineTooShort,  // number
+  kNoWeight,                  // columns 0-3 hold no whole number
+  kNotBlank,                  // columns 4-8 hold more than blanks
   kUnknownSection,            // text: the header, printable
   kLineBeforeSection,
   kTooManyRules,  // number: the most a table holds

@@ -229,6 +229,10 @@ const char* RuleFileSentence(generator::RuleFileProblem problem) {
     case RuleFileProblem::kSubstitutionLineTooShort:
       return QT_TRANSLATE_NOOP("Sonavela",
                                "%1規則の行が短すぎます。規則には %2 桁以上が要ります。");
+    case RuleFileProblem::kNoWeight:
+      return QT_TRANSLATE_NOOP("Sonavela", "0-3 桁目に重み（整数）がありません。");
+    case RuleFileProblem::kNotBlank:
+      return QT_TRANSLATE_NOOP("Sonavela", "4-8 桁目が空白ではありません。");
     case RuleFileProblem::kChainTooLong:
       return QT_TRANSLATE_NOOP("Sonavela",
                                "度数が %2 個つながっています。規則に入るのは %3 個までです。");

@@ -54,6 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
 
+  // What is taken keeps the column form: blanks in columns 4-8.
+  for (const auto* lines : {&reading.tables.connection, &reading.tables.substitution}) {
+    for (const std::string& line : *lines) {
+      Require(line.substr(4, 5) == "     ");
+    }
+  }
   const gen::RuleFileWriting writing =
       gen::FormatRuleFile(reading.tables.connection, reading.tables.substitution);
   Require(writing.Ok());

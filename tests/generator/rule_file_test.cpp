@@ -78,8 +78,8 @@ TEST(ParseRuleFile, WarnsOfEachTableFromWhichNothingCanBeChosen) {
       {"sections without rules",
        "[connection]\n[substitution]\n",
        {kNoConnection, kNoSubstitution}},
-      {"blank and zero weights",
-       "[connection]\n         ?16\n   0     ?14\n  -4     ?15\n" + subst,
+      {"zero and negative weights",
+       "[connection]\n   0     ?14\n  -4     ?15\n" + subst,
        {noneChosen("connection")}},
       {"modes no key has",
        "[connection]\n  80     x16\n  80     M14\n" + subst,
@@ -134,12 +134,16 @@ TEST(ParseRuleFile, ReportsEveryProblemWithFileAndLineAndLoadsNothing) {
       "  10     ?15\n"                    // 9: inside the unknown section, not reported again
       "[substitution]\n"                  // 10
       "  40     ?1\n"                     // 11: too short
-      "  40     ?1\t2\n";                 // 12: control character
+      "  40     ?1\t2\n"                  // 12: control character
+      "abcd     m11\n"                    // 13: no weight
+      "9999999999 62\n"                   // 14: a weight beyond its columns
+      " -20     ?12\n"                    // 15: fine
+      "  4-     ?12\n";                   // 16: no weight
   const RuleFileReading reading = ParseRuleFile(text, "rules.txt");
   EXPECT_FALSE(reading.Ok());
   EXPECT_TRUE(reading.tables.connection.empty());
   EXPECT_TRUE(reading.tables.substitution.empty());
-  ASSERT_EQ(reading.problems.size(), 7u);
+  ASSERT_EQ(reading.problems.size(), 10u);
   EXPECT_THAT(EnglishTexts(reading.problems)[0],
               HasSubstr("rules.txt:1: rule line before any section"));
   EXPECT_THAT(EnglishTexts(reading.problems)[1], HasSubstr("rules.txt:4: non-ASCII"));
@@ -151,6 +155,9 @@ TEST(ParseRuleFile, ReportsEveryProblemWithFileAndLineAndLoadsNothing) {
   EXPECT_THAT(EnglishTexts(reading.problems)[5],
               HasSubstr("rules.txt:11: substitution rule line too short"));
   EXPECT_THAT(EnglishTexts(reading.problems)[6], HasSubstr("rules.txt:12: control character"));
+  EXPECT_THAT(EnglishTexts(reading.problems)[7], HasSubstr("rules.txt:13: columns 0-3 hold no"));
+  EXPECT_THAT(EnglishTexts(reading.problems)[8], HasSubstr("rules.txt:14: columns 4-8 are not"));
+  EXPECT_THAT(EnglishTexts(reading.problems)[9], HasSubstr("rules.txt:16: columns 0-3 hold no"));
 }
 
 TEST(ParseRuleFile, RefusesMoreThanTheCapacityOnce) {

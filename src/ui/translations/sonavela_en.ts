@@ -743,6 +743,14 @@ The progression plays on, but from here on it cannot be saved.</translation>
         <translation>The %1 rule line is too short: a rule needs at least %2 columns.</translation>
     </message>
     <message>
+        <source>0-3 桁目に重み（整数）がありません。</source>
+        <translation>Columns 0-3 hold no weight (a whole number).</translation>
+    </message>
+    <message>
+        <source>4-8 桁目が空白ではありません。</source>
+        <translation>Columns 4-8 are not blank.</translation>
+    </message>
+    <message>
         <source>度数が %2 個つながっています。規則に入るのは %3 個までです。</source>
         <translation>A chain of %2 degrees; at most %3 fit a rule.</translation>
     </message>
