@@ -24,9 +24,10 @@ struct JackTransport::Client {
   std::atomic<bool> gone{false};
 
   ~Client() {
-    // A client whose server is gone is not closed: libjack may wait on the
-    // dead server's semaphores.
-    if (handle != nullptr && !gone.load()) {
+    // Closed also after its server has gone, when libjack only cleans up on
+    // this side, which is quick: a dead client left open keeps this process
+    // from the server that is started next under the same name.
+    if (handle != nullptr) {
       jack_client_close(handle);
     }
   }

@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <QLabel>
 
 #include "dialog_harness.h"
 #include "jack_harness.h"
+#include "midi/devices/system_backend.h"
 #include "timing/clock_factory.h"
 
 namespace sonavela::ui::testing {
@@ -31,6 +33,11 @@ class SyncJackTest : public DialogTest {
       return timing::MakeClock(settings, settings.GridMeter());
     };
   }
+
+  // The dialog's JACK clients close while their server is there, before the
+  // fixture stops it: libjack in this process is shared with the server's
+  // own checks.
+  void TearDown() override { dialog.reset(); }
 
   // Runs the dialog's event loop until the result list has `lines` lines,
   // or `timeout` passed; the lines it has then.
@@ -157,6 +164,59 @@ TEST_F(SyncJackTest, ThePlayerWaitsForAServerThatQuitAndFollowsItWhenItIsBack) {
   Click(kIdStop);
   EXPECT_EQ(status(), QStringLiteral("停止しています。"));
   EXPECT_TRUE(second->Say("quit"));
+}
+
+// Playing to a JACK output whose server quits: one box in the dialog's
+// language, the status line says nothing is heard, and once the server is
+// back with the same input on it the progression is heard there again.
+TEST_F(SyncJackTest, AJackOutputWhoseServerQuitsIsToldOnceAndHeardAgainWhenBack) {
+  const std::string daw = "sonavela_ui_daw_" + std::to_string(::getpid());
+  auto sink = std::make_unique<midi::testing::JackMidiSink>();
+  ASSERT_TRUE(sink->Open(server_, daw)) << sink->Error();
+  midi::SystemBackendOptions devices;
+  devices.includeBuiltInSynth = false;
+  devices.includeVirtualPort = false;
+  devices.alsaSequencer = "/nonexistent/sonavela-seq";
+  MainDialogOptions options;
+  options.backend = midi::MakeSystemBackend(devices);
+  options.tickPeriod = std::chrono::milliseconds(200);
+  options.notifier = &notifier;
+  options.translations = translations;
+  dialog = std::make_unique<MainDialog>(std::move(options));
+  dialog->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+  const QStringList outputs = Lines(kIdDeviceList);
+  const auto row = outputs.indexOf(QString::fromStdString(sink->PortName()));
+  ASSERT_GE(row, 0) << outputs.join(QLatin1Char(' ')).toStdString();
+  ClickLine(kIdDeviceList, static_cast<int>(row));
+  Click(kIdStart);
+  ASSERT_GE(WaitForLines(2, 3s).size(), 2);
+  EXPECT_FALSE(sink->WaitForBytes(1, 1s).empty());
+
+  jack_.Kill();
+  sink.reset();
+  const auto status = [this] { return dialog->StatusLine().text(); };
+  const auto until = std::chrono::steady_clock::now() + 3s;
+  while (notifier.notices.empty() && std::chrono::steady_clock::now() < until) {
+    QTest::qWait(20);
+  }
+  ASSERT_EQ(notifier.notices.size(), 1U);
+  EXPECT_EQ(notifier.notices[0].text, QStringLiteral("ＭＩＤＩデータ出力先が使えなくなりました。"));
+  EXPECT_TRUE(status().startsWith(QStringLiteral("演奏は続いていますが")))
+      << status().toStdString();
+
+  ASSERT_TRUE(jack_.Start(server_, 15s, 256, 48000, true)) << jack_.Error();
+  sink = std::make_unique<midi::testing::JackMidiSink>();
+  ASSERT_TRUE(sink->Open(server_, daw)) << sink->Error();
+  const auto heard = std::chrono::steady_clock::now() + 8s;
+  while (!status().startsWith(QStringLiteral("演奏しています。")) &&
+         std::chrono::steady_clock::now() < heard) {
+    QTest::qWait(20);
+  }
+  EXPECT_TRUE(status().startsWith(QStringLiteral("演奏しています。"))) << status().toStdString();
+  EXPECT_FALSE(sink->WaitForBytes(1, 2s).empty()) << "heard again";
+  EXPECT_EQ(notifier.notices.size(), 1U) << "told once";
+  Click(kIdStop);
 }
 
 }  // namespace
