@@ -333,8 +333,13 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
   if (options.homeKey || options.minor) {
     homes = {options.homeKey.value_or(minor)};
   }
+  // An interrupt ends a long check at once, as it ends everything else.
+  const auto stopped = [&env] { return env.stop.Requested(); };
   if (options.action == Action::kCheckRules) {
-    const FindingLines found = CheckedLines(named, homes, true);
+    const FindingLines found = CheckedLines(named, homes, true, stopped);
+    if (found.stopped) {
+      return OutputStatus(env);
+    }
     for (const std::string& line : found.lines) {
       if (!env.out.Write(line + "\n")) {
         break;
@@ -347,7 +352,10 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
     // Why a rule never plays, before it does not: the warnings of the key
     // that plays, a screenful at most.
     constexpr std::size_t kShown = 20;
-    const FindingLines found = CheckedLines(named, std::span(homes).first(1), false);
+    const FindingLines found = CheckedLines(named, std::span(homes).first(1), false, stopped);
+    if (found.stopped) {
+      return OutputStatus(env);
+    }
     for (std::size_t i = 0; i < found.lines.size() && i < kShown; ++i) {
       Complain(env.err, found.lines[i]);
     }

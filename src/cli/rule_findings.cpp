@@ -9,11 +9,15 @@
 namespace sonavela::cli {
 
 FindingLines CheckedLines(const NamedTables& tables, std::span<const harmony::Key> homes,
-                          bool withNotes) {
+                          bool withNotes, const std::function<bool()>& stop) {
   FindingLines out;
   const std::string name = generator::Printable(tables.name);
   for (const harmony::Key home : homes) {
-    const generator::RuleCheck check = generator::CheckRules(tables.tables, home);
+    const generator::RuleCheck check = generator::CheckRules(tables.tables, home, stop);
+    if (check.stopped) {
+      out.stopped = true;
+      return out;
+    }
     for (const generator::RuleFinding& finding : check.findings) {
       const bool warning = finding.level == generator::FindingLevel::kWarning;
       if (!warning && !withNotes) {

@@ -4,6 +4,7 @@
 // "rules.txt:8: warning: ends on ...", "rules.txt: warning: ..." for the
 // tables as a whole.
 
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,11 +24,14 @@ struct NamedTables {
 struct FindingLines {
   std::vector<std::string> lines;  // each once, the lines' own findings first
   std::size_t warnings = 0;
+  bool stopped = false;  // cut short: the lines are not all there are
 };
 
-// The findings for each of `homes`; notes only when `withNotes`.
+// The findings for each of `homes`; notes only when `withNotes`. `stop` cuts
+// a long check short.
 [[nodiscard]] FindingLines CheckedLines(const NamedTables& tables,
-                                        std::span<const harmony::Key> homes, bool withNotes);
+                                        std::span<const harmony::Key> homes, bool withNotes,
+                                        const std::function<bool()>& stop = {});
 
 // The default tables, numbered as --print-rules prints them.
 [[nodiscard]] NamedTables DefaultNamedTables();

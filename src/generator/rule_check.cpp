@@ -193,7 +193,8 @@ bool RuleCheck::HasWarnings() const {
   });
 }
 
-RuleCheck CheckRules(const RuleTables& tables, harmony::Key home) {
+RuleCheck CheckRules(const RuleTables& tables, harmony::Key home,
+                     const std::function<bool()>& stop) {
   RuleCheck check;
   std::set<std::pair<RuleTable, std::size_t>> dead;
   const Loaded loaded = LoadAndCheckLines(tables, check.findings, dead);
@@ -220,6 +221,10 @@ RuleCheck CheckRules(const RuleTables& tables, harmony::Key home) {
   // Which rules led into each state, for the traps found there.
   std::map<std::string, std::set<std::size_t>> ledInBy;
   while (!waiting.empty()) {
+    if (stop && stop()) {
+      check.stopped = true;
+      return check;
+    }
     const State state = waiting.front();
     waiting.pop_front();
     const std::vector<RuledPlan> candidates =

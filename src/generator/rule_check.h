@@ -6,6 +6,7 @@
 // in one choice outgrows a signed 32-bit number.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +61,8 @@ struct RuleCheck {
   // of them it can only repeat until Stop.
   std::vector<ProgressionStep> reached;
   std::vector<ProgressionStep> traps;
+  // Cut short on request: what was found up to then, which is not all.
+  bool stopped = false;
 
   [[nodiscard]] bool HasWarnings() const;
 };
@@ -67,7 +70,9 @@ struct RuleCheck {
 // Checks the tables as LoadRules would load them, for the progression that
 // starts from `home`. Exact: the states are explored with the search the
 // progression itself uses, every (key, chord, chord before, steps from home)
-// that a weighted choice can lead to.
-[[nodiscard]] RuleCheck CheckRules(const RuleTables& tables, harmony::Key home);
+// that a weighted choice can lead to. `stop`, asked between states, cuts a
+// long check short.
+[[nodiscard]] RuleCheck CheckRules(const RuleTables& tables, harmony::Key home,
+                                   const std::function<bool()>& stop = {});
 
 }  // namespace sonavela::generator

@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -91,6 +93,43 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // The explanation only adds to each line: cut at its first tab, the output is
 // the plain one, byte for byte.
+// A check of a large table takes seconds; SIGTERM (as Ctrl-C) ends it at
+// once, before it plays and as --check-rules alike.
+TEST(CliRuleCheckTest, AnInterruptEndsALongCheckAtOnce) {
+  const testing::ScratchFolder scratch("sonavela-check-long-");
+  const std::string file = (scratch.Path() / "large.txt").string();
+  {
+    std::ofstream out(file);
+    std::uint32_t random = 7;
+    const auto next = [&random](std::uint32_t below) {
+      random = random * 1103515245U + 12345U;
+      return (random >> 16) % below;
+    };
+    const char modes[] = {' ', 'm', '?'};
+    out << "[connection]\n";
+    for (int i = 0; i < 300; ++i) {
+      out << "  " << 10 + next(90) << "     " << modes[next(3)];
+      for (std::uint32_t d = 0, n = 2 + next(3); d < n; ++d) {
+        out << 1 + next(7);
+      }
+      out << "\n";
+    }
+    out << "[substitution]\n";
+    for (int i = 0; i < 300; ++i) {
+      out << "  " << 10 + next(90) << "     " << modes[next(3)] << 1 + next(7) << 1 + next(7)
+          << "\n";
+    }
+  }
+  for (const char* action : {"--check-rules", "--rules"}) {
+    SCOPED_TRACE(action);
+    const testing::ProcessResult run = testing::RunProgram(
+        "/bin/sh", {"-c", std::string(SONAVELA_CLI_PATH) + " " + action + " " + file +
+                              " --device none & sleep 1; kill -TERM $!; wait $!; echo $?"});
+    EXPECT_EQ(run.out, "143\n") << run.err;
+    EXPECT_LT(run.elapsed, std::chrono::seconds(3)) << "the check went on";
+  }
+}
+
 TEST(CliExplainTest, AddsNumeralAndPivotAfterATabAndChangesNothingElse) {
   for (const char* key : {"C", "Am"}) {
     const std::vector<std::string> run{"--device", "none", "--interval", "0",
