@@ -134,7 +134,8 @@ int ListMidiInputs(Environment& env) {
   return true;
 }
 
-int Play(const Options& options, playback::RuleLists rules, Environment& env, OutputFiles& files) {
+int Play(const Options& options, playback::RuleLists rules, Environment& env, OutputFiles& files,
+         BackgroundCheck* check) {
   const bool offline = files.Render() != nullptr;
   const midi::AudioFormat format = RenderFormat(options, files, env.err);
   const std::shared_ptr<midi::SynthRenderer> renderer =
@@ -240,6 +241,9 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
   });
 
   const auto afterPump = [&] {
+    if (check != nullptr) {
+      check->PrintWhenReady(env.err);
+    }
     progress.Update(results.Printed());
     if (offline && session.DeviceFailed()) {
       session.Stop();  // a render that cannot be written has no reason to go on
@@ -247,6 +251,13 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
       session.StopAtNextChord();  // the last chord sounds to its end
     }
   };
+  // Before the first chord when that takes no longer than the chord would
+  // last (a moment, for chords as fast as they come).
+  if (check != nullptr) {
+    constexpr std::chrono::milliseconds kMoment{20};
+    check->PrintWhenReady(env.err,
+                          std::max<std::chrono::nanoseconds>(options.Meter().Chord(), kMoment));
+  }
   session.Start();
   afterPump();
   const auto waitUntil = [&](playback::Timestamp due) {
@@ -257,6 +268,9 @@ int Play(const Options& options, playback::RuleLists rules, Environment& env, Ou
     session.Stop();  // a stop signal, or a closed output
   }
   (void)session.CloseDevice();
+  if (check != nullptr && !env.stop.Requested()) {
+    check->PrintIfNeverReady(env.err);
+  }
 
   if (files.wav && !session.DeviceFailed()) {
     if (Status committed = files.wav->Commit(); !committed) {
@@ -348,21 +362,11 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
     const int status = OutputStatus(env);
     return status != kExitOk ? status : (found.warnings > 0 ? kExitFailure : kExitOk);
   }
+  // Why a rule never plays, before it does not: the warnings of the key that
+  // plays, found while it plays.
+  std::unique_ptr<BackgroundCheck> check;
   if (file) {
-    // Why a rule never plays, before it does not: the warnings of the key
-    // that plays, a screenful at most.
-    constexpr std::size_t kShown = 20;
-    const FindingLines found = CheckedLines(named, std::span(homes).first(1), false, stopped);
-    if (found.stopped) {
-      return OutputStatus(env);
-    }
-    for (std::size_t i = 0; i < found.lines.size() && i < kShown; ++i) {
-      Complain(env.err, found.lines[i]);
-    }
-    if (found.lines.size() > kShown) {
-      Complain(env.err,
-               std::to_string(found.lines.size() - kShown) + " more warnings (see --check-rules)");
-    }
+    check = std::make_unique<BackgroundCheck>(named, homes.front(), stopped);
   }
   playback::RuleLists rules = std::move(named.tables);
 
@@ -371,7 +375,7 @@ int RunCli(std::span<const std::string_view> args, Environment& env) {
   if (!MakeOutputFiles(options, env.out, env.err, files)) {
     return kExitUsage;
   }
-  return Play(options, std::move(rules), env, files);
+  return Play(options, std::move(rules), env, files, check.get());
 }
 
 }  // namespace sonavela::cli

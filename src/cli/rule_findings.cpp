@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "cli/output_files.h"
 #include "generator/printable.h"
 #include "generator/rule_check.h"
 
@@ -42,6 +43,45 @@ FindingLines CheckedLines(const NamedTables& tables, std::span<const harmony::Ke
     }
   }
   return out;
+}
+
+BackgroundCheck::BackgroundCheck(NamedTables tables, harmony::Key home, std::function<bool()> stop)
+    : found_(std::async(
+          std::launch::async, [this, tables = std::move(tables), home, stop = std::move(stop)] {
+            return CheckedLines(tables, std::span(&home, 1), false,
+                                [&] { return cancelled_.load() || (stop && stop()); });
+          })) {}
+
+BackgroundCheck::~BackgroundCheck() {
+  cancelled_ = true;  // the future's end waits for the check, which stops at once
+}
+
+void BackgroundCheck::PrintWhenReady(FdWriter& err, std::chrono::nanoseconds patience) {
+  constexpr std::size_t kShown = 20;
+  if (printed_ || found_.wait_for(patience) != std::future_status::ready) {
+    return;
+  }
+  printed_ = true;
+  const FindingLines found = found_.get();
+  if (found.stopped) {
+    return;
+  }
+  for (std::size_t i = 0; i < found.lines.size() && i < kShown; ++i) {
+    Complain(err, found.lines[i]);
+  }
+  if (found.lines.size() > kShown) {
+    Complain(err,
+             std::to_string(found.lines.size() - kShown) + " more warnings (see --check-rules)");
+  }
+}
+
+void BackgroundCheck::PrintIfNeverReady(FdWriter& err) {
+  // A short run is worth a moment more for what the check has to say.
+  constexpr std::chrono::seconds kLastWait{1};
+  PrintWhenReady(err, kLastWait);
+  if (!printed_) {
+    Complain(err, "the rule check had not finished when the progression ended (see --check-rules)");
+  }
 }
 
 NamedTables DefaultNamedTables() {

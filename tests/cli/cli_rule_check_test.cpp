@@ -93,8 +93,8 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // The explanation only adds to each line: cut at its first tab, the output is
 // the plain one, byte for byte.
-// A check of a large table takes seconds; SIGTERM (as Ctrl-C) ends it at
-// once, before it plays and as --check-rules alike.
+// A check of a large table takes seconds: playing does not wait for it, and
+// SIGTERM (as Ctrl-C) ends it at once, with --check-rules too.
 TEST(CliRuleCheckTest, AnInterruptEndsALongCheckAtOnce) {
   const testing::ScratchFolder scratch("sonavela-check-long-");
   const std::string file = (scratch.Path() / "large.txt").string();
@@ -120,12 +120,16 @@ TEST(CliRuleCheckTest, AnInterruptEndsALongCheckAtOnce) {
           << "\n";
     }
   }
-  for (const char* action : {"--check-rules", "--rules"}) {
+  const struct {
+    const char* action;
+    const char* out;  // before the status the shell saw
+  } cases[] = {{"--check-rules", ""}, {"--rules", "C   : C\n"}};
+  for (const auto& [action, out] : cases) {
     SCOPED_TRACE(action);
     const testing::ProcessResult run = testing::RunProgram(
         "/bin/sh", {"-c", std::string(SONAVELA_CLI_PATH) + " " + action + " " + file +
                               " --device none & sleep 1; kill -TERM $!; wait $!; echo $?"});
-    EXPECT_EQ(run.out, "143\n") << run.err;
+    EXPECT_EQ(run.out, std::string(out) + "143\n") << run.err;
     EXPECT_LT(run.elapsed, std::chrono::seconds(3)) << "the check went on";
   }
 }
