@@ -2,7 +2,6 @@
 #include "generator/rule_check.h"
 
 #include <algorithm>
-#include <deque>
 #include <limits>
 #include <map>
 #include <set>
@@ -10,7 +9,6 @@
 
 #include "generator/rules.h"
 #include "generator/search.h"
-#include "generator/search_impl.h"
 #include "harmony/chord.h"
 #include "harmony/names.h"
 
@@ -140,45 +138,26 @@ Loaded LoadAndCheckLines(const RuleTables& tables, std::vector<RuleFinding>& fin
   return loaded;
 }
 
-void Put(std::string& key, std::int32_t value) {
-  key.append(reinterpret_cast<const char*>(&value), sizeof value);
-}
-
-void Put(std::string& key, harmony::SpelledNote note) {
-  key += note.letter;
-  Put(key, note.accidental);
-}
-
-void Put(std::string& key, const harmony::Chord& chord) {
-  Put(key, chord.root);
-  Put(key, chord.type.kind);
-  for (const harmony::Interval tone : chord.type.tones) {
-    Put(key, tone.steps);
-    Put(key, tone.delta);
-  }
-}
-
+// The step's record byte by byte, so that steps sort as they always have.
 std::string StepKey(const ProgressionStep& step) {
   std::string key;
-  Put(key, step.key.tonic);
+  const auto put = [&](std::int32_t value) {
+    key.append(reinterpret_cast<const char*>(&value), sizeof value);
+  };
+  const auto putNote = [&](harmony::SpelledNote note) {
+    key += note.letter;
+    put(note.accidental);
+  };
+  putNote(step.key.tonic);
   key += step.key.mode;
-  Put(key, step.chord);
+  putNote(step.chord.root);
+  put(step.chord.type.kind);
+  for (const harmony::Interval tone : step.chord.type.tones) {
+    put(tone.steps);
+    put(tone.delta);
+  }
   return key;
 }
-
-// Where the progression is between two searches: what the next one reads.
-struct State {
-  ProgressionStep current;
-  harmony::Chord previous;
-  std::int32_t depth = 0;
-
-  [[nodiscard]] std::string Key() const {
-    std::string key = StepKey(current);
-    Put(key, previous);
-    Put(key, depth);
-    return key;
-  }
-};
 
 std::string Where(const ProgressionStep& step) {
   return harmony::ChordName(step.chord) + " (" + harmony::ChordToneNames(step.chord) + ") in " +
@@ -199,104 +178,50 @@ RuleCheck CheckRules(const RuleTables& tables, harmony::Key home,
   std::set<std::pair<RuleTable, std::size_t>> dead;
   const Loaded loaded = LoadAndCheckLines(tables, check.findings, dead);
   const SearchTables searched{loaded.connection, loaded.substitution, home};
-  ProgressionSearch search;
-
-  // The start, as the generator sets it up: the tonic, with no key
-  // established yet for the search.
-  const ProgressionStep tonic{home, harmony::BuildChordOnDegree(home, 1)};
-  State start{tonic, harmony::Chord{}, 0};
-  start.current.key.tonic.letter = ' ';
-
-  std::map<std::string, ProgressionStep> reached{{StepKey(tonic), tonic}};
-  std::set<std::string> seen{start.Key()};
-  std::deque<State> waiting{start};
-  std::set<std::size_t> usedConnection;
-  std::set<std::size_t> usedSubstitution;
-  // The traps, and the connection rules whose chains end on each.
-  std::map<std::string, std::pair<ProgressionStep, std::set<std::size_t>>> traps;
-  std::int64_t heaviest = 0;
-  std::optional<ProgressionStep> heaviestAt;
-  bool tonicTrapped = false;
-
-  // Which rules led into each state, for the traps found there.
-  std::map<std::string, std::set<std::size_t>> ledInBy;
-  while (!waiting.empty()) {
-    if (stop && stop()) {
-      check.stopped = true;
-      return check;
-    }
-    const State state = waiting.front();
-    waiting.pop_front();
-    const std::vector<RuledPlan> candidates =
-        search.Candidates(searched, state.depth, state.previous, state.current);
-    std::int64_t total = 0;
-    for (const RuledPlan& candidate : candidates) {
-      total = search_detail::SaturatingAdd(total, candidate.plan.Weight);
-    }
-    if (total > heaviest) {
-      heaviest = total;
-      heaviestAt = state.current;
-    }
-    if (total == 0) {
-      if (state.current.key.tonic.letter == ' ') {
-        tonicTrapped = true;
-      } else {
-        auto& trap = traps[StepKey(state.current)];
-        trap.first = state.current;
-        const auto& into = ledInBy[state.Key()];
-        trap.second.insert(into.begin(), into.end());
-      }
-      continue;
-    }
-    for (const RuledPlan& candidate : candidates) {
-      if (candidate.plan.Weight <= 0) {
-        continue;  // never drawn
-      }
-      usedConnection.insert(candidate.connection);
-      usedSubstitution.insert(candidate.substitution);
-      for (const ProgressionStep& step : candidate.plan.Steps) {
-        reached.emplace(StepKey(step), step);
-      }
-      const ProgressionStep& last = candidate.plan.Steps.back();
-      const auto steps = static_cast<std::int32_t>(candidate.plan.Steps.size());
-      const State next{last, state.current.chord, last.key == home ? 0 : state.depth + steps};
-      const std::string key = next.Key();
-      ledInBy[key].insert(candidate.connection);
-      if (seen.insert(key).second) {
-        waiting.push_back(next);
-      }
-    }
+  const ReachedStates reach = ProgressionSearch().Reach(searched, stop);
+  if (reach.stopped) {
+    check.stopped = true;
+    return check;
   }
-
-  for (const auto& [key, step] : reached) {
+  // In the order of their names' bytes, as the findings have always listed them.
+  const auto byName = [](const ProgressionStep& a, const ProgressionStep& b) {
+    return StepKey(a) < StepKey(b);
+  };
+  std::map<std::string, ProgressionStep> reached;
+  for (const ProgressionStep& step : reach.steps)
+    reached.emplace(StepKey(step), step);
+  for (const auto& [key, step] : reached)
     check.reached.push_back(step);
-  }
+  std::vector<ReachedStates::Trap> traps = reach.traps;
+  std::sort(traps.begin(), traps.end(),
+            [&](const auto& a, const auto& b) { return byName(a.at, b.at); });
   const std::string homeName = harmony::KeyName(home);
   std::vector<RuleFinding> ofHome;
-  for (const auto& [key, trap] : traps) {
-    check.traps.push_back(trap.first);
-    for (const std::size_t c : trap.second) {
+  for (const ReachedStates::Trap& trap : traps) {
+    check.traps.push_back(trap.at);
+    for (const std::size_t c : trap.ledInBy) {
       ofHome.push_back({FindingLevel::kWarning, RuleTable::kConnection, loaded.connectionLine[c],
-                        FindingKind::kTrap, Where(trap.first), trap.first,
-                        "ends on " + Where(trap.first) +
+                        FindingKind::kTrap, Where(trap.at), trap.at,
+                        "ends on " + Where(trap.at) +
                             ", which no substitution rule continues from: the progression "
                             "repeats it until Stop"});
     }
   }
-  if (tonicTrapped) {
+  if (reach.tonicStuck) {
     ofHome.push_back({FindingLevel::kWarning, RuleTable::kSubstitution, std::nullopt,
                       FindingKind::kStuckTonic, homeName, std::nullopt,
                       "no rule leads on from the tonic of " + homeName +
                           ": the progression repeats it until Stop"});
   }
-  if (heaviest > std::numeric_limits<std::int32_t>::max() && heaviestAt) {
+  if (reach.heaviest > std::numeric_limits<std::int32_t>::max() && reach.heaviestAt) {
+    const std::string sum = std::to_string(reach.heaviest);
     ofHome.push_back({FindingLevel::kWarning, RuleTable::kSubstitution, std::nullopt,
-                      FindingKind::kOverflow, std::to_string(heaviest), heaviestAt,
-                      "the weights of one choice add up to " + std::to_string(heaviest) + " at " +
-                          Where(*heaviestAt) + ", more than 2147483647"});
+                      FindingKind::kOverflow, sum, reach.heaviestAt,
+                      "the weights of one choice add up to " + sum + " at " +
+                          Where(*reach.heaviestAt) + ", more than 2147483647"});
   }
   for (std::size_t c = 0; c < loaded.connection.size(); ++c) {
-    if (!usedConnection.count(c) &&
+    if (!reach.connectionDrawn[c] &&
         !dead.count({RuleTable::kConnection, loaded.connectionLine[c]})) {
       ofHome.push_back({FindingLevel::kNote, RuleTable::kConnection, loaded.connectionLine[c],
                         FindingKind::kUnreached, homeName, std::nullopt,
@@ -304,7 +229,7 @@ RuleCheck CheckRules(const RuleTables& tables, harmony::Key home,
     }
   }
   for (std::size_t s = 0; s < loaded.substitution.size(); ++s) {
-    if (!usedSubstitution.count(s) &&
+    if (!reach.substitutionDrawn[s] &&
         !dead.count({RuleTable::kSubstitution, loaded.substitutionLine[s]})) {
       ofHome.push_back({FindingLevel::kNote, RuleTable::kSubstitution, loaded.substitutionLine[s],
                         FindingKind::kUnreached, homeName, std::nullopt,

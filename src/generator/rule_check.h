@@ -68,10 +68,10 @@ struct RuleCheck {
 };
 
 // Checks the tables as LoadRules would load them, for the progression that
-// starts from `home`. Exact: the states are explored with the search the
-// progression itself uses, every (key, chord, chord before, steps from home)
-// that a weighted choice can lead to. `stop`, asked between states, cuts a
-// long check short.
+// starts from `home`. Exact: what the progression's own search can reach, every
+// (key, chord, chord before, steps from home) a weighted choice leads to, is
+// worked out from its indexes (ProgressionSearch::Reach) in milliseconds even
+// for full tables. `stop`, asked now and then, cuts a long check short.
 [[nodiscard]] RuleCheck CheckRules(const RuleTables& tables, harmony::Key home,
                                    const std::function<bool()>& stop = {});
 

@@ -3,9 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "generator/plan.h"
 #include "generator/random_source.h"
@@ -44,6 +46,29 @@ struct SearchCacheFigures {
   std::size_t states = 0;  // (key, chord) pairs whose ways home are summarised
   std::size_t chords = 0;  // distinct chords seen
   std::size_t bytes = 0;   // rough size of the indexes and caches, heap included
+};
+
+// Everything the progression can play from its home key, as a check of the
+// tables needs it: found from the search's own indexes, exactly, without
+// playing it.
+struct ReachedStates {
+  // Every (key, chord) some choice with a weight above 0 plays, in no order.
+  std::vector<ProgressionStep> steps;
+  // [rule]: some reachable choice draws it with a weight above 0.
+  std::vector<bool> connectionDrawn;
+  std::vector<bool> substitutionDrawn;
+  // A chord no rule continues from, and the connection rules whose chains
+  // land on it there, in table order.
+  struct Trap {
+    ProgressionStep at;
+    std::vector<std::size_t> ledInBy;
+  };
+  std::vector<Trap> traps;
+  bool tonicStuck = false;  // nothing leads on from the start
+  // The heaviest choice, where its weights add up to more than 32 bits hold.
+  std::int64_t heaviest = 0;
+  std::optional<ProgressionStep> heaviestAt;
+  bool stopped = false;  // cut short on request: the rest is not all
 };
 
 // The progression search with its indexes and caches.
@@ -94,6 +119,11 @@ class ProgressionSearch {
   [[nodiscard]] std::vector<RuledPlan> Candidates(const SearchTables& tables, std::int32_t depth,
                                                   const harmony::Chord& previous,
                                                   const ProgressionStep& current);
+
+  // Every state the progression can reach from the home key. `stop`, asked
+  // now and then, cuts it short.
+  [[nodiscard]] ReachedStates Reach(const SearchTables& tables,
+                                    const std::function<bool()>& stop = {});
 
   [[nodiscard]] SearchCacheFigures CacheFigures() const;
 

@@ -133,6 +133,9 @@ struct ProgressionSearch::Impl {
                          const ProgressionStep& current);
   Plan MakePlan(int keyIndex, std::int32_t connection, std::int64_t weight);
 
+  // What a check of the tables needs (reach.cpp).
+  class Reacher;
+
   SearchTables tables{};
   bool stale = true;
   int homeIndex = -1;

@@ -15,6 +15,26 @@ using search_detail::RuleAppliesIn;
 
 namespace {
 
+// The key's own triad on each degree 1..7, for every candidate key: what
+// ChordFitsKey looks for, worked out once.
+using Triads = std::array<std::array<std::array<harmony::SpelledNote, 3>, 7>, kCandidateKeyCount>;
+
+const Triads& CandidateTriads() {
+  static const Triads triads = [] {
+    Triads made{};
+    for (std::size_t k = 0; k < kCandidateKeyCount; ++k) {
+      for (ScaleDegree d = 1; d <= 7; ++d) {
+        for (std::size_t t = 0; t < 3; ++t) {
+          made[k][static_cast<std::size_t>(d - 1)][t] =
+              harmony::DegreeRoot(CandidateKeys()[k], d + 2 * static_cast<ScaleDegree>(t));
+        }
+      }
+    }
+    return made;
+  }();
+  return triads;
+}
+
 // Corrections other than these three alter nothing, so they share one chain end.
 char CorrectionKind(char correction) {
   return correction == 'M' || correction == 'm' || correction == 'n' ? correction : ' ';
@@ -155,7 +175,22 @@ std::uint32_t ProgressionSearch::Impl::FitMask(std::int32_t chordId, ScaleDegree
   const int folded = (degree - 1) % 7;
   ChordInfo& info = chords[chordId];
   if ((info.fitReady & (1u << folded)) == 0) {
-    info.fit[folded] = compute(folded + 1);
+    // ChordFitsKey for every key at once: the chord's tones are spelled once.
+    const harmony::ToneList tones = harmony::ChordTones(info.chord);
+    // As there, a blank letter ends the tones.
+    const auto* const last = std::find_if(
+        tones.begin(), tones.end(), [](harmony::SpelledNote note) { return note.letter == ' '; });
+    const auto& triads = CandidateTriads();
+    std::uint32_t mask = 0;
+    for (std::size_t k = 0; k < kCandidateKeyCount; ++k) {
+      const auto& wanted = triads[k][static_cast<std::size_t>(folded)];
+      const bool fits = std::all_of(wanted.begin(), wanted.end(), [&](harmony::SpelledNote note) {
+        return std::find(tones.begin(), last, note) != last;
+      });
+      if (fits)
+        mask |= 1u << k;
+    }
+    info.fit[folded] = mask;
     info.fitReady |= static_cast<std::uint8_t>(1u << folded);
   }
   return info.fit[folded];
