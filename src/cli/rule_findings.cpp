@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "cli/output_files.h"
-#include "generator/printable.h"
 #include "generator/rule_check.h"
 
 namespace sonavela::cli {
@@ -12,7 +11,6 @@ namespace sonavela::cli {
 FindingLines CheckedLines(const NamedTables& tables, std::span<const harmony::Key> homes,
                           bool withNotes, const std::function<bool()>& stop) {
   FindingLines out;
-  const std::string name = generator::Printable(tables.name);
   for (const harmony::Key home : homes) {
     const generator::RuleCheck check = generator::CheckRules(tables.tables, home, stop);
     if (check.stopped) {
@@ -24,17 +22,7 @@ FindingLines CheckedLines(const NamedTables& tables, std::span<const harmony::Ke
       if (!warning && !withNotes) {
         continue;
       }
-      std::string line = name;
-      if (finding.line) {
-        const auto& numbers = finding.table == generator::RuleTable::kConnection
-                                  ? tables.lines.connection
-                                  : tables.lines.substitution;
-        line += ':';
-        line += std::to_string(*finding.line < numbers.size() ? numbers[*finding.line]
-                                                              : *finding.line + 1);
-      }
-      line += warning ? ": warning: " : ": note: ";
-      line += finding.message;
+      const std::string line = generator::EnglishLine(finding, tables.name, tables.lines);
       // The findings of the lines themselves are the same from every key.
       if (std::find(out.lines.begin(), out.lines.end(), line) == out.lines.end()) {
         out.lines.push_back(line);

@@ -7,6 +7,7 @@
 #include <set>
 #include <string_view>
 
+#include "generator/printable.h"
 #include "generator/rules.h"
 #include "generator/search.h"
 #include "harmony/chord.h"
@@ -243,6 +244,21 @@ RuleCheck CheckRules(const RuleTables& tables, harmony::Key home,
   std::stable_sort(ofHome.begin(), ofHome.end(), order);
   check.findings.insert(check.findings.end(), ofHome.begin(), ofHome.end());
   return check;
+}
+
+std::string EnglishLine(const RuleFinding& finding, std::string_view name,
+                        const RuleLineNumbers& lines) {
+  std::string line = Printable(name);
+  if (finding.line) {
+    const auto& numbers =
+        finding.table == RuleTable::kConnection ? lines.connection : lines.substitution;
+    line += ':';
+    line +=
+        std::to_string(*finding.line < numbers.size() ? numbers[*finding.line] : *finding.line + 1);
+  }
+  line += finding.level == FindingLevel::kWarning ? ": warning: " : ": note: ";
+  line += finding.message;
+  return line;
 }
 
 }  // namespace sonavela::generator

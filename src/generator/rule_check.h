@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "generator/plan.h"
@@ -74,5 +75,11 @@ struct RuleCheck {
 // for full tables. `stop`, asked now and then, cuts a long check short.
 [[nodiscard]] RuleCheck CheckRules(const RuleTables& tables, harmony::Key home,
                                    const std::function<bool()>& stop = {});
+
+// A finding as the command line prints it and the plugin logs it:
+// "rules.txt:8: warning: ends on ...", "rules.txt: note: ..." for the tables
+// as a whole. `lines` numbers the rules in the file named `name`.
+[[nodiscard]] std::string EnglishLine(const RuleFinding& finding, std::string_view name,
+                                      const RuleLineNumbers& lines);
 
 }  // namespace sonavela::generator

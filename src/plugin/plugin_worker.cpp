@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "base/notice.h"
 #include "generator/generator.h"
+#include "generator/rule_check.h"
 #include "playback/playback_control.h"
 #include "playback/rule_file_io.h"
 
@@ -137,12 +138,33 @@ void PluginWorker::LoadRules(const Request& request, const Responder& responder)
   }
   tables_ = reading.tables;
   tablesFrom_ = path;
+  LogRuleWarnings(path, reading.lines);
   BuildStart();
   Response taken;
   taken.reply = Reply::kRulesTaken;
   taken.pathLength = request.pathLength;
   taken.path = request.path;
   responder.Send(taken);
+}
+
+void PluginWorker::LogRuleWarnings(std::string_view path, const generator::RuleLineNumbers& lines) {
+  // A screenful in the host's log, as the command line prints them.
+  constexpr std::size_t kShown = 20;
+  const generator::RuleCheck check = generator::CheckRules(tables_, settings_.homeKey);
+  std::size_t warnings = 0;
+  for (const generator::RuleFinding& finding : check.findings) {
+    if (finding.level != generator::FindingLevel::kWarning) {
+      continue;
+    }
+    if (++warnings <= kShown) {
+      lv2_log_warning(&logger_, "Sonavela: %s\n",
+                      generator::EnglishLine(finding, path, lines).c_str());
+    }
+  }
+  if (warnings > kShown) {
+    lv2_log_warning(&logger_, "Sonavela: %zu more warnings (see sonavela-cli --check-rules)\n",
+                    warnings - kShown);
+  }
 }
 
 std::string PluginWorker::SavedRules() const {

@@ -50,6 +50,8 @@ class PluginWorker {
   void GoLive(const Request& request, const Responder& responder);
   void SendUpcoming(const Responder& responder) const;
   void LoadRules(const Request& request, const Responder& responder);
+  // What the rule check warns of in the tables just taken, for the home key.
+  void LogRuleWarnings(std::string_view path, const generator::RuleLineNumbers& lines);
   void Log(const LogEntry& entry);
 
   // One start's progression, searched by this program's generator.

@@ -201,6 +201,22 @@ TEST_F(PluginHostTest, ARuleFileThatCannotBeTakenIsReportedAndTheTablesStay) {
   }
 }
 
+// A file with a rule that can never work is taken, and the host's log says why.
+TEST_F(PluginHostTest, TheWarningsOfATakenRuleFileReachTheLog) {
+  const fs::path rules = dir_ / "trap.txt";
+  WriteFile(rules,
+            "[connection]\n  80     ?14\n  80     ?45\n  80     ?51\n  10     ?17M\n"
+            "[substitution]\n  10     ?11\n  10     ?44\n  10     ?55\n");
+  Lv2Host host;
+  host.SendRuleFile(0, rules.string());
+  host.RunUntil(4096, 512);
+  EXPECT_THAT(host.RuleFileEchoes(), ElementsAre(rules.string()));
+  EXPECT_THAT(host.Log(),
+              ElementsAre(AllOf(Field(&LogRecord::type, "Warning"),
+                                Field(&LogRecord::text, HasSubstr("trap.txt:5: warning: ends on B? "
+                                                                  "(B D# F) in C,")))));
+}
+
 // From `start` on, with frames counted from there: what a start plays.
 std::vector<Group> FromStart(const Lv2Host& host, std::int64_t start) {
   std::vector<Group> groups;
