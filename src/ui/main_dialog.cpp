@@ -223,9 +223,7 @@ void MainDialog::Start() {
   session_->Start();
   // Why a rule never plays, told beside the dialog while the progression
   // plays on.
-  ruleNotes_.Show(generator::CheckRules({connRules_->RuleLines(), substRules_->RuleLines()},
-                                        inputs_->HomeKey()),
-                  *connRules_, *substRules_);
+  ruleNotes_.Check(*connRules_, *substRules_, inputs_->HomeKey());
   AimTimer();
 }
 
@@ -304,6 +302,11 @@ void MainDialog::OnSysCommand(unsigned commandId) {
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   ShowSystemMenu(event->globalPos());
   event->accept();
+}
+
+void MainDialog::done(int result) {
+  ruleNotes_.Cancel();
+  QDialog::done(result);
 }
 
 void MainDialog::ShowSystemMenu(QPoint globalPos) {

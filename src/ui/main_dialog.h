@@ -127,6 +127,8 @@ class MainDialog final : public QDialog {
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // Closing the window drops a rule check still running.
+  void done(int result) override;
 
  private:
   void DoDataExchange();

@@ -3,11 +3,13 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QStringList>
 #include <vector>
 
 #include "harmony/names.h"
 #include "ui/notifier.h"
+#include "ui/placement.h"
 #include "ui/rule_list.h"
 
 namespace sonavela::ui {
@@ -79,6 +81,56 @@ QString FindingText(const generator::RuleFinding& finding) {
   return QString::fromStdString(finding.message);
 }
 
+RuleNotes::~RuleNotes() {
+  Cancel();
+}
+
+void RuleNotes::Cancel() {
+  ++generation_;  // whatever is on its way is dropped when it arrives
+  checking_ = false;
+  worker_ = {};  // asks it to stop and waits, which takes no time
+}
+
+void RuleNotes::Check(RuleList& connection, RuleList& substitution, harmony::Key home) {
+  Cancel();
+  Checked wanted{{connection.RuleLines(), substitution.RuleLines()}, home};
+  if (shown_ && *shown_ == wanted) {
+    return;
+  }
+  connection_ = &connection;
+  substitution_ = &substitution;
+  pending_ = std::move(wanted);
+  checking_ = true;
+  const std::uint64_t generation = generation_;
+  // The owner outlives the thread: Cancel, at the latest on destruction, waits for it.
+  QWidget* owner = &owner_;
+  worker_ = std::jthread([this, owner, generation, checked = pending_](std::stop_token stop) {
+    generator::RuleCheck check = generator::CheckRules(checked.tables, checked.home,
+                                                       [&stop] { return stop.stop_requested(); });
+    if (check.stopped) {
+      return;
+    }
+    // Handed to the dialog's thread; dropped there if a newer check began.
+    QMetaObject::invokeMethod(
+        owner, [this, generation, check = std::move(check)] { Arrive(generation, check); },
+        Qt::QueuedConnection);
+  });
+}
+
+void RuleNotes::Arrive(std::uint64_t generation, const generator::RuleCheck& check) {
+  if (generation != generation_ || connection_ == nullptr || substitution_ == nullptr) {
+    return;
+  }
+  checking_ = false;
+  // Edited while it was checked: the findings would land on the wrong lines.
+  if (connection_->RuleLines() != pending_.tables.connection ||
+      substitution_->RuleLines() != pending_.tables.substitution) {
+    return;
+  }
+  shown_ = pending_;
+  Show(check, *connection_, *substitution_);
+}
+
 void RuleNotes::Show(const generator::RuleCheck& check, RuleList& connection,
                      RuleList& substitution) {
   std::vector<QString> connectionNotes(static_cast<std::size_t>(connection.Count()));
@@ -130,7 +182,19 @@ void RuleNotes::Show(const generator::RuleCheck& check, RuleList& connection,
   note_->setText(QCoreApplication::translate(
                      "Sonavela", "規則表に %1 件の警告があります。演奏はそのまま続きます。")
                      .arg(lines.size()));
-  note_->setInformativeText(lines.join(QStringLiteral("\n")));
+  // A few lines in view, every one on request.
+  constexpr qsizetype kInView = 5;
+  QStringList inView = lines.mid(0, kInView);
+  if (lines.size() > kInView) {
+    inView << QCoreApplication::translate("Sonavela", "ほか %1 件は詳細にあります。")
+                  .arg(lines.size() - kInView);
+    note_->setDetailedText(lines.join(QStringLiteral("\n")));
+  } else {
+    note_->setDetailedText(QString());
+  }
+  note_->setInformativeText(inView.join(QStringLiteral("\n")));
+  note_->adjustSize();
+  PlaceBeside(*note_, owner_);
   note_->show();
 }
 

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
     <name>Sonavela</name>
@@ -56,11 +57,11 @@
     </message>
     <message>
         <source>旋法指定法） 長調:｢ ｣, 短調:｢m｣, 両方:｢?｣</source>
-        <translation>Mode) major: " ", minor: "m", both: "?"</translation>
+        <translation>Mode) major: &quot; &quot;, minor: &quot;m&quot;, both: &quot;?&quot;</translation>
     </message>
     <message>
         <source>補正指定法） ﾒｼﾞｬｰｺｰﾄﾞ化:｢M｣, ﾏｲﾅｰｺｰﾄﾞ化:｢m｣, ﾅﾎﾟﾘのⅡ化:｢n｣, 補正なし:｢｣</source>
-        <translation>Fix) to major: "M", to minor: "m", Neapolitan II: "n", none: ""</translation>
+        <translation>Fix) to major: &quot;M&quot;, to minor: &quot;m&quot;, Neapolitan II: &quot;n&quot;, none: &quot;&quot;</translation>
     </message>
     <message>
         <source>短調</source>
@@ -79,8 +80,8 @@
         <translation>About Sonavela</translation>
     </message>
     <message>
-        <source>&lt;span style='color:%1'&gt;◎&lt;/span&gt; 主調　&lt;span style='color:%2'&gt;●&lt;/span&gt; 今の調　&lt;span style='color:%3'&gt;→&lt;/span&gt; 主調を離れてからの道筋</source>
-        <translation>&lt;span style='color:%1'&gt;◎&lt;/span&gt; Home key  &lt;span style='color:%2'&gt;●&lt;/span&gt; Current key  &lt;span style='color:%3'&gt;→&lt;/span&gt; The way since leaving home</translation>
+        <source>&lt;span style=&apos;color:%1&apos;&gt;◎&lt;/span&gt; 主調&#x3000;&lt;span style=&apos;color:%2&apos;&gt;●&lt;/span&gt; 今の調&#x3000;&lt;span style=&apos;color:%3&apos;&gt;→&lt;/span&gt; 主調を離れてからの道筋</source>
+        <translation>&lt;span style=&apos;color:%1&apos;&gt;◎&lt;/span&gt; Home key  &lt;span style=&apos;color:%2&apos;&gt;●&lt;/span&gt; Current key  &lt;span style=&apos;color:%3&apos;&gt;→&lt;/span&gt; The way since leaving home</translation>
     </message>
     <message>
         <source>主調 %1 にいます</source>
@@ -358,7 +359,7 @@ The progression goes on silently. Pick another output to hear it there.</transla
     </message>
     <message>
         <source>上声部の音域(&amp;R):</source>
-        <translation>Upper voices' &amp;range:</translation>
+        <translation>Upper voices&apos; &amp;range:</translation>
     </message>
     <message>
         <source>チャンネル(&amp;C):</source>
@@ -797,6 +798,18 @@ The progression plays on, but from here on it cannot be saved.</translation>
     <message>
         <source>次の和音の探索が間に合いませんでした。和音は遅れて鳴ります。</source>
         <translation>The search for the next chord did not finish in time; the chord sounds late.</translation>
+    </message>
+    <message>
+        <source>MIDI ファイル「%1」を保存できません。</source>
+        <translation>The MIDI file &quot;%1&quot; could not be saved.</translation>
+    </message>
+    <message>
+        <source>規則ファイル「%1」を保存できません。</source>
+        <translation>The rule file &quot;%1&quot; could not be saved.</translation>
+    </message>
+    <message>
+        <source>ほか %1 件は詳細にあります。</source>
+        <translation>%1 more in the details.</translation>
     </message>
 </context>
 </TS>
