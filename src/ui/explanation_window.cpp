@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFormLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -72,6 +73,15 @@ ExplanationWindow::ExplanationWindow(QWidget* parent)
   layout->addWidget(map_, 1);
   layout->addWidget(legend_);
   Retranslate();
+}
+
+void ExplanationWindow::keyPressEvent(QKeyEvent* event) {
+  // As a dialog does: a tool window has no close box on every desktop.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void ExplanationWindow::Retranslate() {

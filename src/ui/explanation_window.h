@@ -6,6 +6,7 @@
 #include "generator/explanation.h"
 
 class QFormLayout;
+class QKeyEvent;
 class QLabel;
 
 namespace sonavela::ui {
@@ -30,6 +31,9 @@ class ExplanationWindow final : public QWidget {
   // The rows' texts (調, 和音, 転調, 主調から) and the map, for inspection.
   [[nodiscard]] QStringList Texts() const;
   [[nodiscard]] KeyMap& Map() const { return *map_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QLabel* key_;

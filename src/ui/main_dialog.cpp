@@ -20,6 +20,7 @@
 #include "ui/app_icon.h"
 #include "ui/dialog_builder.h"
 #include "ui/dialog_template.h"
+#include "ui/explanation_window.h"
 #include "ui/notifier.h"
 #include "ui/playback_adapters.h"
 #include "ui/rule_list.h"
@@ -113,6 +114,13 @@ void MainDialog::DoDataExchange() {
 void MainDialog::ConnectMessages() {
   connect(systemMenu_, &QMenu::triggered, this,
           [this](const QAction* item) { OnSysCommand(item->data().toUInt()); });
+  connect(systemMenu_, &QMenu::aboutToShow, this, [this] {
+    for (QAction* item : systemMenu_->actions()) {
+      if (item->data().toUInt() == kExplainCommand) {
+        item->setChecked(explanation_ != nullptr && explanation_->isVisible());
+      }
+    }
+  });
   connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this), &QShortcut::activated, this,
           &MainDialog::ShowSystemMenuAtFocus);
 
@@ -203,7 +211,10 @@ void MainDialog::AddFileItems() {
   }
   systemMenu_->addSeparator();
   for (const unsigned command : {kSoundCommand, kSyncCommand, kExplainCommand}) {
-    systemMenu_->addAction(MenuText(command))->setData(command);
+    QAction* item = systemMenu_->addAction(MenuText(command));
+    item->setData(command);
+    // Ticked while the window it opens is open.
+    item->setCheckable(command == kExplainCommand);
   }
   if (translations_ != nullptr) {
     systemMenu_->addAction(MenuText(kLanguageCommand))->setData(kLanguageCommand);

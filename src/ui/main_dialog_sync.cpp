@@ -15,6 +15,7 @@
 #include "ui/explanation_window.h"
 #include "ui/main_dialog.h"
 #include "ui/notifier.h"
+#include "ui/placement.h"
 #include "ui/playback_adapters.h"
 #include "ui/sound_dialog.h"
 #include "ui/sync_dialog.h"
@@ -89,13 +90,23 @@ void MainDialog::OnStepPlayed() {
 }
 
 void MainDialog::OnExplain() {
-  if (explanation_ == nullptr) {
+  // The menu item opens the window and closes it again.
+  if (explanation_ != nullptr && explanation_->isVisible()) {
+    explanation_->close();
+    return;
+  }
+  const bool first = explanation_ == nullptr;
+  if (first) {
     explanation_ = new ExplanationWindow(this);
   }
   if (!excursion_.Latest()) {
     excursion_ = generator::Excursion(inputs_->HomeKey());
   }
   explanation_->Show(excursion_);
+  if (first) {
+    explanation_->adjustSize();
+    PlaceBeside(*explanation_, *this);
+  }
   explanation_->show();
   explanation_->raise();
 }

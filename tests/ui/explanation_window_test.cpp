@@ -2,6 +2,7 @@
 // The explanation window as a user opens it from the window menu and watches
 // it follow the progression.
 #include <QCheckBox>
+#include <QScreen>
 
 #include "dialog_harness.h"
 #include "ui/explanation_window.h"
@@ -38,6 +39,7 @@ TEST_F(ExplanationWindowTest, FollowsEveryChordWithKeyNumeralPivotAndDistance) {
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("解説"));
+    EXPECT_TRUE(window->screen()->availableGeometry().contains(window->frameGeometry()));
     EXPECT_EQ(window->Texts()[0], c.minor ? QStringLiteral("Am") : QStringLiteral("C"));
     Click(kIdStart);
     for (std::size_t i = 0; i < c.texts.size(); ++i) {
@@ -53,6 +55,13 @@ TEST_F(ExplanationWindowTest, FollowsEveryChordWithKeyNumeralPivotAndDistance) {
     EXPECT_EQ(dialog->Explanation(), window);
     EXPECT_EQ(window->Texts()[1].section(' ', 0, 0).toStdString(),
               Lines(kIdResultList).back().section(':', 1).trimmed().toStdString());
+    // Escape closes it, and the menu item closes it as it opens it.
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    dialog->OnSysCommand(kExplainCommand);
+    EXPECT_TRUE(window->isVisible());
+    dialog->OnSysCommand(kExplainCommand);
+    EXPECT_FALSE(window->isVisible());
   }
 }
 
