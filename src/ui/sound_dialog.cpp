@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -21,6 +22,14 @@
 namespace sonavela::ui {
 
 namespace {
+
+// A row's label whose mnemonic reaches `buddy`, for rows that hold more than
+// one control (QFormLayout gives a buddy only to a row of one).
+QLabel* BuddyLabel(QWidget* parent, const QString& text, QWidget* buddy) {
+  auto* label = new QLabel(text, parent);
+  label->setBuddy(buddy);
+  return label;
+}
 
 struct VoicingItem {
   midi::VoicingMode mode;
@@ -81,7 +90,8 @@ SoundDialog::SoundDialog(const SoundSettings& settings, bool offerSynth, QWidget
                      static_cast<int>(notes.max), settings.voicing.upper.high);
   range->addWidget(low_);
   range->addWidget(high_);
-  form->addRow(QCoreApplication::translate("Sonavela", "上声部の音域(&R):"), range);
+  form->addRow(BuddyLabel(this, QCoreApplication::translate("Sonavela", "上声部の音域(&R):"), low_),
+               range);
   // The register is at least an octave wide, whichever end moves.
   connect(low_, &QSpinBox::valueChanged, this, [this](int low) {
     high_->setValue(std::max(high_->value(), low + midi::kNarrowestRegister));
@@ -139,7 +149,11 @@ void SoundDialog::AddSynthRows(const midi::SynthChoice& synth) {
   connect(browse, &QPushButton::clicked, this, &SoundDialog::ChooseSoundFont);
   file->addWidget(soundFont_);
   file->addWidget(browse);
-  form->addRow(QStringLiteral("SoundFont(&F):"), file);
+  // The placeholder whole, in either language.
+  soundFont_->setMinimumWidth(
+      soundFont_->fontMetrics().horizontalAdvance(soundFont_->placeholderText()) +
+      soundFont_->fontMetrics().averageCharWidth() * 4);
+  form->addRow(BuddyLabel(this, QStringLiteral("SoundFont(&F):"), soundFont_), file);
   gain_ = NewDecimalBox(this, playback::Spec(playback::Setting::kGain));
   gain_->setSuffix(QStringLiteral(" dB"));
   gain_->setValue(synth.sound.gainDb);

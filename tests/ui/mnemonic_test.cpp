@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Every mnemonic of every dialog, pressed as a user presses it: Alt and the
+// underlined letter reach the control the label names, and no two controls
+// of a dialog share a letter.
+#include <QAbstractButton>
+#include <QKeySequence>
+#include <QLabel>
+#include <map>
+
+#include "dialog_harness.h"
+#include "ui/sound_dialog.h"
+#include "ui/sync_dialog.h"
+
+namespace sonavela::ui::testing {
+namespace {
+
+class MnemonicTest : public DialogTest {};
+
+void WalkMnemonics(QWidget& window, const std::string& name) {
+  SCOPED_TRACE(name);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  std::map<int, int> controls;  // per key, the controls it reaches
+  for (const QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+    const QKeySequence key = QKeySequence::mnemonic(button->text());
+    if (!key.isEmpty() && button->isVisible()) {
+      ++controls[key[0].toCombined()];
+    }
+  }
+  for (QLabel* label : window.findChildren<QLabel*>()) {
+    const QKeySequence key = QKeySequence::mnemonic(label->text());
+    if (key.isEmpty() || !label->isVisible()) {
+      continue;
+    }
+    QWidget* buddy = label->buddy();
+    ASSERT_NE(buddy, nullptr) << "shows its & as it is: " << label->text().toStdString();
+    ++controls[key[0].toCombined()];
+    if (!buddy->isEnabled()) {
+      continue;  // a control that does not apply now takes no focus
+    }
+    window.setFocus();
+    QTest::keyClick(window.windowHandle(), key[0].key(), key[0].keyboardModifiers());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          const QWidget* focus = QApplication::focusWidget();
+          return focus == buddy || (focus != nullptr && buddy->isAncestorOf(focus));
+        },
+        1000))
+        << label->text().toStdString();
+  }
+  for (const auto& [key, count] : controls) {
+    EXPECT_EQ(count, 1) << QKeySequence(key).toString().toStdString() << " reaches " << count;
+  }
+}
+
+TEST_F(MnemonicTest, EveryMnemonicReachesItsOwnControl) {
+  Open();
+  WalkMnemonics(*dialog, "main dialog");
+  // With every control enabled: a voicing with a register, a MIDI clock.
+  SoundSettings voiced;
+  voiced.voicing.mode = midi::VoicingMode::kClose;
+  SoundDialog sound(voiced, true);
+  WalkMnemonics(sound, "sound");
+  timing::SyncSettings following;
+  following.source = timing::SyncSource::kMidiClock;
+  SyncDialog sync(following, {"a:out"});
+  WalkMnemonics(sync, "sync");
+}
+
+}  // namespace
+}  // namespace sonavela::ui::testing
