@@ -35,10 +35,11 @@ QString DistanceWords(const generator::StepExplanation& explanation) {
   if (explanation.stepsAway == 0) {
     return QCoreApplication::translate("Sonavela", "主調 %1 にいます").arg(home);
   }
+  // %n, so that the English says "1 step" and "2 steps".
   return QCoreApplication::translate("Sonavela",
-                                     "主調 %1 から %2 歩 (離れられるのはあと %3 歩まで)")
+                                     "主調 %1 から %n 歩 (離れられるのはあと %2 歩まで)", nullptr,
+                                     explanation.stepsAway)
       .arg(home)
-      .arg(explanation.stepsAway)
       .arg(explanation.stepsLeft);
 }
 

@@ -136,13 +136,13 @@ void RuleList::UpdateRuleLine() {
     return;
   }
   if (!IsReadableRuleLine(kind_, line)) {
-    Refuse(
-        QCoreApplication::translate("Sonavela", "規則の文字列が短すぎます"),
-        kind_ == RuleKind::kConnection
-            ? QCoreApplication::translate("Sonavela",
-                                          "旋法の後に度数を1つ以上書いてください。例: ?251")
-            : QCoreApplication::translate(
-                  "Sonavela", "旋法の後に元の度数と読替え後の度数の2桁を書いてください。例: ?15"));
+    Refuse(QCoreApplication::translate("Sonavela", "規則の文字列が短すぎます"),
+           kind_ == RuleKind::kConnection
+               ? QCoreApplication::translate("Sonavela",
+                                             "旋法の後に度数を1つ以上書いてください。\n例: ?251")
+               : QCoreApplication::translate(
+                     "Sonavela",
+                     "旋法の後に元の度数と読替え後の度数の2桁を書いてください。\n例: ?15"));
     return;
   }
   const bool adding = index >= count - 1;

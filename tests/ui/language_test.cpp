@@ -100,7 +100,9 @@ class LanguageTest : public DialogTest {
     for (const QAction* item : dialog->SystemMenu().actions()) {
       texts << item->text();
     }
-    dialog->OnSysCommand(kExplainCommand);
+    if (dialog->Explanation() == nullptr || !dialog->Explanation()->isVisible()) {
+      dialog->OnSysCommand(kExplainCommand);
+    }
     texts << VisibleTexts(*dialog->Explanation());
     texts << VisibleTexts(SoundDialog(dialog->SoundSettings(), true, dialog.get()));
     texts << VisibleTexts(SyncDialog(dialog->SyncSettings(), {}, dialog.get()));
@@ -147,6 +149,13 @@ TEST_F(LanguageTest, EveryTextIsJapaneseOrEnglishAsTheMenuChooses) {
   EXPECT_EQ(SavedLanguage(), Language::kEnglish);
   const QStringList english = EveryText();
   EXPECT_TRUE(english.contains(QStringLiteral("Start")));
+  EXPECT_TRUE(english.filter(QStringLiteral("steps away from C")).size() == 1);
+  for (const int steps : {1, 2}) {
+    EXPECT_TRUE(QCoreApplication::translate(
+                    "Sonavela", "主調 %1 から %n 歩 (離れられるのはあと %2 歩まで)", nullptr, steps)
+                    .startsWith(steps == 1 ? QStringLiteral("1 step away")
+                                           : QStringLiteral("2 steps away")));
+  }
   EXPECT_EQ(Std(english).size(), Std(japanese).size())
       << ::testing::PrintToString(Std(english)) << ::testing::PrintToString(Std(japanese));
   for (const QString& text : english) {

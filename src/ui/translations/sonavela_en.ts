@@ -57,11 +57,11 @@
     </message>
     <message>
         <source>旋法指定法） 長調:｢ ｣, 短調:｢m｣, 両方:｢?｣</source>
-        <translation>Mode) major: &quot; &quot;, minor: &quot;m&quot;, both: &quot;?&quot;</translation>
+        <translation>Mode: major &quot; &quot;, minor &quot;m&quot;, both &quot;?&quot;</translation>
     </message>
     <message>
         <source>補正指定法） ﾒｼﾞｬｰｺｰﾄﾞ化:｢M｣, ﾏｲﾅｰｺｰﾄﾞ化:｢m｣, ﾅﾎﾟﾘのⅡ化:｢n｣, 補正なし:｢｣</source>
-        <translation>Fix) to major: &quot;M&quot;, to minor: &quot;m&quot;, Neapolitan II: &quot;n&quot;, none: &quot;&quot;</translation>
+        <translation>Fix: to major &quot;M&quot;, to minor &quot;m&quot;, Neapolitan II &quot;n&quot;, none &quot;&quot;</translation>
     </message>
     <message>
         <source>短調</source>
@@ -86,10 +86,6 @@
     <message>
         <source>主調 %1 にいます</source>
         <translation>At home in %1</translation>
-    </message>
-    <message>
-        <source>主調 %1 から %2 歩 (離れられるのはあと %3 歩まで)</source>
-        <translation>%2 steps away from %1 (at most %3 more before it must return)</translation>
     </message>
     <message>
         <source>%1 を %2 の %3 から %4 の %5 と読み替え</source>
@@ -228,14 +224,6 @@ The progression goes on silently. Pick another output to hear it there.</transla
     <message>
         <source>規則の文字列が短すぎます</source>
         <translation>The rule text is too short</translation>
-    </message>
-    <message>
-        <source>旋法の後に度数を1つ以上書いてください。例: ?251</source>
-        <translation>Write one or more degrees after the mode. Example: ?251</translation>
-    </message>
-    <message>
-        <source>旋法の後に元の度数と読替え後の度数の2桁を書いてください。例: ?15</source>
-        <translation>Write two digits after the mode: the degree now and the degree it is re-read as. Example: ?15</translation>
     </message>
     <message>
         <source>これ以上規則を追加できません</source>
@@ -810,6 +798,25 @@ The progression plays on, but from here on it cannot be saved.</translation>
     <message>
         <source>ほか %1 件は詳細にあります。</source>
         <translation>%1 more in the details.</translation>
+    </message>
+    <message numerus="yes">
+        <source>主調 %1 から %n 歩 (離れられるのはあと %2 歩まで)</source>
+        <translation>
+            <numerusform>%n step away from %1 (at most %2 more before it must return)</numerusform>
+            <numerusform>%n steps away from %1 (at most %2 more before it must return)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>旋法の後に度数を1つ以上書いてください。
+例: ?251</source>
+        <translation>Write one or more degrees after the mode.
+Example: ?251</translation>
+    </message>
+    <message>
+        <source>旋法の後に元の度数と読替え後の度数の2桁を書いてください。
+例: ?15</source>
+        <translation>Write the degree and the degree it is re-read as, two digits, after the mode.
+Example: ?15</translation>
     </message>
 </context>
 </TS>
