@@ -87,6 +87,24 @@ void MainDialog::OnOpenRuleFile() {
                           lines.join(QLatin1Char('\n')), QMessageBox::Warning});
     return;
   }
+  // An empty file, or one without a table, would leave nothing to play:
+  // asked first, as the user may have picked the wrong file.
+  if (!reading.warnings.empty()) {
+    QStringList lines;
+    for (const generator::RuleFileFinding& warning : reading.warnings) {
+      lines << RuleFileText(warning, QFileInfo(*path).fileName());
+    }
+    const bool replace = notifier_.Confirm(
+        this,
+        Notice{ProgramName(),
+               QCoreApplication::translate("Sonavela",
+                                           "この規則ファイルでは和音が先へ進みません。今の規則表を"
+                                           "置き換えますか?"),
+               lines.join(QLatin1Char('\n')), QMessageBox::Question});
+    if (!replace) {
+      return;
+    }
+  }
   connRules_->Replace(reading.tables.connection);
   substRules_->Replace(reading.tables.substitution);
 }

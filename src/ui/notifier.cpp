@@ -15,6 +15,16 @@ void MessageBoxNotifier::Show(QWidget* parent, const Notice& notice) {
   box.exec();
 }
 
+bool MessageBoxNotifier::Confirm(QWidget* parent, const Notice& question) {
+  QMessageBox box(question.icon, question.caption, question.text,
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  if (!question.detail.isEmpty()) {
+    box.setInformativeText(question.detail);
+  }
+  return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<QString> MessageBoxNotifier::AskFileName(QWidget* parent, const FilePrompt& prompt) {
   // An object rather than the static helpers: only it adds the default suffix.
   QFileDialog dialog(parent, prompt.caption, directory_, prompt.filter);

@@ -38,6 +38,8 @@ class Notifier {
   // The chosen file, or std::nullopt when the user cancelled.
   [[nodiscard]] virtual std::optional<QString> AskFileName(QWidget* parent,
                                                            const FilePrompt& prompt) = 0;
+  // True when the user answers yes to the notice as a question; no is the default.
+  [[nodiscard]] virtual bool Confirm(QWidget* parent, const Notice& question) = 0;
 };
 
 // A modal box with an OK button, and the toolkit's file dialog.
@@ -46,6 +48,7 @@ class MessageBoxNotifier final : public Notifier {
   void Show(QWidget* parent, const Notice& notice) override;
   [[nodiscard]] std::optional<QString> AskFileName(QWidget* parent,
                                                    const FilePrompt& prompt) override;
+  [[nodiscard]] bool Confirm(QWidget* parent, const Notice& question) override;
 
  private:
   // The next file dialog opens where the user last went.

@@ -40,7 +40,18 @@ class RecordingNotifier final : public Notifier {
     return answer.isEmpty() ? std::nullopt : std::make_optional(answer);
   }
 
+  bool Confirm(QWidget* /*parent*/, const Notice& question) override {
+    questions.push_back(question);
+    const bool yes = !confirmAnswers.empty() && confirmAnswers.front();
+    if (!confirmAnswers.empty()) {
+      confirmAnswers.pop_front();
+    }
+    return yes;
+  }
+
   std::vector<Notice> notices;
+  std::vector<Notice> questions;
+  std::deque<bool> confirmAnswers;  // no, beyond the list
   std::vector<FilePrompt> prompts;
   // An empty answer cancels, as do questions beyond the list.
   std::deque<QString> fileAnswers;

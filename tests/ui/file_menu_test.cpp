@@ -67,10 +67,12 @@ TEST_F(FileMenuTest, SavedRulesComeBackWhenOpenedAndDriveTheNextStart) {
   EXPECT_EQ(List(kIdSubstList)->selectedItems().size(), 1);
   EXPECT_EQ(groups.fields, QStringList(4, QString()));
 
-  // A file without substitution rules: the next Start plays the tonic only.
+  // A file without substitution rules, taken when asked: the next Start
+  // plays the tonic only.
   WriteText(
       QStringLiteral("tonic.rules"),
       "[connection]\n" + std::string(generator::DefaultConnectionRules[0]) + "\n[substitution]\n");
+  notifier.confirmAnswers = {true};
   Answer(QStringLiteral("tonic.rules"));
   Command(kOpenRuleFileCommand);
   ASSERT_TRUE(notifier.notices.empty());
@@ -142,6 +144,32 @@ TEST_F(FileMenuTest, AFileWithProblemsChangesNothingAndTheBoxNamesEachLine) {
     }
     EXPECT_EQ(Groups(), before);
   }
+}
+
+// A file that would leave nothing to play (empty, or without a table) is
+// asked about first: no keeps the tables, yes takes the file.
+TEST_F(FileMenuTest, AFileThatLeavesNothingToPlayIsAskedAboutFirst) {
+  Open();
+  for (const char* text : {"", "[connection]\n  10     ?15\n"}) {
+    SCOPED_TRACE(text);
+    const RuleGroups before = Groups();
+    WriteText(QStringLiteral("empty.txt"), text);
+    for (const bool yes : {false, true}) {
+      notifier.questions.clear();
+      notifier.confirmAnswers = {yes};
+      Answer(QStringLiteral("empty.txt"));
+      Command(kOpenRuleFileCommand);
+      ASSERT_EQ(notifier.questions.size(), 1U);
+      EXPECT_TRUE(notifier.questions[0].detail.contains(QStringLiteral("empty.txt")));
+      if (!yes) {
+        EXPECT_EQ(Groups(), before);
+      } else {
+        EXPECT_EQ(Lines(kIdSubstList), QStringList{QString()}) << "only the empty last line";
+      }
+    }
+    Command(kOpenRuleFileCommand);  // cancelled: nothing asked
+  }
+  EXPECT_TRUE(notifier.notices.empty());
 }
 
 TEST_F(FileMenuTest, CancelledQuestionsChangeNothing) {

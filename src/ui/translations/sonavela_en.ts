@@ -818,5 +818,9 @@ Example: ?251</translation>
         <translation>Write the degree and the degree it is re-read as, two digits, after the mode.
 Example: ?15</translation>
     </message>
+    <message>
+        <source>この規則ファイルでは和音が先へ進みません。今の規則表を置き換えますか?</source>
+        <translation>With this rule file the chords go nowhere. Replace the rule tables with it?</translation>
+    </message>
 </context>
 </TS>
