@@ -6,15 +6,13 @@
 #include <QLocale>
 #include <QSettings>
 
+#include "ui/saved_settings.h"
+
 namespace sonavela::ui {
 
 namespace {
 
 constexpr auto kLanguageKey = "language";
-
-QSettings Settings() {
-  return QSettings(QStringLiteral("Sonavela"), QStringLiteral("Sonavela"));
-}
 
 }  // namespace
 
@@ -46,13 +44,14 @@ std::optional<Language> LanguageNamed(std::string_view name) {
 }
 
 Language SavedLanguage() {
-  return Settings().value(kLanguageKey).toString() == QStringLiteral("en") ? Language::kEnglish
-                                                                           : Language::kJapanese;
+  return ProgramSettings().value(kLanguageKey).toString() == QStringLiteral("en")
+             ? Language::kEnglish
+             : Language::kJapanese;
 }
 
 void SaveLanguage(Language language) {
-  Settings().setValue(kLanguageKey,
-                      language == Language::kEnglish ? QStringLiteral("en") : QStringLiteral("ja"));
+  ProgramSettings().setValue(
+      kLanguageKey, language == Language::kEnglish ? QStringLiteral("en") : QStringLiteral("ja"));
 }
 
 QString QtTranslationFolder() {

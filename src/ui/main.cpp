@@ -111,6 +111,7 @@ int main(int argc, char* argv[]) {
   };
   options.listInputs = [] { return sonavela::timing::ListClockInputs().names; };
   options.translations = &translations;
+  options.rememberSettings = true;
   sonavela::ui::MainDialog dialog(std::move(options));
   dialog.exec();
   return 0;

@@ -24,6 +24,7 @@
 #include "ui/notifier.h"
 #include "ui/playback_adapters.h"
 #include "ui/rule_list.h"
+#include "ui/saved_settings.h"
 
 namespace sonavela::ui {
 namespace {
@@ -79,6 +80,16 @@ MainDialog::MainDialog(MainDialogOptions options)
   synth_ = std::move(options.synth);
   if (synth_) {
     soundSettings_.synth = *synth_;
+  }
+  rememberSettings_ = options.rememberSettings;
+  if (rememberSettings_) {
+    const harmony::Key specified = soundSettings_.homeKey;
+    LoadSavedSettings(soundSettings_, syncSettings_);
+    soundSettings_.homeKey = specified;
+    if (synth_) {
+      *synth_ = soundSettings_.synth;
+    }
+    syncChanged_ = syncSettings_ != timing::SyncSettings{};
   }
 
   session_->SetEventSink([this](const playback::SessionEvent& event) { OnSessionEvent(event); });

@@ -71,6 +71,9 @@ struct MainDialogOptions {
   // The dialogs' language, which the window menu then switches; null: the
   // menu offers no other language. Must outlive the dialog.
   Translations* translations = nullptr;
+  // The sound and tempo settings start as they were last left, and are kept
+  // whenever they change.
+  bool rememberSettings = false;
 };
 
 // "コード進行自動生成", the program's only window: the MIDI device list, the
@@ -182,6 +185,7 @@ class MainDialog final : public QDialog {
   std::shared_ptr<midi::SynthChoice> synth_;
   timing::SyncSettings syncSettings_;
   ui::SoundSettings soundSettings_;
+  bool rememberSettings_ = false;
   // Where the progression has gone, kept whether or not it is shown.
   generator::Excursion excursion_{harmony::Key{{'C', 0}, harmony::kMajor}};
   ExplanationWindow* explanation_ = nullptr;  // owned by the dialog, once opened

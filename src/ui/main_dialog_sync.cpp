@@ -16,6 +16,7 @@
 #include "ui/main_dialog.h"
 #include "ui/notifier.h"
 #include "ui/placement.h"
+#include "ui/saved_settings.h"
 #include "ui/playback_adapters.h"
 #include "ui/sound_dialog.h"
 #include "ui/sync_dialog.h"
@@ -46,6 +47,9 @@ void MainDialog::SetSyncSettings(const timing::SyncSettings& settings) {
   if (settings != syncSettings_) {
     syncSettings_ = settings;
     syncChanged_ = true;
+    if (rememberSettings_) {
+      SaveSyncSettings(settings);
+    }
   }
 }
 
@@ -58,6 +62,9 @@ void MainDialog::OnSyncSettings() {
 
 void MainDialog::SetSoundSettings(const ui::SoundSettings& settings) {
   soundSettings_ = settings;
+  if (rememberSettings_) {
+    SaveSoundSettings(settings);
+  }
   {
     const QSignalBlocker quiet(minorCheck);
     minorCheck->setChecked(settings.homeKey == harmony::Key{{'A', 0}, harmony::kMinor});

@@ -94,6 +94,7 @@ class DialogTest : public ::testing::Test {
     options.notifier = realBoxes ? nullptr : &notifier;
     options.makeClock = makeClock;
     options.translations = translations;
+    options.rememberSettings = remember;
     dialog = std::make_unique<MainDialog>(std::move(options));
     dialog->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
@@ -159,6 +160,7 @@ class DialogTest : public ::testing::Test {
   // The languages the window menu switches between; none unless a test
   // gives them (TestTranslations()).
   Translations* translations = nullptr;
+  bool remember = false;  // the saved sound and tempo settings
   std::unique_ptr<MainDialog> dialog;
 };
 
