@@ -100,7 +100,8 @@ TEST(RuleCheck, EachKindOfFindingIsReportedOnItsLine) {
   const RuleCheck overflow = CheckRules(heavy, kCMajor);
   ASSERT_FALSE(overflow.findings.empty());
   EXPECT_THAT(Described(overflow.findings.back()),
-              HasSubstr("warning substitution -: the weights of one choice add up to 2999400030"));
+              HasSubstr("warning substitution -: the weights of one choice add up to 2999400030 "
+                        "at C (C E G) in C, more than"));
 
   const RuleCheck stuck = CheckRules({{"  10     ?15"}, {"  10     ?22"}}, kCMajor);
   EXPECT_THAT(Described(stuck),
