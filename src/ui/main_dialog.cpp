@@ -54,6 +54,7 @@ MainDialog::MainDialog(MainDialogOptions options)
   translations_ = options.translations;
   controls_ = BuildDialog(*this, MainDialogTemplate(), appIcon);
   DoDataExchange();
+  NameControls();
   CreateSystemMenu();
 
   connRules_ = std::make_unique<RuleList>(RuleKind::kConnection, *connList, *connWeightEdit,
@@ -117,6 +118,28 @@ void MainDialog::DoDataExchange() {
   connList = Bind<QListWidget>(*this, kIdConnList);
   deviceList = Bind<QListWidget>(*this, kIdDeviceList);
   resultList = Bind<QListWidget>(*this, kIdResultList);
+}
+
+void MainDialog::NameControls() {
+  const auto text = [](const char* source) {
+    return QCoreApplication::translate("Sonavela", source);
+  };
+  const QString connection = text("コード連結規則表");
+  const QString substitution = text("コード読替え規則表");
+  const std::pair<QWidget*, QString> names[] = {
+      {deviceList, text("ＭＩＤＩデータ出力先")},
+      {instrumentEdit, text("楽器番号")},
+      {connList, connection},
+      {connWeightEdit, connection + QLatin1Char(' ') + text("重み")},
+      {connTextEdit, connection + QLatin1Char(' ') + text("旋法,度数連結,補正")},
+      {substList, substitution},
+      {substWeightEdit, substitution + QLatin1Char(' ') + text("重み")},
+      {substTextEdit, substitution + QLatin1Char(' ') + text("旋法,度数読替え")},
+      {resultList, text("生成結果")},
+  };
+  for (const auto& [control, name] : names) {
+    control->setAccessibleName(name);
+  }
 }
 
 // Every notification the dialog reacts to, in one place. Anything not listed

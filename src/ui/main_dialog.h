@@ -135,6 +135,9 @@ class MainDialog final : public QDialog {
 
  private:
   void DoDataExchange();
+  // Each edit field and list named for screen readers by the labels a
+  // sighted user reads it by, in the language of the moment.
+  void NameControls();
   void ConnectMessages();
   void KeepDeviceSelected();
   void OnInitDialog();

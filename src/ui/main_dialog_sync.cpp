@@ -16,8 +16,8 @@
 #include "ui/main_dialog.h"
 #include "ui/notifier.h"
 #include "ui/placement.h"
-#include "ui/saved_settings.h"
 #include "ui/playback_adapters.h"
+#include "ui/saved_settings.h"
 #include "ui/sound_dialog.h"
 #include "ui/sync_dialog.h"
 
@@ -163,6 +163,7 @@ void MainDialog::OnSwitchLanguage() {
   }
   SaveLanguage(other);
   RetranslateDialog(*this, MainDialogTemplate(), controls_);
+  NameControls();
   ShowState();
   for (QAction* item : systemMenu_->actions()) {
     if (!item->isSeparator()) {

@@ -90,6 +90,9 @@ SoundDialog::SoundDialog(const SoundSettings& settings, bool offerSynth, QWidget
                      static_cast<int>(notes.max), settings.voicing.upper.high);
   range->addWidget(low_);
   range->addWidget(high_);
+  // Two fields under one label: each says which end it is.
+  low_->setAccessibleName(QCoreApplication::translate("Sonavela", "上声部の音域の下端"));
+  high_->setAccessibleName(QCoreApplication::translate("Sonavela", "上声部の音域の上端"));
   form->addRow(BuddyLabel(this, QCoreApplication::translate("Sonavela", "上声部の音域(&R):"), low_),
                range);
   // The register is at least an octave wide, whichever end moves.

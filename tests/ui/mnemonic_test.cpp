@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Every mnemonic of every dialog, pressed as a user presses it: Alt and the
-// underlined letter reach the control the label names, and no two controls
-// of a dialog share a letter.
+// Every dialog without the mouse: every mnemonic, pressed as a user presses
+// it, reaches the control its label names, no two controls of a dialog share
+// a letter, and every control has a name a screen reader can say.
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QKeySequence>
 #include <QLabel>
 #include <map>
@@ -66,6 +67,35 @@ TEST_F(MnemonicTest, EveryMnemonicReachesItsOwnControl) {
   following.source = timing::SyncSource::kMidiClock;
   SyncDialog sync(following, {"a:out"});
   WalkMnemonics(sync, "sync");
+}
+
+// What a screen reader says of each control the focus can reach.
+void ExpectNamed(QWidget& window, const std::string& name) {
+  SCOPED_TRACE(name);
+  window.show();
+  for (QWidget* control : window.findChildren<QWidget*>()) {
+    if (control->focusPolicy() == Qt::NoFocus || !control->isVisible() ||
+        control->focusProxy() != nullptr || control->parentWidget()->focusProxy() == control) {
+      continue;  // what the focus cannot reach, or reaches through another
+    }
+    const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_FALSE(accessible->text(QAccessible::Name).trimmed().isEmpty())
+        << control->metaObject()->className() << " " << control->objectName().toStdString();
+  }
+}
+
+TEST_F(MnemonicTest, EveryControlHasANameForScreenReaders) {
+  Open();
+  ExpectNamed(*dialog, "main dialog");
+  SoundSettings voiced;
+  voiced.voicing.mode = midi::VoicingMode::kClose;
+  SoundDialog sound(voiced, true);
+  ExpectNamed(sound, "sound");
+  timing::SyncSettings following;
+  following.source = timing::SyncSource::kMidiClock;
+  SyncDialog sync(following, {"a:out"});
+  ExpectNamed(sync, "sync");
 }
 
 }  // namespace

@@ -822,5 +822,13 @@ Example: ?15</translation>
         <source>この規則ファイルでは和音が先へ進みません。今の規則表を置き換えますか?</source>
         <translation>With this rule file the chords go nowhere. Replace the rule tables with it?</translation>
     </message>
+    <message>
+        <source>上声部の音域の下端</source>
+        <translation>Lowest note of the upper voices</translation>
+    </message>
+    <message>
+        <source>上声部の音域の上端</source>
+        <translation>Highest note of the upper voices</translation>
+    </message>
 </context>
 </TS>
