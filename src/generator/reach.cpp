@@ -169,30 +169,11 @@ bool ProgressionSearch::Impl::Reacher::Spread() {
     nodes_[static_cast<std::size_t>(at)].queued = false;
     // Landing on itself only adds depths, which come round again.
     const Node& x = nodes_[static_cast<std::size_t>(at)];
-    for (const Group& g : x.groups) {
-      if (rereadings_[g.rereading].weight == 0)
-        continue;
-      for (const EndEntry& e : *g.ends) {
-        const int y = NodeAt(g.key, e.endClass);
-        if (e.drawn == 0 || y < 0)
-          continue;
-        const Node& to = nodes_[static_cast<std::size_t>(y)];
-        const Depths from = Besides(x, to.cls);
-        if (from == 0)
-          continue;
-        Depths landing = 0;
-        if (IsHome(g.key)) {
-          landing = 1;
-        } else {
-          const int deepest = Deepest(to, x.cls);
-          ForEachBit(e.drawn, [&](int steps) {
-            landing |= static_cast<Depths>((from & UpTo(deepest - steps)) << steps);
-          });
-        }
-        if (landing != 0)
-          Add(y, x.cls, landing);
-      }
-    }
+    ForEachDrawnEnd(x, [&](const Group& g, const EndEntry& e, int y) {
+      const Depths landing = Landing(x, g.key, nodes_[static_cast<std::size_t>(y)], e.drawn);
+      if (landing != 0)
+        Add(y, x.cls, landing);
+    });
   }
   return true;
 }

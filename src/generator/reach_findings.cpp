@@ -12,29 +12,21 @@ void ProgressionSearch::Impl::Reacher::Collect(ReachedStates& result) {
   for (const Node& x : nodes_) {
     if (x.reached == 0)
       continue;
-    for (const Group& g : x.groups) {
-      Rereading& rereading = rereadings_[g.rereading];
-      if (rereading.weight == 0)
-        continue;
-      for (const EndEntry& e : *g.ends) {
-        const int y = NodeAt(g.key, e.endClass);
-        if (e.drawn == 0 || y < 0)
-          continue;
-        const Node& to = nodes_[static_cast<std::size_t>(y)];
-        const Depths from = Besides(x, to.cls);
-        if (from == 0)
-          continue;
-        // The shallowest depth accepts the most.
-        const std::uint32_t steps =
-            IsHome(g.key) ? e.drawn
-                          : e.drawn & StepsUpTo(Deepest(to, x.cls) - std::countr_zero(from));
-        if (steps == 0)
-          continue;
-        rereading.drawn = true;
-        drawnSteps[static_cast<std::size_t>(g.key) * entries_ + e.id] |= steps;
-        entryOf[e.id] = &e;
-      }
-    }
+    ForEachDrawnEnd(x, [&](const Group& g, const EndEntry& e, int y) {
+      const Node& to = nodes_[static_cast<std::size_t>(y)];
+      const Depths from = Besides(x, to.cls);
+      if (from == 0)
+        return;
+      // The shallowest depth accepts the most.
+      const std::uint32_t steps =
+          IsHome(g.key) ? e.drawn
+                        : e.drawn & StepsUpTo(Deepest(to, x.cls) - std::countr_zero(from));
+      if (steps == 0)
+        return;
+      rereadings_[g.rereading].drawn = true;
+      drawnSteps[static_cast<std::size_t>(g.key) * entries_ + e.id] |= steps;
+      entryOf[e.id] = &e;
+    });
   }
   for (const Rereading& rereading : rereadings_) {
     for (const std::int32_t r : rereading.rules) {
@@ -95,18 +87,11 @@ void ProgressionSearch::Impl::Reacher::FindTraps(ReachedStates& result) {
       continue;
     // How deep each chord class still has a continuation with a weight.
     BestTwo deepest;
-    for (const Group& g : x.groups) {
-      if (rereadings_[g.rereading].weight == 0)
-        continue;
-      for (const EndEntry& e : *g.ends) {
-        const int y = NodeAt(g.key, e.endClass);
-        if (e.drawn == 0 || y < 0)
-          continue;
-        const Node& to = nodes_[static_cast<std::size_t>(y)];
-        deepest.Offer(to.cls,
-                      IsHome(g.key) ? kDeepest : Deepest(to, x.cls) - std::countr_zero(e.drawn));
-      }
-    }
+    ForEachDrawnEnd(x, [&](const Group& g, const EndEntry& e, int y) {
+      const Node& to = nodes_[static_cast<std::size_t>(y)];
+      deepest.Offer(to.cls,
+                    IsHome(g.key) ? kDeepest : Deepest(to, x.cls) - std::countr_zero(e.drawn));
+    });
     for (std::size_t before = 0; before < classes_; ++before) {
       const auto cls = static_cast<std::int32_t>(before);
       const auto depths =
@@ -127,27 +112,19 @@ void ProgressionSearch::Impl::Reacher::FindTraps(ReachedStates& result) {
     for (const Node& from : nodes_) {
       if (from.reached == 0 || from.cls != trap.before)
         continue;
-      const Depths before = Besides(from, x.cls);
-      for (const Group& g : from.groups) {
-        if (g.key != x.key || before == 0 || rereadings_[g.rereading].weight == 0)
-          continue;
-        for (const EndEntry& e : *g.ends) {
-          if (NodeAt(g.key, e.endClass) != trap.node)
-            continue;
-          std::uint32_t steps = 0;
-          ForEachBit(e.drawn, [&](int s) {
-            const Depths landing =
-                IsHome(g.key) ? Depths{1}
-                              : static_cast<Depths>((before & UpTo(Deepest(x, from.cls) - s)) << s);
-            if ((landing & trap.depths) != 0)
-              steps |= 1u << s;
-          });
-          for (const std::int32_t c : e.chains) {
-            if ((steps >> s_.chains[static_cast<std::size_t>(c)].steps) & 1u)
-              rules.insert(static_cast<std::size_t>(c));
-          }
+      ForEachDrawnEnd(from, [&](const Group& g, const EndEntry& e, int y) {
+        if (y != trap.node)
+          return;
+        std::uint32_t steps = 0;
+        ForEachBit(e.drawn, [&](int s) {
+          if ((Landing(from, g.key, x, 1u << s) & trap.depths) != 0)
+            steps |= 1u << s;
+        });
+        for (const std::int32_t c : e.chains) {
+          if ((steps >> s_.chains[static_cast<std::size_t>(c)].steps) & 1u)
+            rules.insert(static_cast<std::size_t>(c));
         }
-      }
+      });
     }
   }
   for (const auto& [node, rules] : ledInBy)
@@ -158,22 +135,19 @@ void ProgressionSearch::Impl::Reacher::FindTraps(ReachedStates& result) {
 std::int64_t ProgressionSearch::Impl::Reacher::Total(const Node& x, std::int32_t before,
                                                      int depth) const {
   std::int64_t total = 0;
-  for (const Group& g : x.groups) {
-    const std::int64_t weight = rereadings_[g.rereading].weight;
-    if (weight == 0)
-      continue;
-    std::int64_t list = 0;
-    for (const EndEntry& e : *g.ends) {
-      const int y = NodeAt(g.key, e.endClass);
-      if (e.drawn == 0 || y < 0 || nodes_[static_cast<std::size_t>(y)].cls == before)
-        continue;
-      const int steps = IsHome(g.key) ? static_cast<int>(kDegreeSlots) - 1
-                                      : Deepest(nodes_[static_cast<std::size_t>(y)], x.cls) - depth;
-      if (steps > 0)
-        list += e.weightUpTo[static_cast<std::size_t>(std::min<int>(steps, kDegreeSlots - 1))];
-    }
-    total = SaturatingAdd(total, SaturatingMultiply(weight, list));
-  }
+  ForEachDrawnEnd(x, [&](const Group& g, const EndEntry& e, int y) {
+    const Node& to = nodes_[static_cast<std::size_t>(y)];
+    if (to.cls == before)
+      return;
+    const int steps =
+        IsHome(g.key) ? static_cast<int>(kDegreeSlots) - 1 : Deepest(to, x.cls) - depth;
+    if (steps <= 0)
+      return;
+    // Summed rule by rule or as one product, the saturated sum is the same.
+    const std::int64_t weight =
+        e.weightUpTo[static_cast<std::size_t>(std::min<int>(steps, kDegreeSlots - 1))];
+    total = SaturatingAdd(total, SaturatingMultiply(rereadings_[g.rereading].weight, weight));
+  });
   return total;
 }
 

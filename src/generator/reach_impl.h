@@ -161,6 +161,35 @@ class ProgressionSearch::Impl::Reacher {
     });
     return result;
   }
+  // Calls f(group, entry, node) for every chain end that `x` draws with a
+  // weight above 0, and the node it lands on.
+  template <typename F>
+  void ForEachDrawnEnd(const Node& x, F f) const {
+    for (const Group& g : x.groups) {
+      if (rereadings_[g.rereading].weight == 0)
+        continue;
+      for (const EndEntry& e : *g.ends) {
+        const int y = NodeAt(g.key, e.endClass);
+        if (e.drawn != 0 && y >= 0)
+          f(g, e, y);
+      }
+    }
+  }
+  // The depths `to` is stood on after `from` draws chains of `steps` (bit s:
+  // s steps) in `key` that end there.
+  [[nodiscard]] Depths Landing(const Node& from, int key, const Node& to,
+                               std::uint32_t steps) const {
+    const Depths before = Besides(from, to.cls);
+    if (before == 0 || steps == 0)
+      return 0;
+    if (IsHome(key))
+      return 1;
+    Depths landing = 0;
+    const int deepest = Deepest(to, from.cls);
+    ForEachBit(steps,
+               [&](int s) { landing |= static_cast<Depths>((before & UpTo(deepest - s)) << s); });
+    return landing;
+  }
   Depths& DepthsAfter(int node, std::int32_t before) {
     return depthsAfter_[static_cast<std::size_t>(node) * classes_ +
                         static_cast<std::size_t>(before)];
