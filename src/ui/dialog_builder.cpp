@@ -13,6 +13,7 @@
 #include <QPushButton>
 
 #include "ui/dialog_font.h"
+#include "ui/list_focus.h"
 #include "ui/rule_list.h"
 
 namespace sonavela::ui {
@@ -50,6 +51,7 @@ QWidget* CreateControl(QDialog& dialog, const ControlTemplate& control, const QI
       list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
       list->setVerticalScrollBarPolicy((control.styles & kVScroll) != 0 ? Qt::ScrollBarAsNeeded
                                                                         : Qt::ScrollBarAlwaysOff);
+      list->setItemDelegate(new FocusShowingDelegate(list));
       return list;
     }
     case ControlKind::kStatic: {
