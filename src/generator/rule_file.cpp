@@ -173,11 +173,16 @@ std::pair<std::string_view, std::size_t> NextLine(std::string_view text) {
 }  // namespace
 
 std::string EnglishText(const RuleFileFinding& finding) {
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about
+  // ":" + std::string at -O3.
   std::string where = finding.file;
   if (finding.line > 0) {
-    where += ":" + std::to_string(finding.line);
+    where += ':';
+    where += std::to_string(finding.line);
   }
-  return where + ": " + Sentence(finding);
+  where += ": ";
+  where += Sentence(finding);
+  return where;
 }
 
 std::vector<std::string> EnglishTexts(std::span<const RuleFileFinding> findings) {
