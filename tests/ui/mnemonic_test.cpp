@@ -15,7 +15,24 @@
 namespace sonavela::ui::testing {
 namespace {
 
-class MnemonicTest : public DialogTest {};
+class MnemonicTest : public DialogTest {
+ protected:
+  // Runs `check` on the main dialog and on the sound and sync dialogs, each
+  // with every control enabled: a voicing with a register, a MIDI clock.
+  template <typename Check>
+  void ForEveryDialog(Check check) {
+    Open();
+    check(*dialog, "main dialog");
+    SoundSettings voiced;
+    voiced.voicing.mode = midi::VoicingMode::kClose;
+    SoundDialog sound(voiced, true);
+    check(sound, "sound");
+    timing::SyncSettings following;
+    following.source = timing::SyncSource::kMidiClock;
+    SyncDialog sync(following, {"a:out"});
+    check(sync, "sync");
+  }
+};
 
 void WalkMnemonics(QWidget& window, const std::string& name) {
   SCOPED_TRACE(name);
@@ -56,17 +73,7 @@ void WalkMnemonics(QWidget& window, const std::string& name) {
 }
 
 TEST_F(MnemonicTest, EveryMnemonicReachesItsOwnControl) {
-  Open();
-  WalkMnemonics(*dialog, "main dialog");
-  // With every control enabled: a voicing with a register, a MIDI clock.
-  SoundSettings voiced;
-  voiced.voicing.mode = midi::VoicingMode::kClose;
-  SoundDialog sound(voiced, true);
-  WalkMnemonics(sound, "sound");
-  timing::SyncSettings following;
-  following.source = timing::SyncSource::kMidiClock;
-  SyncDialog sync(following, {"a:out"});
-  WalkMnemonics(sync, "sync");
+  ForEveryDialog(WalkMnemonics);
 }
 
 // What a screen reader says of each control the focus can reach.
@@ -86,16 +93,7 @@ void ExpectNamed(QWidget& window, const std::string& name) {
 }
 
 TEST_F(MnemonicTest, EveryControlHasANameForScreenReaders) {
-  Open();
-  ExpectNamed(*dialog, "main dialog");
-  SoundSettings voiced;
-  voiced.voicing.mode = midi::VoicingMode::kClose;
-  SoundDialog sound(voiced, true);
-  ExpectNamed(sound, "sound");
-  timing::SyncSettings following;
-  following.source = timing::SyncSource::kMidiClock;
-  SyncDialog sync(following, {"a:out"});
-  ExpectNamed(sync, "sync");
+  ForEveryDialog(ExpectNamed);
 }
 
 }  // namespace
